@@ -1,0 +1,224 @@
+// The page layer: container creation and opening, page transfers with
+// checksums, page enciphering and growth of the container.
+#include "engine/container/page_file_manager.h"
+
+#include <cstring>
+
+#include "engine/common/engine_error.h"
+#include "engine/container/password_block.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/memory_info.h"
+#include "engine/protection/page_checksum.h"
+
+namespace norvane {
+
+namespace {
+constexpr char kNotSupported[] =
+    "TPageFileManager.Create - Encrypted containers are not supported by this version.";
+}
+
+TPageFileManager::TPageFileManager(const std::string& fileName, int32_t extentPageCount,
+                                   int32_t pageSizeKB, bool inMemory, const std::string& answer,
+                                   const std::string& question, const std::string& password,
+                                   uint16_t mode, const TPartOptions& parts)
+    : fileName_(fileName),
+      inMemory_(inMemory),
+      readOnly_(ModeIsReadOnly(mode)),
+      exclusive_(ModeIsExclusive(mode)),
+      password_(password) {
+  (void)answer;  // kept in the password block once enciphering exists
+  if (pageSizeKB <= 0)
+    throw EEngineError("TPageFileManager.Create - page size should be >= 1 Kb.");
+  if (pageSizeKB > kMaxPageSize / 1024)
+    throw EEngineError("TPageFileManager.Create - page size should be <= " +
+                       std::to_string(kMaxPageSize / 1024) + " Kb.");
+  if (extentPageCount <= 0)
+    throw EEngineError("TPageFileManager.Create - extent page count should be >= 1 Page.");
+  const int32_t pageSize = pageSizeKB * 1024;
+  if (extentPageCount > MaxExtentPageCount(pageSize))
+    throw EEngineError("TPageFileManager.Create - extent page count should be <= " +
+                       std::to_string(MaxExtentPageCount(pageSize)) + " Pages.");
+  if (ModeIsCreate(mode)) {
+    // Every argument is checked before the old file is touched.
+    CheckPasswordBlockArguments(password, question);
+    if (!password.empty()) throw EEngineError(kNotSupported);
+    CreateFile(pageSize, extentPageCount, parts);
+  } else {
+    OpenFile(parts);
+  }
+}
+
+void TPageFileManager::CreateFile(int32_t pageSize, int32_t extentPageCount,
+                                  const TPartOptions& parts) {
+  stream_ = std::make_unique<TESFSHugeFile>(fileName_, parts.MaxPartSize, inMemory_, exclusive_,
+                                            readOnly_, parts.Factory);
+  stream_->InternalOpen(true, false);
+  header_ = TContainerHeader::New(pageSize, extentPageCount);
+  SaveHeader();
+}
+
+void TPageFileManager::OpenFile(const TPartOptions& parts) {
+  stream_ = std::make_unique<TESFSHugeFile>(fileName_, parts.MaxPartSize, inMemory_, exclusive_,
+                                            readOnly_, parts.Factory);
+  if (!stream_->InternalOpen(false, true))
+    throw EEngineError("File " + ExtractFileName(fileName_) + " has corrupted header.");
+  if (!LoadHeader())
+    throw EEngineError("TESingleFileSystem.LoadHeader - Invalid VEZA file, header is corrupted.");
+  if (IsEncrypted()) {
+    // Without a password the key stays empty and unchecked: the probes that
+    // open this way only look at the header, and every enciphered page then
+    // fails to read instead of deciphering under a key made of nothing.
+    if (!password_.empty()) throw EEngineError(kNotSupported);
+    keyValid_ = false;
+  }
+}
+
+bool TPageFileManager::LoadHeader() {
+  TContainerHeader loaded;
+  stream_->Seek(0, 0);
+  if (stream_->Read(loaded.Bytes().data(), TContainerHeader::kSize) != TContainerHeader::kSize)
+    return false;
+  if (!loaded.HasMagic() || loaded.StoredChecksum() != loaded.ComputeChecksum()) return false;
+  if (!loaded.IsSane(stream_->Size())) return false;
+  header_ = loaded;
+  return true;
+}
+
+void TPageFileManager::SaveHeader() {
+  if (readOnly_) return;
+  header_.UpdateChecksum();
+  stream_->Seek(0, 0);
+  if (stream_->Write(header_.Bytes().data(), TContainerHeader::kSize) != TContainerHeader::kSize)
+    throw EEngineError("TPageFileManager.SaveHeader - The container header could not be written.");
+}
+
+bool TPageFileManager::Fail(int32_t code) {
+  lastError_ = code;
+  return false;
+}
+
+bool TPageFileManager::ReadPage(TPageRecord& rec, int32_t n, bool raw, const std::string& key,
+                                int32_t length) {
+  lastError_ = peNone;
+  const std::string& useKey = key.empty() ? containerKey_ : key;
+  if (length < 0) length = PayloadSize();
+  if (length > PayloadSize())
+    throw EEngineError("TPageFileManager.ReadPage - length exceeds the page payload.");
+  if (n < 1 || n >= PageCount()) return Fail(peHeaderRead);
+  const int32_t want = kPageHeaderSize + (rec.Data != nullptr ? length : 0);
+  io_.resize(static_cast<size_t>(want));
+  stream_->Seek(0, PageOffset(n));
+  const int64_t got = stream_->Read(io_.data(), want);
+  if (got < kPageHeaderSize) return Fail(peHeaderRead);
+  rec.Header = DecodePageHeader(io_.data());
+  if (length == 0) return true;
+  if (rec.Data == nullptr) throw EEngineError("TPageFileManager.ReadPage - pData is nil.");
+  const uint8_t* payload = io_.data() + kPageHeaderSize;
+  std::memcpy(rec.Data, payload, static_cast<size_t>(got - kPageHeaderSize));
+  if (got < want) return Fail(pePayloadRead);
+  if (!VerifyPageChecksum(rec.Data, static_cast<size_t>(length), rec.Header.ChecksumType,
+                          rec.Header.Checksum))
+    return Fail(peChecksum);
+  if (!raw && !DecodeBuffer(rec.Data, length, useKey, rec.Header.EncryptionType))
+    return Fail(peDecipher);
+  return true;
+}
+
+bool TPageFileManager::WritePage(TPageRecord& rec, int32_t n, const std::string& key,
+                                 int32_t length) {
+  lastError_ = peNone;
+  const std::string& useKey = key.empty() ? containerKey_ : key;
+  if (length < 0) length = PayloadSize();
+  if (length > PayloadSize())
+    throw EEngineError("TPageFileManager.WritePage - length exceeds the page payload.");
+  if (n < 1 || n >= PageCount()) return Fail(peHeaderWrite);
+  const bool withPayload = rec.Data != nullptr && length > 0;
+  const int32_t total = kPageHeaderSize + (withPayload ? length : 0);
+  io_.resize(static_cast<size_t>(total));
+  if (withPayload) {
+    uint8_t* payload = io_.data() + kPageHeaderSize;
+    std::memcpy(payload, rec.Data, static_cast<size_t>(length));  // invariant 3
+    if (!EncodeBuffer(payload, length, useKey, rec.Header.EncryptionType)) return Fail(peEncipher);
+    rec.Header.Checksum = PageChecksum(payload, static_cast<size_t>(length), rec.Header.ChecksumType);
+  }
+  EncodePageHeader(rec.Header, io_.data());
+  stream_->Seek(0, PageOffset(n));
+  const int64_t put = stream_->Write(io_.data(), total);
+  if (put < kPageHeaderSize) return Fail(peHeaderWrite);
+  if (put < total) return Fail(pePayloadWrite);
+  return true;
+}
+
+bool TPageFileManager::EncodeBuffer(uint8_t* buffer, int32_t length, const std::string& key,
+                                    uint8_t type) {
+  (void)buffer;
+  (void)length;
+  (void)key;
+  if (type == 0) return true;
+  if (type == 1) return false;  // no page cipher in this version: nothing is ever enciphered
+  throw EEngineError("TPageFileManager.EncodeBuffer - Unknown encryption type");
+}
+
+bool TPageFileManager::DecodeBuffer(uint8_t* buffer, int32_t length, const std::string& key,
+                                    uint8_t type) {
+  (void)buffer;
+  (void)length;
+  (void)key;
+  return type == 0;
+}
+
+bool TPageFileManager::ExtendFile(int32_t n) {
+  if (n < 0 || n > INT32_MAX - PageCount()) return false;
+  if (n == 0) return true;
+  const int64_t oldSize = stream_->Size();
+  const int64_t target = PageOffset(PageCount() + n);
+  auto restoreSize = [&] {
+    try {
+      stream_->SetSize(oldSize);
+    } catch (const EEngineError&) {
+      // The page count still excludes the extra bytes, so they are harmless.
+    }
+  };
+  try {
+    stream_->SetSize(target);
+  } catch (const EEngineError&) {
+    restoreSize();
+    return false;
+  }
+  if (stream_->Size() != target) {
+    restoreSize();
+    return false;
+  }
+  header_.SetPageCount(PageCount() + n);
+  try {
+    SaveHeader();
+  } catch (const EEngineError&) {
+    header_.SetPageCount(PageCount() - n);
+    restoreSize();
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<TPageBuffer> TPageFileManager::NewPageBuffer() const {
+  auto buffer = std::make_unique<TPageBuffer>();
+  buffer->Payload.assign(static_cast<size_t>(PayloadSize()), 0);
+  buffer->Rec.Data = buffer->Payload.data();
+  return buffer;
+}
+
+int64_t TPageFileManager::FreeDiskSpace() const {
+  return inMemory_ ? FreeHeapBytes() : DiskFreeBytes(fileName_);
+}
+
+void TPageFileManager::Flush() { stream_->Flush(); }
+
+bool TPageFileManager::Rename(const std::string& newFileName) {
+  if (!stream_->Rename(newFileName)) return false;
+  fileName_ = stream_->FileName();
+  return true;
+}
+
+bool TPageFileManager::DeleteFiles() { return stream_->DeleteAll(); }
+
+}  // namespace norvane

@@ -1,0 +1,136 @@
+// The page layer: creates or opens a container file, keeps its header, and
+// reads and writes whole pages with their checksums and enciphered payloads.
+// It keeps no cache; the part-file stream below it owns the bytes.
+//
+// Invariants:
+//   1. Page 0 holds only the container header; no page operation touches it.
+//   2. Every page n with 1 <= n < PageCount lies inside the stream (the stream
+//      grows before the page count in the header does).
+//   3. A caller's payload buffer is never changed by a write: enciphering
+//      works on a copy.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/container/container_header.h"
+#include "engine/container/huge_file.h"
+
+namespace norvane {
+
+// Open modes: 0xFFFF creates; otherwise the low two bits give the access
+// (0 read, 1 write, 2 read/write) and bits 4..6 the sharing (0x10 exclusive,
+// 0x20 deny write, 0x30 deny read, 0x40 deny none).
+constexpr uint16_t kModeCreate = 0xFFFF;
+constexpr bool ModeIsCreate(uint16_t mode) { return mode == kModeCreate; }
+constexpr bool ModeIsReadOnly(uint16_t mode) { return !ModeIsCreate(mode) && (mode & 3) == 0; }
+constexpr bool ModeIsExclusive(uint16_t mode) { return ModeIsCreate(mode) || (mode & 0x10) != 0; }
+
+// LastError codes of page operations.
+enum TPageError : int32_t {
+  peNone = 0,
+  peHeaderRead = -7,
+  peHeaderWrite = -8,
+  pePayloadRead = -9,
+  pePayloadWrite = -10,
+  peChecksum = -11,
+  peDecipher = -12,
+  peEncipher = -13,
+};
+
+// A page header and the caller's payload buffer (null: header only).
+struct TPageRecord {
+  TPageHeader Header;
+  uint8_t* Data = nullptr;
+};
+
+// A page record that owns a zero-filled payload buffer of payload size.
+struct TPageBuffer {
+  TPageRecord Rec;
+  std::vector<uint8_t> Payload;
+};
+
+class TPageFileManager {
+ public:
+  // Creates (mode 0xFFFF) or opens the container file. On open the page size
+  // and extent page count come from the header, which must be sane. Throws
+  // EEngineError with the engine's message when arguments, the file or the
+  // header are wrong; nothing is written before every argument is checked.
+  TPageFileManager(const std::string& fileName, int32_t extentPageCount, int32_t pageSizeKB,
+                   bool inMemory, const std::string& answer, const std::string& question,
+                   const std::string& password, uint16_t mode, const TPartOptions& parts = {});
+
+  // Reads and verifies header magic and checksum (and, on open, its sanity).
+  bool LoadHeader();
+  // Writes the header with a fresh checksum; does nothing when read-only.
+  // Throws when the stream does not take all 256 bytes.
+  void SaveHeader();
+
+  // Reads page n (1 <= n < PageCount) into rec: the header always, then
+  // `length` payload bytes (-1: the whole payload, 0: none) into rec.Data,
+  // checked against the stored checksum and, unless raw, deciphered with key
+  // (empty: the container key). Returns false with LastError -7 (no such page
+  // or short header), -9 short payload, -11 checksum, -12 decipher.
+  bool ReadPage(TPageRecord& rec, int32_t n, bool raw, const std::string& key, int32_t length);
+  // Stores page n (1 <= n < PageCount): enciphers a copy of `length` payload
+  // bytes with rec.Header.EncryptionType, puts their checksum into
+  // rec.Header, writes header and payload. Without payload it writes the
+  // header alone, checksum as it is in rec. Returns false with LastError -8
+  // (no such page or short header), -10 short payload, -13 encipher.
+  bool WritePage(TPageRecord& rec, int32_t n, const std::string& key, int32_t length);
+
+  // Encipher / decipher in place. Type 0 does nothing; an unknown type makes
+  // EncodeBuffer throw and DecodeBuffer fail.
+  bool EncodeBuffer(uint8_t* buffer, int32_t length, const std::string& key, uint8_t type);
+  bool DecodeBuffer(uint8_t* buffer, int32_t length, const std::string& key, uint8_t type);
+
+  // Adds n pages at the end. False, with header and page count unchanged,
+  // when the stream cannot grow.
+  bool ExtendFile(int32_t n);
+
+  std::unique_ptr<TPageBuffer> NewPageBuffer() const;
+  int32_t PayloadSize() const { return header_.PageSize() - kPageHeaderSize; }
+  int64_t PageOffset(int32_t n) const { return static_cast<int64_t>(n) * header_.PageSize(); }
+  int64_t FreeDiskSpace() const;
+  void Flush();
+  bool Rename(const std::string& newFileName);
+  bool DeleteFiles();
+
+  TContainerHeader& Header() { return header_; }
+  const TContainerHeader& Header() const { return header_; }
+  int32_t PageCount() const { return header_.PageCount(); }
+  int32_t PageSize() const { return header_.PageSize(); }
+  bool IsEncrypted() const { return header_.EncryptionType() != 0; }
+  // False when the container is encrypted and the password given on open
+  // did not decipher its key.
+  bool KeyIsValid() const { return keyValid_; }
+  bool ReadOnly() const { return readOnly_; }
+  bool Exclusive() const { return exclusive_; }
+  bool InMemory() const { return inMemory_; }
+  const std::string& FileName() const { return fileName_; }
+  const std::string& ContainerKey() const { return containerKey_; }
+  const std::string& Password() const { return password_; }
+  int32_t LastError() const { return lastError_; }
+  TESFSHugeFile& Stream() { return *stream_; }
+
+ private:
+  void CreateFile(int32_t pageSize, int32_t extentPageCount, const TPartOptions& parts);
+  void OpenFile(const TPartOptions& parts);
+  bool Fail(int32_t code);
+
+  std::string fileName_;
+  bool inMemory_;
+  bool readOnly_;
+  bool exclusive_;
+  std::string password_;
+  std::string containerKey_;
+  bool keyValid_ = true;
+  TContainerHeader header_;
+  std::unique_ptr<TESFSHugeFile> stream_;
+  std::vector<uint8_t> io_;  // page header and payload of one transfer
+  int32_t lastError_ = peNone;
+};
+
+}  // namespace norvane

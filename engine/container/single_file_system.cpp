@@ -1,0 +1,71 @@
+// Creating and opening a container, and the probes that look at a container
+// file without keeping it open.
+#include "engine/container/single_file_system.h"
+
+#include "engine/common/engine_error.h"
+#include "engine/platform/file_system.h"
+
+namespace norvane {
+
+namespace {
+
+constexpr int32_t kProbeExtentPages = 16;
+constexpr int32_t kProbePageSizeKB = 4;
+constexpr uint16_t kModeReadWrite = 2;
+constexpr uint16_t kModeProbe = 0;
+
+std::string QuotedName(const std::string& name) {
+  std::string quoted = "\"";
+  for (char c : name) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  return quoted + "\"";
+}
+
+TPageFileManager OpenProbe(const std::string& fileName, const std::string& password,
+                           const TPartOptions& parts) {
+  return TPageFileManager(fileName, kProbeExtentPages, kProbePageSizeKB, false, "", "", password,
+                          kModeProbe, parts);
+}
+
+}  // namespace
+
+TESingleFileSystem::TESingleFileSystem(const std::string& fileName, int32_t extentPageCount,
+                                       int32_t pageSizeKB, int32_t reserved,
+                                       const std::string& answer, const std::string& question,
+                                       const std::string& password, bool inMemory, uint16_t mode,
+                                       const TPartOptions& parts)
+    : fileName_(fileName), password_(password), mode_(mode), inMemory_(inMemory) {
+  (void)reserved;
+  if (inMemory_ && ModeIsCreate(mode_) && FileExists(fileName_)) mode_ = kModeReadWrite;
+  if (!ModeIsCreate(mode_) && !CheckPassword(fileName_, password_, parts))
+    throw EEngineError("TESingleFileSystem.Create - invalid password specified, file name = " +
+                       QuotedName(fileName_));
+  pages_ = std::make_unique<TPageFileManager>(fileName_, extentPageCount, pageSizeKB, inMemory_,
+                                              answer, question, password_, mode_, parts);
+  readOnly_ = pages_->ReadOnly();
+  exclusive_ = pages_->Exclusive();
+  if (!IsEncrypted()) password_.clear();
+}
+
+TESingleFileSystem::~TESingleFileSystem() {
+  try {
+    pages_->Flush();
+  } catch (const EEngineError&) {
+    // See the declaration: a caller that must know flushes first.
+  }
+}
+
+bool CheckPassword(const std::string& fileName, const std::string& password,
+                   const TPartOptions& parts) {
+  const TPageFileManager probe = OpenProbe(fileName, password, parts);
+  return !probe.IsEncrypted() || probe.KeyIsValid();
+}
+
+bool IsEncryptedFile(const std::string& fileName, const TPartOptions& parts) {
+  if (!FileExists(fileName)) return false;
+  return OpenProbe(fileName, "", parts).IsEncrypted();
+}
+
+}  // namespace norvane

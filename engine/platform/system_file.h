@@ -1,0 +1,75 @@
+// A file of the operating system opened by name, with the access and sharing
+// modes the engine asks for. Names are engine text (code page 1251); they are
+// converted to the file system's UTF-8 here and nowhere else.
+//
+// Sharing is honoured toward other processes (and other opens in this process)
+// with open file description locks on two bytes far beyond any data:
+//   byte A: every opener read-locks it; an exclusive opener write-locks it.
+//   byte B: an opener with write access write-locks it, so at most one writer
+//           holds a file at a time; a deny-write opener read-locks it.
+// A lock that cannot be taken makes Open fail with a sharing violation.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace norvane {
+
+enum class TFileAccess { Read, ReadWrite };
+enum class TFileShare { Exclusive, DenyWrite, DenyNone };
+
+class TSystemFile {
+ public:
+  TSystemFile() = default;
+  ~TSystemFile();  // closes (and deletes, when asked to on close)
+  TSystemFile(const TSystemFile&) = delete;
+  TSystemFile& operator=(const TSystemFile&) = delete;
+
+  // Opens `name`. With `create` an existing file is cut to length 0 (only after
+  // its locks are held) or a new one is made; without it the file must exist.
+  // Returns false and keeps the reason in ErrorText() when the file is
+  // missing, access is refused, or another opener's sharing forbids it.
+  bool Open(const std::string& name, TFileAccess access, TFileShare share, bool create);
+  // Creates a new file with a unique name in `folder` (empty: the system's
+  // temporary folder), opened read/write and exclusive, deleted when closed.
+  // The name chosen is returned in `name`.
+  bool OpenTemporary(const std::string& folder, std::string& name);
+  void SetDeleteOnClose(bool on) { deleteOnClose_ = on; }
+  bool IsOpen() const { return fd_ >= 0; }
+  const std::string& Name() const { return name_; }
+
+  // Read and Write work at the current position and advance it; they return
+  // the bytes transferred (fewer on end of file or error, never negative).
+  int64_t Read(void* buffer, int64_t n);
+  int64_t Write(const void* buffer, int64_t n);
+  // origin 0 from the start, 1 from the current position, 2 from the end.
+  // Returns the new position, or -1 (position unchanged) when it would be
+  // negative.
+  int64_t Seek(int64_t offset, int origin);
+  int64_t Position() const { return position_; }
+  // The file's length, or -1 on error.
+  int64_t Size() const;
+  // Growth reserves the space (a full disk fails here, not at a later write)
+  // and the new bytes read as zero. Returns false on failure.
+  bool SetSize(int64_t size);
+  // Writes the file's buffers to the disk (fsync).
+  bool Flush();
+  void Close();
+
+  // The system's reason for the last failure, in engine text.
+  const std::string& ErrorText() const { return error_; }
+
+ private:
+  bool Fail(const std::string& what);
+  bool TakeLocks(TFileAccess access, TFileShare share);
+
+  int fd_ = -1;
+  int64_t position_ = 0;
+  bool deleteOnClose_ = false;
+  bool canWrite_ = false;  // opened with write access
+  std::string name_;
+  std::string sysPath_;  // absolute UTF-8 path, so delete on close finds it
+  std::string error_;
+};
+
+}  // namespace norvane

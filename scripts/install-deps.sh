@@ -1,0 +1,14 @@
+#!/bin/sh
+# Installs the Debian packages the build needs, only those that are missing.
+# Runs apt-get directly as root, through sudo otherwise.
+set -e
+PACKAGES="cmake ninja-build g++ make libgtest-dev libgmock-dev zlib1g-dev"
+missing=""
+for p in $PACKAGES; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+echo "Installing:$missing"
+$SUDO apt-get update -q
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q $missing

@@ -1,0 +1,33 @@
+// One command of the tool: its name, its arguments and what it does. Each
+// command lives in a file of its own and is listed in the tool's table.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "tools/norvane-db/command_line.h"
+
+namespace norvane::tool {
+
+// Where a command writes: engine text is turned into UTF-8 on the way out.
+struct TToolOutput {
+  std::ostream& Out;
+  std::ostream& Err;
+  void Line(const std::string& engineText);       // one line on standard output
+  void ErrorLine(const std::string& engineText);  // one line on standard error
+};
+
+struct TCommand {
+  const char* Name;
+  const char* Arguments;    // as shown in the usage, e.g. "FILE"
+  const char* Description;
+  size_t MinPositional;     // arguments after the command name
+  size_t MaxPositional;
+  // Returns the exit status; engine failures are thrown as EEngineError.
+  int (*Run)(const TCommandLine& line, TToolOutput& output);
+};
+
+extern const TCommand kCreateCommand;
+extern const TCommand kInfoCommand;
+
+}  // namespace norvane::tool

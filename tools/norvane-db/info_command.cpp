@@ -1,0 +1,30 @@
+// norvane-db info FILE: the container header, one "key: value" line each.
+#include "tools/norvane-db/command.h"
+#include "tools/norvane-db/open_container.h"
+
+namespace norvane::tool {
+
+namespace {
+
+int RunInfo(const TCommandLine& line, TToolOutput& output) {
+  const auto container = OpenContainer(line.Positional[0], TOpenFor::Reading);
+  const TContainerHeader& header = container->PageFile().Header();
+  const std::pair<const char*, int32_t> fields[] = {
+      {"page size", header.PageSize()},
+      {"extent pages", header.ExtentPageCount()},
+      {"page count", header.PageCount()},
+      {"gam pages", header.GAMPageCount()},
+      {"pfs pages", header.PFSPageCount()},
+      {"directory pages", header.DirectoryPageCount()},
+      {"directory items", header.DirectoryItemCount()},
+  };
+  for (const auto& [key, value] : fields) output.Line(std::string(key) + ": " + std::to_string(value));
+  output.Line(std::string("encrypted: ") + (container->IsEncrypted() ? "yes" : "no"));
+  return 0;
+}
+
+}  // namespace
+
+const TCommand kInfoCommand{"info", "FILE", "print the container header", 1, 1, RunInfo};
+
+}  // namespace norvane::tool

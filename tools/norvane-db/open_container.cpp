@@ -1,0 +1,25 @@
+// Opening a container for the tool's commands.
+#include "tools/norvane-db/open_container.h"
+
+namespace norvane::tool {
+
+namespace {
+// The engine's geometry; an existing container's own header overrides it.
+constexpr int32_t kExtentPages = 16;
+constexpr int32_t kPageSizeKB = 4;
+constexpr uint16_t kModeReadShared = 0x40;   // read-only, deny none
+constexpr uint16_t kModeWrite = 0x22;        // read/write, deny write
+}  // namespace
+
+std::unique_ptr<TESingleFileSystem> OpenContainer(const std::string& file, TOpenFor purpose) {
+  const uint16_t mode = purpose == TOpenFor::Writing ? kModeWrite : kModeReadShared;
+  return std::make_unique<TESingleFileSystem>(file, kExtentPages, kPageSizeKB, 0, "", "", "",
+                                              false, mode);
+}
+
+std::unique_ptr<TESingleFileSystem> CreateContainerFile(const std::string& file) {
+  return std::make_unique<TESingleFileSystem>(file, kExtentPages, kPageSizeKB, 0, "", "", "",
+                                              false, kModeCreate);
+}
+
+}  // namespace norvane::tool

@@ -1,0 +1,20 @@
+// The one way the tool's commands open a container file.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/container/single_file_system.h"
+#include "tools/norvane-db/command_line.h"
+
+namespace norvane::tool {
+
+enum class TOpenFor { Reading, Writing };
+
+// Opens FILE (engine text) for reading (shared with others) or for writing
+// (no other writer at the same time). Throws EEngineError on failure.
+std::unique_ptr<TESingleFileSystem> OpenContainer(const std::string& file, TOpenFor purpose);
+// Creates FILE anew with the engine's geometry, replacing any old one.
+std::unique_ptr<TESingleFileSystem> CreateContainerFile(const std::string& file);
+
+}  // namespace norvane::tool

@@ -1,0 +1,15 @@
+// The engine's command-line tool as a function, so tests can run it without
+// a process: arguments after the program name in, exit status out.
+//   0 success, 1 an engine error (its message on standard error, unchanged),
+//   2 a usage error (with the usage on standard error).
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace norvane::tool {
+
+int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace norvane::tool
