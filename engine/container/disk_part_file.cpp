@@ -36,7 +36,7 @@ void TESFSDiskFile::Open(bool create) {
   const TFileAccess access = ReadOnly() ? TFileAccess::Read : TFileAccess::ReadWrite;
   const TFileShare share = Exclusive() ? TFileShare::Exclusive : TFileShare::DenyNone;
   if (!file_.Open(FileName(), access, share, create))
-    throw EEngineError("Cannot open file \"" + FileName() + "\". " + file_.ErrorText());
+    throw EEngineError(file_.ErrorText());
 }
 
 void TESFSDiskFile::Close() {
@@ -44,14 +44,12 @@ void TESFSDiskFile::Close() {
   const bool flushed = ReadOnly() || file_.Flush();
   const std::string reason = file_.ErrorText();
   file_.Close();
-  if (!flushed)
-    throw EEngineError("TESFSDiskFile.Flush - Cannot flush file \"" + FileName() + "\". " + reason);
+  if (!flushed) throw EEngineError("TESFSDiskFile.Flush - " + reason);
 }
 
 void TESFSDiskFile::Flush() {
   if (!ReadOnly() && !file_.Flush())
-    throw EEngineError("TESFSDiskFile.Flush - Cannot flush file \"" + FileName() + "\". " +
-                       file_.ErrorText());
+    throw EEngineError("TESFSDiskFile.Flush - " + file_.ErrorText());
 }
 
 int64_t TESFSDiskFile::Read(void* buffer, int64_t n) { return file_.Read(buffer, n); }
@@ -65,8 +63,7 @@ int64_t TESFSDiskFile::Seek(int64_t offset, int origin) {
 
 void TESFSDiskFile::SetSize(int64_t size) {
   if (!file_.SetSize(size))
-    throw EEngineError("TESFSDiskFile.SetSize - Cannot set the size of file \"" + FileName() +
-                       "\". " + file_.ErrorText());
+    throw EEngineError("TESFSDiskFile.SetSize - " + file_.ErrorText());
   file_.Seek(size, 0);
 }
 

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
 
 #include "engine/common/byte_codec.h"
@@ -148,6 +151,48 @@ TEST(PageFileManager, DamagedPayloadReadsAsChecksumError) {
   EXPECT_TRUE(pages->ReadPage(page->Rec, 2, false, "", 100));  // the damage lies beyond
 }
 
+TEST(PageFileManager, FileCutUnderneathGivesShortReadCodes) {
+  testing::TTempFolder dir;
+  const std::string name = dir / "cut.adb";
+  auto pages = Create(name);
+  ASSERT_TRUE(pages->ExtendFile(3));
+  auto page = pages->NewPageBuffer();
+  for (int32_t n = 1; n <= 3; ++n) ASSERT_TRUE(pages->WritePage(page->Rec, n, "", -1));
+  // Another program cuts the file in the middle of page 2's payload.
+  ASSERT_EQ(truncate(name.c_str(), kBase + 2 * 4096 + 100), 0);
+  EXPECT_FALSE(pages->ReadPage(page->Rec, 3, false, "", -1));
+  EXPECT_EQ(pages->LastError(), peHeaderRead);
+  EXPECT_FALSE(pages->ReadPage(page->Rec, 2, false, "", -1));
+  EXPECT_EQ(pages->LastError(), pePayloadRead);
+  EXPECT_TRUE(pages->ReadPage(page->Rec, 1, false, "", -1));
+}
+
+// Pages of 4096 bytes over parts of 5000 payload bytes: most pages straddle
+// a part border.
+TEST(PageFileManager, PagesSpanPartBorders) {
+  testing::TTempFolder dir;
+  const std::string name = dir / "span.adb";
+  {
+    TPageFileManager pages(name, 16, 4, false, "", "", "", kModeCreate,
+                           TPartOptions{kPartHeaderSize + 5000, {}});
+    ASSERT_TRUE(pages.ExtendFile(9));
+    auto page = pages.NewPageBuffer();
+    for (int32_t n = 1; n <= 9; ++n) {
+      std::fill(page->Payload.begin(), page->Payload.end(), static_cast<uint8_t>(n));
+      ASSERT_TRUE(pages.WritePage(page->Rec, n, "", -1)) << n;
+    }
+    EXPECT_EQ(pages.Stream().PartCount(), 9u);  // 40960 bytes in parts of 5000
+  }
+  EXPECT_TRUE(FileExists(name + "8"));
+  auto pages = Open(name);
+  auto page = pages->NewPageBuffer();
+  for (int32_t n = 1; n <= 9; ++n) {
+    ASSERT_TRUE(pages->ReadPage(page->Rec, n, false, "", -1)) << n;
+    EXPECT_TRUE(std::all_of(page->Payload.begin(), page->Payload.end(),
+                            [n](uint8_t b) { return b == n; })) << n;
+  }
+}
+
 TEST(PageFileManager, UnknownChecksumKindIsDamage) {
   testing::TTempFolder dir;
   auto pages = Create(dir / "k.adb");
@@ -228,7 +273,7 @@ TEST(PageFileManager, DamagedPartHeaderOrMissingFileFailsClearly) {
   bytes[3] = 'X';
   WriteFileBytes(name, bytes);
   EXPECT_EQ(MessageOf([&] { Open(name); }), "File part.adb has corrupted header.");
-  EXPECT_NE(MessageOf([&] { Open(dir / "missing.adb"); }).find("Cannot open file"),
+  EXPECT_NE(MessageOf([&] { Open(dir / "missing.adb"); }).find("Cannot open the file"),
             std::string::npos);
 }
 

@@ -78,7 +78,7 @@ TEST(NorvaneDb, EngineErrorsExitWithOneAndTheEngineMessage) {
   EXPECT_EQ(junk.err, "File junk.adb has corrupted header.\n");
   const TRun missing = RunDb({"info", dir / "missing.adb"});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_NE(missing.err.find("Cannot open file"), std::string::npos);
+  EXPECT_NE(missing.err.find("Cannot open the file"), std::string::npos);
 }
 
 TEST(NorvaneDb, CyrillicNamesBecomeUtf8FilesOnDisk) {
