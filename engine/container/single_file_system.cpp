@@ -38,18 +38,23 @@ TESingleFileSystem::TESingleFileSystem(const std::string& fileName, int32_t exte
                                        const TPartOptions& parts)
     : fileName_(fileName), password_(password), mode_(mode), inMemory_(inMemory) {
   (void)reserved;
-  if (inMemory_ && ModeIsCreate(mode_) && FileExists(fileName_)) mode_ = kModeReadWrite;
+  if (inMemory_ && ModeIsCreate(mode_) && norvane::FileExists(fileName_)) mode_ = kModeReadWrite;
   if (!ModeIsCreate(mode_) && !CheckPassword(fileName_, password_, parts))
     throw EEngineError("TESingleFileSystem.Create - invalid password specified, file name = " +
                        QuotedName(fileName_));
   pages_ = std::make_unique<TPageFileManager>(fileName_, extentPageCount, pageSizeKB, inMemory_,
                                               answer, question, password_, mode_, parts);
+  space_ = std::make_unique<TFreeSpaceManager>(*pages_);
+  dir_ = std::make_unique<TDIRManager>(*pages_, *space_);
+  maps_ = std::make_unique<TUserFilePageMapManager>(*pages_, *space_);
+  page_.assign(static_cast<size_t>(pages_->PayloadSize()), 0);
   readOnly_ = pages_->ReadOnly();
   exclusive_ = pages_->Exclusive();
   if (!IsEncrypted()) password_.clear();
 }
 
 TESingleFileSystem::~TESingleFileSystem() {
+  handles_.clear();
   try {
     pages_->Flush();
   } catch (const EEngineError&) {

@@ -1,14 +1,20 @@
 // The container object: one catalogue file holding named files and folders.
-// It creates or opens the file through the page layer and ties the layers
-// above it together; file and folder operations join it layer by layer.
+// It creates or opens the file through the page layer, loads the free-space
+// maps and the directory, and offers file operations through integer handles.
+// Operations that would change a read-only container throw.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "engine/container/dir_manager.h"
+#include "engine/container/free_space_manager.h"
 #include "engine/container/page_file_manager.h"
+#include "engine/container/page_map_manager.h"
 
 namespace norvane {
 
@@ -34,6 +40,46 @@ class TESingleFileSystem {
   bool IsEncrypted() const { return pages_->IsEncrypted(); }
   void Flush() { pages_->Flush(); }
 
+  // Files. Handles are >= 0 and never reused while the container is open.
+  // CreateFile: a record index >= 0, -16 when an existing file of the path
+  // could not be deleted (it is open), or another negative failure.
+  int32_t CreateFile(const std::string& path, const std::string& password = "",
+                     const std::string& question = "", const std::string& answer = "");
+  // mode 0xFFFF creates the file first. -1 when not found or a folder.
+  int32_t OpenFile(const std::string& path, uint16_t mode, const std::string& password = "",
+                   const std::string& question = "", const std::string& answer = "");
+  void CloseFile(int32_t handle);
+  // Bytes read or written; fewer with LastError set on a page failure.
+  int64_t FileRead(int32_t handle, void* buffer, int64_t length);
+  int64_t FileWrite(int32_t handle, const void* buffer, int64_t length);
+  // origin 0 start, 1 current, 2 end; the new position, or -1 (unchanged)
+  // when it would be negative; 0 for an unknown handle.
+  int64_t FileSeek(int32_t handle, int origin, int64_t offset);
+  // The new size, -6 for an unknown handle, or -17 (OnNoSpace raised).
+  int64_t FileSetSize(int32_t handle, int64_t size);
+  void FileFlush(int32_t handle);
+  // False when not found, a folder, or open.
+  bool DeleteFile(const std::string& path);
+  bool RenameFile(const std::string& oldPath, const std::string& newPath);
+  bool FileExists(const std::string& path) const { return dir_->FindPath(path) >= 0; }
+  int64_t FileSize(const std::string& path) const;
+
+  // Folders and enumeration, as the directory offers them.
+  bool DirectoryExists(const std::string& path) const { return dir_->DirectoryExists(path); }
+  bool CreateDir(const std::string& path);
+  bool ForceDirectories(const std::string& path);
+  bool RemoveDir(const std::string& path);
+  int32_t FindFirst(const std::string& path, uint32_t attributes, TSearchRec& rec) {
+    return dir_->FindFirst(path, attributes, rec);
+  }
+  int32_t FindNext(TSearchRec& rec) { return dir_->FindNext(rec); }
+  void FindClose(TSearchRec& rec) { dir_->FindClose(rec); }
+
+  int64_t ContainerSize() const { return pages_->Stream().Size(); }
+  TDIRManager& Directory() { return *dir_; }
+  TFreeSpaceManager& FreeSpace() { return *space_; }
+  TUserFilePageMapManager& PageMaps() { return *maps_; }
+
   TPageFileManager& PageFile() { return *pages_; }
   const TPageFileManager& PageFile() const { return *pages_; }
   const std::string& FileName() const { return fileName_; }
@@ -47,6 +93,20 @@ class TESingleFileSystem {
   TContainerNoSpaceEvent OnNoSpace;
 
  private:
+  struct THandle {
+    int32_t Record;
+    int64_t Position;
+    uint16_t Mode;
+    std::string Key;  // the file's own key; empty without a file password
+  };
+
+  THandle* FindHandle(int32_t handle);
+  void RequireWritable(const char* operation) const;
+  const std::string& KeyFor(const TFileRec& rec, const THandle& handle) const;
+  void RaiseNoSpace();
+  void ZeroTail(const TFileRec& rec, const THandle& handle, int64_t size);
+  void Commit(int32_t index, const TFileRec& rec, const std::vector<int32_t>& released);
+
   std::string fileName_;
   std::string password_;
   uint16_t mode_;
@@ -54,7 +114,14 @@ class TESingleFileSystem {
   bool readOnly_ = false;
   bool exclusive_ = false;
   int32_t lastError_ = 0;
+  // Destroyed in reverse order: maps, directory, free space, page layer.
   std::unique_ptr<TPageFileManager> pages_;
+  std::unique_ptr<TFreeSpaceManager> space_;
+  std::unique_ptr<TDIRManager> dir_;
+  std::unique_ptr<TUserFilePageMapManager> maps_;
+  std::map<int32_t, THandle> handles_;
+  int32_t nextHandle_ = 0;
+  std::vector<uint8_t> page_;  // one payload, reused by reads and writes
 };
 
 // Whether `password` opens the container file (true for a container without

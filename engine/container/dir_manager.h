@@ -1,0 +1,132 @@
+// The directory of a container: files and folders as a flat table of
+// 512-byte records held whole in memory (TDIRArray) and mirrored record by
+// record into a chain of directory pages. A record's index is the file's
+// identity for the rest of the container; the root is not a record (-1).
+//
+// Invariants:
+//   1. Record i lives in chain page i / r, slot i mod r (r records a page);
+//      slots after the last record hold zeros.
+//   2. Every change writes the record's page before the call returns; the
+//      container header is written when pages or records are added.
+//   3. Live names are unique within a folder (without regard to case), and a
+//      live record's parent is a live folder: files never have children and
+//      folders never lie below themselves.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/container/dir_array.h"
+#include "engine/container/free_space_manager.h"
+#include "engine/container/page_file_manager.h"
+
+namespace norvane {
+
+// FindPath failures.
+constexpr int32_t kPathNotFound = -2;      // empty path, bad start, empty component, unknown name
+constexpr int32_t kPathNotInFolder = -3;   // the name exists, but not in that folder
+// Enumeration results.
+constexpr int32_t kFindFolderNotFound = -2;
+constexpr int32_t kFindClosed = -4;
+constexpr int32_t kFindNoMore = -5;
+constexpr int32_t kNoSpace = -17;
+
+constexpr uint32_t faHidden = 0x02, faSysFile = 0x04, faVolumeID = 0x08, faDirectory = 0x10;
+
+// One match of an enumeration.
+struct TSearchRec {
+  int32_t Slot = -1;
+  std::string Name;
+  uint32_t Attr = 0;
+  int32_t Size = 0;         // low 32 bits of the size
+  uint32_t Time = 0;        // last write time as a local DOS date and time
+  int64_t FullSize = 0;
+  uint64_t CreationTime = 0, LastAccessTime = 0, LastWriteTime = 0;
+};
+
+class TDIRManager {
+ public:
+  // Loads the directory pages named by the header. Damage (a bad page
+  // number, a record that cannot be one) throws.
+  TDIRManager(TPageFileManager& pages, TFreeSpaceManager& space);
+
+  int32_t Count() const { return array_.Count(); }
+  const TFileRec& ReadItem(int32_t index) const { return array_.ReadItem(index); }
+  // The record index of a path, -1 for the root, or kPathNotFound /
+  // kPathNotInFolder. ".." moves to the parent (the root's is the root).
+  int32_t FindPath(const std::string& path, int32_t start = -1) const;
+  // "\" and the names from the root down, joined with "\"; "\" for an index
+  // outside the table.
+  std::string GetFullPath(int32_t index) const;
+
+  // Stores a new record, reusing the first deleted one. Returns its index,
+  // or -1 with LastError -17 when no page could be had.
+  int32_t AddItem(const TFileRec& rec);
+  // Replaces a record and rewrites its page.
+  void WriteItem(int32_t index, const TFileRec& rec);
+
+  // A new file record in an existing folder; -1 when the folder is missing or
+  // not a folder, the name is not valid or already taken there, or no page
+  // could be had.
+  int32_t CreateFileItem(const std::string& path, const std::string& password,
+                         const std::string& question, const std::string& answer);
+  bool CreateDir(const std::string& path);
+  // Creates every missing folder of the path; false when a file stands in
+  // the way of its last component; throws "TDIRManager.ForceDirectories -
+  // ForceDirectories error!" when a folder above it cannot be made.
+  bool ForceDirectories(const std::string& path);
+  // True for the root and for folders (not for files).
+  bool DirectoryExists(const std::string& path) const;
+  // Removes an empty folder.
+  bool RemoveDir(const std::string& path);
+
+  // Opens a file record (not a folder): counts the handle and, unless the
+  // container is read-only, touches its last access time. -1 when not found.
+  int32_t OpenItem(const std::string& path, const std::string& password, std::string& fileKey);
+  void CloseItem(int32_t index);
+  int32_t OpenCount(int32_t index) const;
+  bool CheckItemPassword(const std::string& path, const std::string& password) const;
+  // Moves or renames a file or folder with one record write. Fails when the
+  // old path names nothing or an open file, the new name is taken by another
+  // record, or a folder would move into itself.
+  bool RenameItem(const std::string& oldPath, const std::string& newPath);
+
+  // Enumeration of a folder's entries matching a mask: 0, or
+  // kFindFolderNotFound / kFindNoMore; FindNext: 0, kFindClosed, kFindNoMore.
+  int32_t FindFirst(const std::string& path, uint32_t attributes, TSearchRec& rec);
+  int32_t FindNext(TSearchRec& rec);
+  void FindClose(TSearchRec& rec);
+
+  int32_t LastError() const { return lastError_; }
+  const std::vector<int32_t>& PageList() const { return pageList_; }
+
+ private:
+  struct TSearchSlot {
+    bool InUse = false;
+    std::vector<int32_t> Matches;
+    size_t Next = 0;
+  };
+
+  void Load();
+  void CheckLoadedRecord(int32_t index) const;
+  void SavePage(size_t chainIndex, const char* where);
+  int32_t RecordsPerPage() const;
+  bool IsFolder(int32_t index) const;
+  bool IsBelow(int32_t index, int32_t ancestor) const;
+  // Resolves the folder a new item goes into; -2 when it is not a folder.
+  int32_t ResolveFolder(const std::string& folderPart) const;
+  TFileRec NewRecord(int32_t parent, const std::string& name, bool folder) const;
+  void Fill(TSearchRec& rec, int32_t index) const;
+
+  TPageFileManager& pages_;
+  TFreeSpaceManager& space_;
+  TDIRArray array_;
+  std::vector<int32_t> pageList_;
+  std::vector<int32_t> openCounts_;
+  std::vector<TSearchSlot> slots_;
+  std::vector<uint8_t> pageBuffer_;
+  int32_t lastError_ = 0;
+};
+
+}  // namespace norvane

@@ -1,0 +1,66 @@
+// Free-space maps: which pages of the container are free. Three bitmaps are
+// kept whole in memory and stored in PFS, GAM and SGAM pages that live inside
+// the extents they describe. Pages are handed out and taken back here; the
+// container grows by whole extents when nothing suitable is free.
+//
+// Geometry (p payload bytes, E pages an extent):
+//   B_P = (8p - (8p mod E)) / 8   PFS bitmap bytes a PFS page
+//   X   = 8 * B_P / E             extents a PFS page describes
+//   B_G = (8p - (8p mod X)) / 8   GAM (and SGAM) bitmap bytes a page
+//   Y   = 8 * B_G                 extents a GAM page describes
+// PFS page i is page 1 + i*X*E; GAM page i is 2 + i*Y*E, its SGAM page the
+// one after it. PFS bit r is page 1 + r (1 free); GAM bit j: extent j is a
+// candidate for every request; SGAM bit j: for requests of single pages.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/container/page_file_manager.h"
+
+namespace norvane {
+
+class TFreeSpaceManager {
+ public:
+  // Computes the geometry, checks the header's map page counts against the
+  // extents, and loads the maps. Throws the engine's messages on damage.
+  explicit TFreeSpaceManager(TPageFileManager& pages);
+
+  // Hands out `count` free pages in `pages` (ascending inside each extent,
+  // the hint's extent first), marks them used and writes the changed map
+  // pages. False, with nothing changed in memory or on disk, when the
+  // container could not grow.
+  bool GetPages(int32_t count, int32_t hintPage, std::vector<int32_t>& pages, bool wholeExtents);
+  // Marks the pages free and writes the changed map pages. Page 0, map
+  // pages, pages beyond the count and pages already free are damage.
+  void FreePages(const std::vector<int32_t>& pages);
+
+  // True for PFS, GAM and SGAM pages (and page 0): never a file's page.
+  bool IsMapPage(int32_t page) const;
+  // True when the PFS bitmap says the page is free. Requires 1 <= page < PageCount.
+  bool IsPageFree(int32_t page) const;
+
+  int32_t ExtentCount() const { return extentCount_; }
+  int32_t FreeExtentCount() const { return freeExtents_; }
+  int32_t MixedExtentCount() const { return mixedExtents_; }
+  bool GAMBit(int32_t extent) const;
+  bool SGAMBit(int32_t extent) const;
+  const std::vector<int32_t>& PFSPageMap() const { return pfsPageMap_; }
+  const std::vector<int32_t>& GAMPageMap() const { return gamPageMap_; }
+  int32_t PFSBytesPerPage() const { return pfsBytes_; }      // B_P
+  int32_t ExtentsPerPFSPage() const { return pfsExtents_; }  // X
+  int32_t GAMBytesPerPage() const { return gamBytes_; }      // B_G
+  int32_t ExtentsPerGAMPage() const { return gamExtents_; }  // Y
+
+ private:
+  // (private helpers and state are the implementer's)
+  TPageFileManager& pages_;
+  int32_t extentPages_ = 0;
+  int32_t pfsBytes_ = 0, pfsExtents_ = 0, gamBytes_ = 0, gamExtents_ = 0;
+  int32_t extentCount_ = 0;
+  int32_t freeExtents_ = 0, mixedExtents_ = 0;
+  std::vector<uint8_t> pfs_, gam_, sgam_;
+  std::vector<int32_t> pfsPageMap_, gamPageMap_;
+};
+
+}  // namespace norvane
