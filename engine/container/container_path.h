@@ -29,4 +29,10 @@ inline void SplitLastName(const std::string& path, std::string& folder, std::str
   name = trimmed.substr(cut);
 }
 
+// `name` inside `folder` (empty or a lone separator: the root).
+inline std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty() || IsRootPath(folder)) return "\\" + name;
+  return folder + "\\" + name;
+}
+
 }  // namespace norvane

@@ -182,8 +182,9 @@ int32_t TDIRManager::FindPath(const std::string& path, int32_t start) const {
     if (name == "..") {
       current = current < 0 ? -1 : array_.ReadItem(current).ParentID;
     } else if (name != ".") {
-      if (name.size() > TFileRec::kMaxNameLength) name.resize(TFileRec::kMaxNameLength);
-      if (!array_.NameExists(name)) return kPathNotFound;
+      // A longer name cannot be stored, so it names nothing; cutting it to
+      // the stored length would make it name a different item.
+      if (name.size() > TFileRec::kMaxNameLength || !array_.NameExists(name)) return kPathNotFound;
       current = array_.FindChild(current, name);
       if (current < 0) return kPathNotInFolder;
     }

@@ -53,7 +53,51 @@ class TFreeSpaceManager {
   int32_t ExtentsPerGAMPage() const { return gamExtents_; }  // Y
 
  private:
-  // (private helpers and state are the implementer's)
+  // The bitmaps an operation may change, for the undo record.
+  enum TBitmap : uint8_t { bmPFS, bmGAM, bmSGAM, bmExhausted };
+  // One bit an operation flipped; undoing flips it back.
+  struct TFlip {
+    TBitmap Map;
+    int64_t Bit;
+  };
+  // What an operation needs to put memory (and the file's size) back as it
+  // was: the flipped bits and the sizes and counters from before it began.
+  struct TUndo {
+    std::vector<TFlip> Flips;
+    size_t PFSBytes = 0, GAMBytes = 0, PFSPages = 0, GAMPages = 0;
+    int32_t ExtentCount = 0, FreeExtents = 0, MixedExtents = 0;
+    int32_t PageCount = 0;
+    int64_t StreamSize = 0;
+    bool Writing = false;  // map pages may already have reached the disk
+  };
+
+  // Bit access; SetBit records the flip and marks the map page dirty.
+  std::vector<uint8_t>& Bitmap(TBitmap map);
+  static bool Bit(const std::vector<uint8_t>& bits, int64_t n);
+  void SetBit(TBitmap map, int64_t n, bool value);
+
+  // Operation frame (free_space_manager.cpp).
+  void Begin();
+  void Rollback();
+  void Commit();
+  void Abandon();
+  void LoadPFS();
+  void LoadGAM();
+  void SavePFS(const std::vector<bool>& dirty);
+  void SaveGAM(const std::vector<bool>& dirty);
+  bool WriteMapPage(int32_t page, uint8_t type, uint8_t* data, int32_t length);
+  void CheckLoadedMaps();
+
+  // Extents (free_space_extents.cpp).
+  int64_t FirstPage(int64_t extent) const { return 1 + extent * extentPages_; }
+  int32_t MapPagesIn(int64_t extent, int64_t (&found)[3]) const;
+  bool ExtentAllFree(int64_t extent) const;
+  void TakeFromExtent(int64_t extent, int32_t count, std::vector<int32_t>& pages);
+  void MarkFull(int64_t extent);
+  void Scan(int64_t from, int32_t count, bool whole, std::vector<int32_t>& pages);
+  int64_t AddExtents(int64_t wanted, bool whole);
+  void AddExtent(int64_t extent, bool whole, int64_t& usable, int64_t& mapEnd);
+
   TPageFileManager& pages_;
   int32_t extentPages_ = 0;
   int32_t pfsBytes_ = 0, pfsExtents_ = 0, gamBytes_ = 0, gamExtents_ = 0;
@@ -61,6 +105,11 @@ class TFreeSpaceManager {
   int32_t freeExtents_ = 0, mixedExtents_ = 0;
   std::vector<uint8_t> pfs_, gam_, sgam_;
   std::vector<int32_t> pfsPageMap_, gamPageMap_;
+  // Bit j set: extent j was walked to its end and has no free page left
+  // (a cache that only saves walks; same byte size as the GAM bitmap).
+  std::vector<uint8_t> exhausted_;
+  std::vector<bool> pfsDirty_, gamDirty_;
+  TUndo undo_;
 };
 
 }  // namespace norvane

@@ -48,6 +48,14 @@ UCollator* OpenCollator(const std::string& name, UColAttributeValue strength) {
     throw EEngineError("TLocaleService - cannot open the collation of locale " + name + ": " +
                        u_errorName(status));
   ucol_setStrength(collator, strength);
+  // Scripts keep their common order (Latin before Cyrillic) whatever the
+  // locale, as on the desktops where catalogue files are also made, so text
+  // ordered there keeps its order here.
+  int32_t noReordering = UCOL_REORDER_CODE_NONE;
+  ucol_setReorderCodes(collator, &noReordering, 1, &status);
+  if (U_FAILURE(status))
+    throw EEngineError("TLocaleService - cannot set the script order of locale " + name + ": " +
+                       u_errorName(status));
   return collator;
 }
 

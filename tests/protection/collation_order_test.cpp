@@ -113,10 +113,10 @@ TEST(CollationOrderTest, DigitsAndLatinKeepTheirOrder) {
   }
 }
 
-TEST(CollationOrderTest, ScriptsFollowTheLocale) {
-  // Russian puts its own script first; English puts Latin first.
+TEST(CollationOrderTest, ScriptsKeepTheirCommonOrderInEveryLocale) {
+  // Latin before Cyrillic whatever the locale, as where the files are also made.
   struct Case { const char* locale; const char* first; const char* second; };
-  const Case kCases[] = {{"ru_RU", "яблоко", "apple"}, {"en_US", "zebra", "абажур"},
+  const Case kCases[] = {{"ru_RU", "zebra", "абажур"}, {"en_US", "zebra", "абажур"},
                          {"ru_RU", "2024", "абажур"}, {"en_US", "2024", "абажур"}};
   for (const Case& c : kCases) {
     const TLocaleTables l = TablesOf(c.locale);
@@ -127,10 +127,10 @@ TEST(CollationOrderTest, ScriptsFollowTheLocale) {
 
 TEST(CollationOrderTest, RussianDictionaryOrder) {
   const std::vector<std::string> kDictionary = {
-      "1812", "1984", "20 лет спустя", "абажур", "Абрикос", "азбука", "Баня", "берег",
+      "1812", "1984", "20 лет спустя", "Apple", "banana", "Zebra", "абажур", "Абрикос", "азбука", "Баня", "берег",
       "Берёза", "весна", "Еда", "ель", "ёж", "Ёлка", "Ёлка 2", "жук", "Журнал",
       "журналист", "Москва", "мост", "объём", "подвал", "подъезд", "яблоко", "Ягода",
-      "Ящик", "Apple", "banana", "Zebra"};
+      "Ящик"};
   const TLocaleTables l = TablesOf("ru_RU");
   std::vector<std::string> expected;
   for (const std::string& word : kDictionary) expected.push_back(W(word));

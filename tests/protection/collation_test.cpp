@@ -34,12 +34,12 @@ class TExact {
   std::unique_ptr<char[]> bytes_;
 };
 
-// Byte order, except that 'A' comes before everything, byte 0 included, and
-// 'a' upper-cases to it: 'A' has rank 0 and so has the upper case of 'a'.
-TFakeLocale RankZeroLocale() {
+// Byte order, except that `first` comes before everything, byte 0 included,
+// so it has rank 0; 'a' upper-cases to 'A'.
+TFakeLocale RankZeroLocale(uint8_t first = 'A') {
   TFakeLocale locale;
-  locale.compare = [](uint8_t a, uint8_t b) {
-    auto key = [](uint8_t c) { return c == 'A' ? 0 : c + 1; };
+  locale.compare = [first](uint8_t a, uint8_t b) {
+    auto key = [first](uint8_t c) { return c == first ? 0 : c + 1; };
     return key(a) - key(b);
   };
   locale.upper = [](uint8_t c) { return c == 'a' ? static_cast<uint8_t>('A') : c; };
@@ -196,8 +196,9 @@ void CheckAgainstModel(const TCollationTables& t, const std::string& alphabet, u
     const TExact ea(a), eb(b);
     const std::string label = "round " + std::to_string(round) + ", n=" + std::to_string(n);
     const size_t all = a.size() + b.size() + 1;
-    // With ranks that differ for distinct bytes the value is the model's
-    // exactly; without case only the sign is promised where ranks tie.
+    // With case, ranks are distinct and the value is the model's exactly.
+    // Without case only the sign is promised: where a string ends beside a
+    // character of rank 0 the walk answers 1 whatever that character's capital.
     EXPECT_EQ(CollateCompare(t, ea.get(), eb.get()),
               ModelCompare(Values(t, a, all, false), Values(t, b, all, false))) << label;
     EXPECT_EQ(CollateCompareN(t, ea.get(), eb.get(), n),
@@ -210,12 +211,33 @@ void CheckAgainstModel(const TCollationTables& t, const std::string& alphabet, u
 }
 
 TEST(CollationTest, RankWalkAgreesWithModel) {
-  const TFakeLocale locale = RankZeroLocale();
-  CheckAgainstModel(BuildCollationTables(locale), "AaBbx", 1);
+  const TFakeLocale capitalFirst = RankZeroLocale('A');
+  CheckAgainstModel(BuildCollationTables(capitalFirst), "AaBbx", 1);
+  const TFakeLocale smallFirst = RankZeroLocale('a');
+  CheckAgainstModel(BuildCollationTables(smallFirst), "AaBbx", 3);
 
   TFakeLocale turkish;
   turkish.id = 1055;
   CheckAgainstModel(BuildCollationTables(turkish), std::string("aAiI\xDD\xFD\x01 ", 8), 2);
+}
+
+TEST(CollationTest, TerminatorHasNoCapital) {
+  // 'a' has rank 0 and its capital 'A' does not: the UpperRank entry of rank
+  // 0 is Rank['A'], and the terminator must not take that value.
+  const TFakeLocale locale = RankZeroLocale('a');
+  const TCollationTables t = BuildCollationTables(locale);
+  ASSERT_TRUE(t.UseRanks);
+  ASSERT_EQ(t.Rank['a'], 0);
+  ASSERT_NE(t.UpperRank[0], 0);
+  struct Case { const char* a; const char* b; int value; };
+  const Case kCases[] = {{"", "B", -t.Rank['B']}, {"B", "", t.Rank['B']},
+                         {"x", "xA", -t.Rank['A']}, {"xb", "x", t.Rank['b']},
+                         {"a", "", 1}, {"", "a", -1}, {"xa", "xA", 0}};
+  for (const Case& c : kCases) {
+    const TExact a(c.a), b(c.b);
+    EXPECT_EQ(CollateCompareCI(t, a.get(), b.get()), c.value) << c.a << " vs " << c.b;
+    EXPECT_EQ(CollateCompareCIN(t, a.get(), b.get(), 9), c.value) << c.a << " vs " << c.b;
+  }
 }
 
 TEST(CollationTest, InconsistentLocaleComparesWholeStrings) {

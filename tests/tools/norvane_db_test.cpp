@@ -19,9 +19,10 @@ struct TRun {
   std::string err;
 };
 
-TRun RunDb(const std::vector<std::string>& args) {
+TRun RunDb(const std::vector<std::string>& args, const std::string& input = "") {
   std::ostringstream out, err;
-  const int status = tool::RunTool(args, out, err);
+  std::istringstream in(input);
+  const int status = tool::RunTool(args, in, out, err);
   return {status, out.str(), err.str()};
 }
 
@@ -92,6 +93,82 @@ TEST(NorvaneDb, CyrillicNamesBecomeUtf8FilesOnDisk) {
   testing::WriteFileBytes(utf8Name, std::vector<uint8_t>(600, 'j'));
   EXPECT_EQ(RunDb({"info", utf8Name}).err,
             "File \xD0\x9A\xD0\xB0\xD1\x82\xD0\xB0\xD0\xBB\xD0\xBE\xD0\xB3.adb has corrupted header.\n");
+}
+
+// A container with a few files and folders, made through the tool itself.
+class NorvaneDbFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RunDb({"create", file}).status, 0);
+    testing::WriteFileBytes(dir / "src.bin", {0, 1, 2, 255});
+    ASSERT_EQ(RunDb({"put", file, "/docs/a.txt", dir / "src.bin"}).status, 0);
+    ASSERT_EQ(RunDb({"put", file, "top.txt"}, "hello").status, 0);  // from standard input
+    ASSERT_EQ(RunDb({"mkdir", file, "/empty/inner"}).status, 0);
+  }
+  testing::TTempFolder dir;
+  std::string file = dir / "files.adb";
+};
+
+TEST_F(NorvaneDbFiles, LsListsEverythingSortedByPath) {
+  const TRun ls = RunDb({"ls", file});
+  ASSERT_EQ(ls.status, 0) << ls.err;
+  EXPECT_EQ(ls.out,
+            "/docs/\n"
+            "/docs/a.txt\t4\n"
+            "/empty/\n"
+            "/empty/inner/\n"
+            "/top.txt\t5\n");
+}
+
+TEST_F(NorvaneDbFiles, GetReturnsTheBytesToAFileOrStandardOutput) {
+  EXPECT_EQ(RunDb({"get", file, "/top.txt"}).out, "hello");
+  ASSERT_EQ(RunDb({"get", file, "/docs/a.txt", dir / "back.bin"}).status, 0);
+  EXPECT_EQ(testing::ReadFileBytes(dir / "back.bin"), (std::vector<uint8_t>{0, 1, 2, 255}));
+  EXPECT_FALSE(FileExists(dir / "back.bin.part"));
+}
+
+TEST_F(NorvaneDbFiles, PutReplacesAndMakesFolders) {
+  ASSERT_EQ(RunDb({"put", file, "/top.txt"}, "bye").status, 0);
+  EXPECT_EQ(RunDb({"get", file, "/top.txt"}).out, "bye");
+  ASSERT_EQ(RunDb({"put", file, "/new/deep/x"}, "x").status, 0);
+  EXPECT_NE(RunDb({"ls", file}).out.find("/new/deep/x\t1\n"), std::string::npos);
+}
+
+TEST_F(NorvaneDbFiles, RmMvMkdirChangeTheTree) {
+  ASSERT_EQ(RunDb({"mv", file, "/top.txt", "/docs/moved.txt"}).status, 0);
+  ASSERT_EQ(RunDb({"rm", file, "/docs/a.txt"}).status, 0);
+  ASSERT_EQ(RunDb({"rm", file, "/empty/inner"}).status, 0);
+  ASSERT_EQ(RunDb({"mkdir", file, "/made"}).status, 0);
+  EXPECT_EQ(RunDb({"ls", file}).out,
+            "/docs/\n"
+            "/docs/moved.txt\t5\n"
+            "/empty/\n"
+            "/made/\n");
+}
+
+// Each failing command exits 1 with a message and leaves the file as it was.
+TEST_F(NorvaneDbFiles, FailingCommandsChangeNothing) {
+  const auto before = testing::ReadFileBytes(file);
+  struct Case { std::vector<std::string> args; const char* message; };
+  const std::vector<Case> kCases = {
+      {{"get", file, "/missing"}, "\"/missing\" not found."},
+      {{"get", file, "/docs"}, "\"/docs\" is a folder."},
+      {{"rm", file, "/missing"}, "\"/missing\" not found."},
+      {{"rm", file, "/docs"}, "Folder \"/docs\" is not empty."},
+      {{"mv", file, "/missing", "/x"}, "\"/missing\" not found."},
+      {{"mv", file, "/top.txt", "/docs/a.txt"}, "\"/docs/a.txt\" exists already."},
+      {{"mv", file, "/empty", "/empty/inner/x"}, "Cannot move \"/empty\" to \"/empty/inner/x\"."},
+      {{"mkdir", file, "/top.txt"}, "\"/top.txt\" exists already."},
+      {{"put", file, "/top.txt/x"}, "\"/top.txt\" is a file."},
+      {{"put", file, "/docs"}, "\"/docs\" is a folder."},
+      {{"put", file, "/n", dir / "no-such-source"}, "Cannot open the file"},
+  };
+  for (const Case& c : kCases) {
+    const TRun run = RunDb(c.args, "input");
+    EXPECT_EQ(run.status, 1) << c.message;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(testing::ReadFileBytes(file), before) << c.message;
+  }
 }
 
 }  // namespace

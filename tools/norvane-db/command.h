@@ -2,6 +2,7 @@
 // command lives in a file of its own and is listed in the tool's table.
 #pragma once
 
+#include <istream>
 #include <ostream>
 #include <string>
 
@@ -9,8 +10,10 @@
 
 namespace norvane::tool {
 
-// Where a command writes: engine text is turned into UTF-8 on the way out.
+// Where a command reads and writes: engine text is turned into UTF-8 on the
+// way out; file contents pass through unchanged.
 struct TToolOutput {
+  std::istream& In;
   std::ostream& Out;
   std::ostream& Err;
   void Line(const std::string& engineText);       // one line on standard output
@@ -29,5 +32,11 @@ struct TCommand {
 
 extern const TCommand kCreateCommand;
 extern const TCommand kInfoCommand;
+extern const TCommand kLsCommand;
+extern const TCommand kPutCommand;
+extern const TCommand kGetCommand;
+extern const TCommand kRmCommand;
+extern const TCommand kMvCommand;
+extern const TCommand kMkdirCommand;
 
 }  // namespace norvane::tool

@@ -5,5 +5,5 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  return norvane::tool::RunTool(args, std::cout, std::cerr);
+  return norvane::tool::RunTool(args, std::cin, std::cout, std::cerr);
 }

@@ -1,6 +1,10 @@
 // Opening a container for the tool's commands.
 #include "tools/norvane-db/open_container.h"
 
+#include <algorithm>
+
+#include "engine/common/engine_error.h"
+
 namespace norvane::tool {
 
 namespace {
@@ -21,5 +25,13 @@ std::unique_ptr<TESingleFileSystem> CreateContainerFile(const std::string& file)
   return std::make_unique<TESingleFileSystem>(file, kExtentPages, kPageSizeKB, 0, "", "", "",
                                               false, kModeCreate);
 }
+
+std::string ShownPath(const std::string& enginePath) {
+  std::string shown = enginePath;
+  std::replace(shown.begin(), shown.end(), '\\', '/');
+  return shown;
+}
+
+void FailCommand(const std::string& message) { throw EEngineError(message); }
 
 }  // namespace norvane::tool

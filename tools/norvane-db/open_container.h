@@ -17,4 +17,9 @@ std::unique_ptr<TESingleFileSystem> OpenContainer(const std::string& file, TOpen
 // Creates FILE anew with the engine's geometry, replacing any old one.
 std::unique_ptr<TESingleFileSystem> CreateContainerFile(const std::string& file);
 
+// A path inside a container as the tool shows it: with "/" separators.
+std::string ShownPath(const std::string& enginePath);
+// Fails the command with exit status 1 and `message` (engine text).
+[[noreturn]] void FailCommand(const std::string& message);
+
 }  // namespace norvane::tool

@@ -11,7 +11,8 @@ namespace norvane::tool {
 
 namespace {
 
-const TCommand* const kCommands[] = {&kCreateCommand, &kInfoCommand};
+const TCommand* const kCommands[] = {&kCreateCommand, &kInfoCommand, &kLsCommand, &kPutCommand,
+                                     &kGetCommand,    &kRmCommand,   &kMvCommand, &kMkdirCommand};
 
 const std::vector<TOptionSpec> kOptions = {
     {"help", 'h', false},
@@ -20,13 +21,14 @@ const std::vector<TOptionSpec> kOptions = {
 void PrintUsage(std::ostream& stream) {
   stream << "Usage: norvane-db COMMAND [ARGUMENTS] [OPTIONS]\n"
             "Works on Norvane catalogue files (.adb) and the containers inside them.\n\n"
+            "Paths inside a container are written with \"/\".\n\n"
             "Commands:\n";
   for (const TCommand* command : kCommands) {
     const std::string head = std::string(command->Name) + " " + command->Arguments;
-    stream << "  " << std::left << std::setw(24) << head << command->Description << "\n";
+    stream << "  " << std::left << std::setw(28) << head << command->Description << "\n";
   }
   stream << "\nOptions:\n"
-            "  -h, --help              show this help and exit\n"
+            "  -h, --help                  show this help and exit\n"
             "\nExit status: 0 success, 1 engine error, 2 usage error.\n";
 }
 
@@ -50,7 +52,8 @@ void TToolOutput::ErrorLine(const std::string& engineText) {
   Err << Cp1251ToUtf8(engineText) << "\n";
 }
 
-int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+            std::ostream& err) {
   TCommandLine line;
   try {
     line = ParseCommandLine(args, kOptions);
@@ -70,7 +73,7 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
       line.Positional.size() > command->MaxPositional)
     return UsageError(err, std::string("usage: norvane-db ") + command->Name + " " +
                                command->Arguments);
-  TToolOutput output{out, err};
+  TToolOutput output{in, out, err};
   try {
     return command->Run(line, output);
   } catch (const EEngineError& e) {
