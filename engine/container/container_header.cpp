@@ -44,7 +44,7 @@ bool TContainerHeader::IsSane(int64_t streamSize) const {
   const int32_t pageSize = PageSize();
   if (pageSize < kMinPageSize || pageSize > kMaxPageSize || pageSize % 1024 != 0) return false;
   const int32_t extent = ExtentPageCount();
-  if (extent < 1 || extent > MaxExtentPageCount(pageSize)) return false;
+  if (!ExtentFitsPage(pageSize, extent)) return false;
   if (FirstExtentPage() != 1) return false;
   const int32_t pages = PageCount();
   if (pages < 1) return false;

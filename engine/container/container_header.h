@@ -79,8 +79,15 @@ class TContainerHeader {
 constexpr int32_t kMinPageSize = 1024;
 constexpr int32_t kMaxPageSize = 1024 * 1024;
 constexpr int32_t kPageHeaderSize = 32;
-// An extent must fit in one PFS page's bitmap (8 bits per payload byte).
-constexpr int32_t MaxExtentPageCount(int32_t pageSize) { return 8 * (pageSize - kPageHeaderSize); }
+// Whether extents of this many pages fit the free-space maps: one PFS page
+// (8 bits a payload byte, cut to whole bytes after whole extents) must
+// describe at least one extent.
+constexpr bool ExtentFitsPage(int32_t pageSize, int32_t extentPageCount) {
+  const int64_t bits = 8LL * (pageSize - kPageHeaderSize);
+  if (extentPageCount < 1 || extentPageCount > bits) return false;
+  const int64_t pfsBytes = (bits - bits % extentPageCount) / 8;
+  return 8 * pfsBytes / extentPageCount >= 1;
+}
 
 enum TPageType : uint8_t {
   ptDirectory = 1, ptGAM = 2, ptSGAM = 3, ptPFS = 4, ptMap = 5, ptFileData = 6

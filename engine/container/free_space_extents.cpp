@@ -18,10 +18,14 @@ int64_t FirstIndexFrom(int64_t from, int64_t offset, int64_t span) {
 
 std::vector<uint8_t>& TFreeSpaceManager::Bitmap(TBitmap map) {
   switch (map) {
-    case bmPFS: return pfs_;
-    case bmGAM: return gam_;
-    case bmSGAM: return sgam_;
-    case bmExhausted: break;
+    case bmPFS:
+      return pfs_;
+    case bmGAM:
+      return gam_;
+    case bmSGAM:
+      return sgam_;
+    case bmExhausted:
+      break;
   }
   return exhausted_;
 }
@@ -161,8 +165,10 @@ void TFreeSpaceManager::AddExtent(int64_t extent, bool whole, int64_t& usable, i
   // may hold anything for extents that did not exist yet.
   for (int64_t n = first; n <= last;) {
     const int64_t bit = n - 1;
-    const bool mapInByte = std::any_of(map, map + mapCount, [&](int64_t m) { return m >= n && m < n + 8; });
-    if ((bit & 7) == 0 && n + 7 <= last && !mapInByte && pfs_[static_cast<size_t>(bit >> 3)] == 0xFF) {
+    const bool mapInByte =
+        std::any_of(map, map + mapCount, [&](int64_t m) { return m >= n && m < n + 8; });
+    if ((bit & 7) == 0 && n + 7 <= last && !mapInByte &&
+        pfs_[static_cast<size_t>(bit >> 3)] == 0xFF) {
       n += 8;
       continue;
     }

@@ -161,14 +161,14 @@ bool TFreeSpaceManager::GetPages(int32_t count, int32_t hintPage, std::vector<in
     const int64_t highest = *std::max_element(pages.begin(), pages.end());
     grow = std::max(grow, highest + 1 - pages_.PageCount());
     if (grow > 0 && !pages_.ExtendFile(static_cast<int32_t>(grow))) {  // invariant 3
-      Rollback();
+      Rollback();  // ExtendFile left header and file as they were
       pages.clear();
       return false;
     }
-    Commit();
+    Commit();  // invariant 2: the caller sees the pages only once they are written
     return true;
   } catch (...) {
-    Abandon();
+    Abandon();  // invariant 6
     pages.clear();
     throw;
   }
@@ -183,7 +183,8 @@ void TFreeSpaceManager::FreePages(const std::vector<int32_t>& pages) {
     if (page == 0) ReportDamage(kFreePages, what + " is the container header.");
     if (page < 0) ReportDamage(kFreePages, what + " does not exist.");
     if (page >= pages_.PageCount())
-      ReportDamage(kFreePages, what + " lies beyond the page count " + Num(pages_.PageCount()) + ".");
+      ReportDamage(kFreePages,
+                   what + " lies beyond the page count " + Num(pages_.PageCount()) + ".");
     if (page > extentEnd) ReportDamage(kFreePages, what + " lies in no extent.");
     if (IsMapPage(page)) ReportDamage(kFreePages, what + " is a map page.");
     if (!seen.insert(page).second) ReportDamage(kFreePages, what + " is listed twice.");
@@ -210,7 +211,7 @@ void TFreeSpaceManager::FreePages(const std::vector<int32_t>& pages) {
     }
     Commit();
   } catch (...) {
-    Abandon();
+    Abandon();  // invariant 6
     throw;
   }
 }

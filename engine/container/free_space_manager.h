@@ -67,7 +67,6 @@ class TFreeSpaceManager {
     size_t PFSBytes = 0, GAMBytes = 0, PFSPages = 0, GAMPages = 0;
     int32_t ExtentCount = 0, FreeExtents = 0, MixedExtents = 0;
     int32_t PageCount = 0;
-    int64_t StreamSize = 0;
     bool Writing = false;  // map pages may already have reached the disk
   };
 
@@ -76,7 +75,9 @@ class TFreeSpaceManager {
   static bool Bit(const std::vector<uint8_t>& bits, int64_t n);
   void SetBit(TBitmap map, int64_t n, bool value);
 
-  // Operation frame (free_space_manager.cpp).
+  // Map pages on disk and the frame of an operation (free_space_map_pages.cpp):
+  // Begin records, Rollback restores memory, Commit writes, Abandon restores
+  // memory and as much of the file as the disk allows.
   void Begin();
   void Rollback();
   void Commit();

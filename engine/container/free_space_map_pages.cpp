@@ -17,9 +17,9 @@ std::string Num(int64_t n) { return std::to_string(n); }
 // not the map page the geometry puts there.
 void CheckMapPage(const char* where, const TPageHeader& header, uint8_t type, int64_t page) {
   if (header.PageType != type || header.EncryptionType != 0)
-    ReportDamage(where, "page " + Num(page) + " has type " + Num(header.PageType) +
-                            " and cipher " + Num(header.EncryptionType) + ", expected type " +
-                            Num(type) + " plain.");
+    ReportDamage(where, "page " + Num(page) + " has type " + Num(header.PageType) + " and cipher " +
+                            Num(header.EncryptionType) + ", expected type " + Num(type) +
+                            " plain.");
 }
 
 }  // namespace
@@ -113,7 +113,6 @@ void TFreeSpaceManager::Begin() {
   undo_.FreeExtents = freeExtents_;
   undo_.MixedExtents = mixedExtents_;
   undo_.PageCount = pages_.PageCount();
-  undo_.StreamSize = pages_.Stream().Size();
   pfsDirty_.assign(pfsPageMap_.size(), false);
   gamDirty_.assign(gamPageMap_.size(), false);
 }
@@ -160,17 +159,15 @@ void TFreeSpaceManager::Abandon() {
   // From here on every step is best effort: the original failure is what the
   // caller hears about, and a disk that failed once may fail again.
   TContainerHeader& header = pages_.Header();
-  const bool headerChanged = header.PageCount() != undo_.PageCount ||
-                             header.PFSPageCount() != static_cast<int32_t>(pfsPageMap_.size()) ||
+  const bool countsChanged = header.PFSPageCount() != static_cast<int32_t>(pfsPageMap_.size()) ||
                              header.GAMPageCount() != static_cast<int32_t>(gamPageMap_.size());
-  header.SetPageCount(undo_.PageCount);
   header.SetPFSPageCount(static_cast<int32_t>(pfsPageMap_.size()));
   header.SetGAMPageCount(static_cast<int32_t>(gamPageMap_.size()));
   try {
-    // The header shrinks before the stream does (the page layer's rule that
-    // every counted page lies inside the stream).
-    if (headerChanged) pages_.SaveHeader();
-    if (pages_.Stream().Size() != undo_.StreamSize) pages_.Stream().SetSize(undo_.StreamSize);
+    if (pages_.PageCount() != undo_.PageCount)
+      pages_.ShrinkFile(undo_.PageCount);
+    else if (countsChanged)
+      pages_.SaveHeader();
   } catch (...) {
     // The larger file or old header stays; the page count still bounds it.
   }

@@ -35,9 +35,10 @@ TPageFileManager::TPageFileManager(const std::string& fileName, int32_t extentPa
   if (extentPageCount <= 0)
     throw EEngineError("TPageFileManager.Create - extent page count should be >= 1 Page.");
   const int32_t pageSize = pageSizeKB * 1024;
-  if (extentPageCount > MaxExtentPageCount(pageSize))
-    throw EEngineError("TPageFileManager.Create - extent page count should be <= " +
-                       std::to_string(MaxExtentPageCount(pageSize)) + " Pages.");
+  if (!ExtentFitsPage(pageSize, extentPageCount))
+    throw EEngineError("TPageFileManager.Create - extent page count " +
+                       std::to_string(extentPageCount) + " does not fit the free-space maps of " +
+                       std::to_string(pageSizeKB) + " Kb pages.");
   if (ModeIsCreate(mode)) {
     // Every argument is checked before the old file is touched.
     CheckPasswordBlockArguments(password, question);
@@ -198,6 +199,16 @@ bool TPageFileManager::ExtendFile(int32_t n) {
     return false;
   }
   return true;
+}
+
+void TPageFileManager::ShrinkFile(int32_t pageCount) {
+  if (pageCount < 1 || pageCount > PageCount())
+    throw EEngineError("TPageFileManager.ShrinkFile - invalid page count " +
+                       std::to_string(pageCount) + ".");
+  if (pageCount == PageCount()) return;
+  header_.SetPageCount(pageCount);
+  SaveHeader();
+  stream_->SetSize(pageCount == 1 ? TContainerHeader::kSize : PageOffset(pageCount));
 }
 
 std::unique_ptr<TPageBuffer> TPageFileManager::NewPageBuffer() const {

@@ -90,6 +90,11 @@ class TPageFileManager {
   // when the stream cannot grow.
   bool ExtendFile(int32_t n);
 
+  // Cuts the container back to `pageCount` pages (undoing an ExtendFile):
+  // the header first, then the stream, so every counted page stays inside
+  // it. Throws when either cannot be written.
+  void ShrinkFile(int32_t pageCount);
+
   std::unique_ptr<TPageBuffer> NewPageBuffer() const;
   int32_t PayloadSize() const { return header_.PageSize() - kPageHeaderSize; }
   int64_t PageOffset(int32_t n) const { return static_cast<int64_t>(n) * header_.PageSize(); }

@@ -27,17 +27,16 @@ std::string MessageOf(const std::function<void()>& action) {
 }
 
 TEST(FreeSpaceDamage, FreePagesRefusesWhatIsNotInUse) {
-  struct Case { std::vector<int32_t> pages; const char* message; };
+  struct Case {
+    std::vector<int32_t> pages;
+    const char* message;
+  };
   const std::string at = "TFreeSpaceManager.FreePages - page ";
   const Case kCases[] = {
-      {{0}, "0 is the container header."},
-      {{5, -3}, "-3 does not exist."},
-      {{1}, "1 is a map page."},
-      {{2}, "2 is a map page."},
-      {{3}, "3 is a map page."},
-      {{17}, "17 lies beyond the page count 17."},
-      {{5, 9}, "9 is already free."},
-      {{4, 5, 4}, "4 is listed twice."},
+      {{0}, "0 is the container header."}, {{5, -3}, "-3 does not exist."},
+      {{1}, "1 is a map page."},           {{2}, "2 is a map page."},
+      {{3}, "3 is a map page."},           {{17}, "17 lies beyond the page count 17."},
+      {{5, 9}, "9 is already free."},      {{4, 5, 4}, "4 is listed twice."},
       {{4, 6, 8, 3}, "3 is a map page."},
   };
   for (const Case& c : kCases) {

@@ -1,5 +1,5 @@
 // Failures while the free-space manager grows the container or writes its
-// map pages, driven through the fault-injecting part: the operation fails,
+// map pages, driven through fault-injecting part files: the operation fails,
 // memory and file are exactly as before, and the next request behaves as it
 // would have on a container that never saw the fault.
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@ struct TRequest {
   bool whole;
 };
 
-// A container on faulty parts and a twin that never fails, given the same
+// A container on fault-injecting part files and a twin that never fails, given the same
 // history of requests.
 struct TTwins {
   testing::TTempFolder dir;
@@ -31,7 +31,8 @@ struct TTwins {
   TSpaceContainer faulty, clean;
 
   TTwins(int32_t extentPages, int32_t kb, const std::vector<TRequest>& history)
-      : faulty(dir / "faulty.adb", extentPages, kb, TPartOptions{-1, testing::MakeFaultyFactory(plan)}),
+      : faulty(dir / "faulty.adb", extentPages, kb,
+               TPartOptions{-1, testing::MakeFaultyFactory(plan)}),
         clean(dir / "clean.adb", extentPages, kb) {
     for (const TRequest& r : history) {
       EXPECT_EQ(faulty.Get(r.count, r.hint, r.whole), clean.Get(r.count, r.hint, r.whole));
@@ -78,7 +79,8 @@ TEST(FreeSpaceFailure, FailedGrowthRollsEverythingBack) {
     const auto state = testing::StateOf(twins.faulty);
     c.arm(*twins.plan);
     std::vector<int32_t> got;
-    EXPECT_FALSE(twins.faulty.space->GetPages(c.request.count, c.request.hint, got, c.request.whole));
+    EXPECT_FALSE(
+        twins.faulty.space->GetPages(c.request.count, c.request.hint, got, c.request.whole));
     EXPECT_TRUE(got.empty());
     EXPECT_EQ(testing::Difference(state, testing::StateOf(twins.faulty)), "");
     EXPECT_EQ(twins.faulty.FileBytes(), bytes);

@@ -40,8 +40,8 @@ struct TSpaceContainer {
   void Reopen() {
     space.reset();
     pages.reset();
-    pages = std::make_unique<TPageFileManager>(name, 16, 4, false, "", "", "", kModeReadWrite,
-                                               parts);
+    pages =
+        std::make_unique<TPageFileManager>(name, 16, 4, false, "", "", "", kModeReadWrite, parts);
     space = std::make_unique<TFreeSpaceManager>(*pages);
   }
 

@@ -37,12 +37,14 @@ class TModel {
     if (n == 0) return true;
     if ((n - 1) % pfsSpan == 0 && (n - 1) / pfsSpan < pfsCount) return true;
     for (int64_t offset : {2, 3})
-      if (n >= offset && (n - offset) % gamSpan == 0 && (n - offset) / gamSpan < gamCount) return true;
+      if (n >= offset && (n - offset) % gamSpan == 0 && (n - offset) / gamSpan < gamCount)
+        return true;
     return false;
   }
 
   bool IsFree(int64_t n) const {
-    const int64_t inExtents = int64_t{box_.space->ExtentCount()} * box_.pages->Header().ExtentPageCount();
+    const int64_t inExtents =
+        int64_t{box_.space->ExtentCount()} * box_.pages->Header().ExtentPageCount();
     return n >= 1 && n <= inExtents && !IsMap(n) && !Used(n);
   }
 
@@ -112,15 +114,18 @@ class TModel {
 };
 
 TEST(FreeSpaceModel, RandomRequestsAndFreesMatchTheModel) {
-  struct Case { int32_t kb, extent, growTo; };
+  struct Case {
+    int32_t kb, extent, growTo;
+  };
   // Halfway through, each container grows past a PFS boundary (and for the
   // 1 KB geometries a GAM boundary too).
-  const Case kCases[] = {{4, 16, 32600}, {1, 16, 127000}, {1, 3, 23800}, {1, 2, 15900}, {1, 1, 8000}};
+  const Case kCases[] = {
+      {4, 16, 32600}, {1, 16, 127000}, {1, 3, 23800}, {1, 2, 15900}, {1, 1, 8000}};
   const uint64_t seed = EnvNumber("NORVANE_SEED", 20240611);
   const int steps = static_cast<int>(EnvNumber("NORVANE_STEPS", 1500));
   for (const Case& c : kCases) {
-    SCOPED_TRACE(::testing::Message() << "seed " << seed << ", " << c.kb << " KB, " << c.extent
-                                      << " pages an extent");
+    SCOPED_TRACE(::testing::Message()
+                 << "seed " << seed << ", " << c.kb << " KB, " << c.extent << " pages an extent");
     testing::TTempFolder dir;
     TSpaceContainer box(dir / "m.adb", c.extent, c.kb);
     TModel model(box);
@@ -129,13 +134,14 @@ TEST(FreeSpaceModel, RandomRequestsAndFreesMatchTheModel) {
       SCOPED_TRACE(::testing::Message() << "step " << step);
       if (step == steps / 2) {
         while (box.pages->PageCount() < c.growTo)
-          ASSERT_NO_FATAL_FAILURE(model.Request(std::min(c.growTo - box.pages->PageCount(), 40000),
-                                                1 << 30, true));
+          ASSERT_NO_FATAL_FAILURE(
+              model.Request(std::min(c.growTo - box.pages->PageCount(), 40000), 1 << 30, true));
       }
       if (rng() % 100 < 55) {
         const bool big = rng() % 50 == 0;
         const auto count = static_cast<int32_t>(big ? 200 + rng() % 1800 : 1 + rng() % 40);
-        const auto hint = static_cast<int32_t>(rng() % 2 ? 0 : rng() % (box.pages->PageCount() + 64));
+        const auto hint =
+            static_cast<int32_t>(rng() % 2 ? 0 : rng() % (box.pages->PageCount() + 64));
         ASSERT_NO_FATAL_FAILURE(model.Request(count, hint, rng() % 4 == 0));
       } else {
         ASSERT_NO_FATAL_FAILURE(model.Free(rng));

@@ -247,6 +247,7 @@ TEST(PageFileManager, InsaneHeaderValuesAreRefusedOnOpen) {
       {"page size 2 GB", set(16, 0x7FFFFC00)},
       {"extent 0", set(20, 0)},
       {"extent beyond one PFS page", set(20, 8 * 4064 + 1)},
+      {"extent leaving no whole PFS bitmap", set(20, 8 * 4064 - 1)},
       {"first extent page 0", set(24, 0)},
       {"page count 0", set(48, 0)},
       {"page count beyond the file", set(48, 3)},
