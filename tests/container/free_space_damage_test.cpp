@@ -9,6 +9,7 @@
 #include "engine/common/engine_error.h"
 #include "engine/container/free_space_manager.h"
 #include "tests/container/free_space_fixture.h"
+#include "tests/support/error_message.h"
 #include "tests/support/temp_folder.h"
 
 namespace norvane {
@@ -17,14 +18,7 @@ namespace {
 using testing::kBase;
 using testing::TSpaceContainer;
 
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EEngineError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
+using testing::MessageOf;
 
 TEST(FreeSpaceDamage, FreePagesRefusesWhatIsNotInUse) {
   struct Case {

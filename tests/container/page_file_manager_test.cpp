@@ -14,6 +14,7 @@
 #include "engine/common/engine_error.h"
 #include "engine/container/single_file_system.h"
 #include "engine/platform/file_system.h"
+#include "tests/support/error_message.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
 
@@ -37,14 +38,7 @@ std::unique_ptr<TPageFileManager> Open(const std::string& name, uint16_t mode = 
   return std::make_unique<TPageFileManager>(name, 16, 4, false, "", "", "", mode);
 }
 
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EEngineError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
+using testing::MessageOf;
 
 // Edits the container header in a file and, unless asked not to, fixes its
 // checksum so only the edited value is wrong.

@@ -11,16 +11,12 @@
 #include <string>
 
 #include "engine/platform/cp1251.h"
+#include "tests/support/engine_text.h"
 
 namespace norvane {
 namespace {
 
-// Engine text from a UTF-8 literal, so the tests read as the user's words.
-std::string W(const std::string& utf8) {
-  std::string out, error;
-  EXPECT_TRUE(Utf8ToCp1251(utf8, out, error)) << error;
-  return out;
-}
+using testing::W;
 
 uint8_t B(const std::string& utf8) {
   const std::string text = W(utf8);
