@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, only those that are missing.
 # Runs apt-get directly as root, through sudo otherwise.
 set -e
-PACKAGES="cmake ninja-build g++ make libgtest-dev libgmock-dev zlib1g-dev libicu-dev"
+PACKAGES="cmake ninja-build g++ make libgtest-dev libgmock-dev zlib1g-dev libicu-dev libssl-dev"
 missing=""
 for p in $PACKAGES; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"

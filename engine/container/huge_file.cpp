@@ -183,6 +183,12 @@ void TESFSHugeFile::DeleteLastPartFile() {
   if (!inMemory_) DeleteFileByName(name);
 }
 
+int64_t TESFSHugeFile::PhysicalSize() const {
+  int64_t total = 0;
+  for (const auto& part : parts_) total += part->Size();
+  return total;
+}
+
 int64_t TESFSHugeFile::Read(void* buffer, int64_t n) {
   if (position_ > size_) throw EEngineError("TESFSHugeFile.Read - Stream read error.");
   n = std::min(n, size_ - position_);

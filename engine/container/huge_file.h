@@ -62,6 +62,8 @@ class TESFSHugeFile {
   int64_t Seek(int origin, int64_t offset);
   void SetSize(int64_t size);
   int64_t Size() const { return size_; }
+  // Bytes the parts take on disk or in memory, headers and prefix included.
+  int64_t PhysicalSize() const;
   int64_t Position() const { return position_; }
 
   // Renames every part of a closed stream; the new name without a folder

@@ -2,6 +2,7 @@
 // checksums, page enciphering and growth of the container.
 #include "engine/container/page_file_manager.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/common/engine_error.h"
@@ -126,7 +127,7 @@ bool TPageFileManager::ReadPage(TPageRecord& rec, int32_t n, bool raw, const std
 }
 
 bool TPageFileManager::WritePage(TPageRecord& rec, int32_t n, const std::string& key,
-                                 int32_t length) {
+                                 int32_t length, bool raw) {
   lastError_ = peNone;
   const std::string& useKey = key.empty() ? containerKey_ : key;
   if (length < 0) length = PayloadSize();
@@ -139,7 +140,8 @@ bool TPageFileManager::WritePage(TPageRecord& rec, int32_t n, const std::string&
   if (withPayload) {
     uint8_t* payload = io_.data() + kPageHeaderSize;
     std::memcpy(payload, rec.Data, static_cast<size_t>(length));  // invariant 3
-    if (!EncodeBuffer(payload, length, useKey, rec.Header.EncryptionType)) return Fail(peEncipher);
+    if (!raw && !EncodeBuffer(payload, length, useKey, rec.Header.EncryptionType))
+      return Fail(peEncipher);
     rec.Header.Checksum = PageChecksum(payload, static_cast<size_t>(length), rec.Header.ChecksumType);
   }
   EncodePageHeader(rec.Header, io_.data());
@@ -199,6 +201,15 @@ bool TPageFileManager::ExtendFile(int32_t n) {
     return false;
   }
   return true;
+}
+
+void TPageFileManager::AdoptKey(const TPageFileManager& from) {
+  std::copy_n(from.header_.PasswordBlock(), TContainerHeader::kPasswordBlockSize,
+              header_.PasswordBlock());
+  header_.SetEncryptionType(from.header_.EncryptionType());
+  containerKey_ = from.containerKey_;
+  keyValid_ = from.keyValid_;
+  SaveHeader();
 }
 
 void TPageFileManager::ShrinkFile(int32_t pageCount) {

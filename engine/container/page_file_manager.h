@@ -77,9 +77,13 @@ class TPageFileManager {
   // Stores page n (1 <= n < PageCount): enciphers a copy of `length` payload
   // bytes with rec.Header.EncryptionType, puts their checksum into
   // rec.Header, writes header and payload. Without payload it writes the
-  // header alone, checksum as it is in rec. Returns false with LastError -8
-  // (no such page or short header), -10 short payload, -13 encipher.
-  bool WritePage(TPageRecord& rec, int32_t n, const std::string& key, int32_t length);
+  // header alone, checksum as it is in rec. With `raw` the payload is stored
+  // as given: it is already enciphered as rec.Header.EncryptionType says (a
+  // copy between containers under the same key). Returns false with
+  // LastError -8 (no such page or short header), -10 short payload, -13
+  // encipher.
+  bool WritePage(TPageRecord& rec, int32_t n, const std::string& key, int32_t length,
+                 bool raw = false);
 
   // Encipher / decipher in place. Type 0 does nothing; an unknown type makes
   // EncodeBuffer throw and DecodeBuffer fail.
@@ -89,6 +93,10 @@ class TPageFileManager {
   // Adds n pages at the end. False, with header and page count unchanged,
   // when the stream cannot grow.
   bool ExtendFile(int32_t n);
+  // Takes over another container's key: its password block, encryption byte
+  // and container key, so pages copied raw from it stay readable here.
+  // Writes the header.
+  void AdoptKey(const TPageFileManager& from);
 
   // Cuts the container back to `pageCount` pages (undoing an ExtendFile):
   // the header first, then the stream, so every counted page stays inside

@@ -36,25 +36,43 @@ TESingleFileSystem::TESingleFileSystem(const std::string& fileName, int32_t exte
                                        const std::string& answer, const std::string& question,
                                        const std::string& password, bool inMemory, uint16_t mode,
                                        const TPartOptions& parts)
-    : fileName_(fileName), password_(password), mode_(mode), inMemory_(inMemory) {
+    : fileName_(fileName), password_(password), mode_(mode), inMemory_(inMemory), parts_(parts) {
   (void)reserved;
   if (inMemory_ && ModeIsCreate(mode_) && norvane::FileExists(fileName_)) mode_ = kModeReadWrite;
-  if (!ModeIsCreate(mode_) && !CheckPassword(fileName_, password_, parts))
+  if (!ModeIsCreate(mode_) && !CheckPassword(fileName_, password_, parts_))
     throw EEngineError("TESingleFileSystem.Create - invalid password specified, file name = " +
                        QuotedName(fileName_));
+  OpenLayers(extentPageCount, pageSizeKB, answer, question);
+  if (!IsEncrypted()) password_.clear();
+}
+
+void TESingleFileSystem::OpenLayers(int32_t extentPageCount, int32_t pageSizeKB,
+                                    const std::string& answer, const std::string& question) {
   pages_ = std::make_unique<TPageFileManager>(fileName_, extentPageCount, pageSizeKB, inMemory_,
-                                              answer, question, password_, mode_, parts);
+                                              answer, question, password_, mode_, parts_);
   space_ = std::make_unique<TFreeSpaceManager>(*pages_);
   dir_ = std::make_unique<TDIRManager>(*pages_, *space_);
   maps_ = std::make_unique<TUserFilePageMapManager>(*pages_, *space_);
   page_.assign(static_cast<size_t>(pages_->PayloadSize()), 0);
   readOnly_ = pages_->ReadOnly();
   exclusive_ = pages_->Exclusive();
-  if (!IsEncrypted()) password_.clear();
+}
+
+void TESingleFileSystem::CloseLayers() {
+  handles_.clear();
+  maps_.reset();
+  dir_.reset();
+  space_.reset();
+  pages_.reset();
+}
+
+bool TESingleFileSystem::PasswordOpens(const std::string& password) const {
+  return !IsEncrypted() || CheckPassword(fileName_, password, parts_);
 }
 
 TESingleFileSystem::~TESingleFileSystem() {
   handles_.clear();
+  if (!pages_) return;
   try {
     pages_->Flush();
   } catch (const EEngineError&) {

@@ -22,6 +22,9 @@ class TESingleFileSystem;
 using TContainerProgressEvent = std::function<void(TESingleFileSystem& sender, bool& cancel,
                                                    double percent)>;
 using TContainerNoSpaceEvent = std::function<void(TESingleFileSystem& sender)>;
+// Raised at each step of replacing the container after a repair (for logs,
+// and for tests that stop the process at every step).
+using TContainerStepEvent = std::function<void(const char* step)>;
 
 class TESingleFileSystem {
  public:
@@ -39,6 +42,20 @@ class TESingleFileSystem {
 
   bool IsEncrypted() const { return pages_->IsEncrypted(); }
   void Flush() { pages_->Flush(); }
+  // Whether `password` opens this container (always for one without).
+  bool PasswordOpens(const std::string& password) const;
+
+  // Rebuilds the container into "<name>_new" and puts it in place of the
+  // old one, which survives under a backup name until the new one is
+  // complete. False (the old container open again, unchanged) when the
+  // container is read-only or in memory, space or memory runs out, the
+  // caller cancels from OnProgress, or anything fails; the log says why.
+  // When files or pages could not be read, the backup is kept and named in
+  // the log, and RepairLostData() is true.
+  bool RepairFile(std::string& log, bool stopOnReadErrors, const std::string& answer,
+                  const std::string& question, const std::string& newPassword,
+                  bool changePassword);
+  bool RepairLostData() const { return repairLostData_; }
 
   // Files. Handles are >= 0 and never reused while the container is open.
   // CreateFile: a record index >= 0, -16 when an existing file of the path
@@ -91,6 +108,7 @@ class TESingleFileSystem {
 
   TContainerProgressEvent OnProgress;
   TContainerNoSpaceEvent OnNoSpace;
+  TContainerStepEvent OnRepairStep;
 
  private:
   struct THandle {
@@ -99,6 +117,18 @@ class TESingleFileSystem {
     uint16_t Mode;
     std::string Key;  // the file's own key; empty without a file password
   };
+
+  // Opens the page layer and the managers above it on fileName_; closes them.
+  void OpenLayers(int32_t extentPageCount, int32_t pageSizeKB, const std::string& answer,
+                  const std::string& question);
+  void CloseLayers();
+  // Repair steps (container_repair.cpp, container_swap.cpp).
+  void CopyRecord(TESingleFileSystem& target, int32_t index, bool stopOnReadErrors,
+                  std::string& log);
+  bool CopyPages(TESingleFileSystem& target, const TFileRec& from, int32_t targetIndex,
+                 bool stopOnReadErrors);
+  bool SwapIn(const std::string& newName, size_t newParts, std::string& log);
+  void RaiseNoSpaceQuietly();
 
   THandle* FindHandle(int32_t handle);
   void RequireWritable(const char* operation) const;
@@ -114,6 +144,8 @@ class TESingleFileSystem {
   bool readOnly_ = false;
   bool exclusive_ = false;
   int32_t lastError_ = 0;
+  TPartOptions parts_;
+  bool repairLostData_ = false;
   // Destroyed in reverse order: maps, directory, free space, page layer.
   std::unique_ptr<TPageFileManager> pages_;
   std::unique_ptr<TFreeSpaceManager> space_;

@@ -138,6 +138,18 @@ std::vector<TFolderEntry> EnumerateFolder(const std::string& folder, const std::
   return entries;
 }
 
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (!SameLetter(a[i], b[i])) return false;
+  return true;
+}
+
+bool LinkFileByName(const std::string& from, const std::string& to) {
+  if (link(SysName(from).c_str(), SysName(to).c_str()) != 0) return false;
+  return SyncFolder(ExtractFilePath(ExpandFileName(to)));
+}
+
 bool MatchesMask(const std::string& name, const std::string& mask) {
   if (mask == "*.*") return true;  // by long custom, names without a dot too
   // Greedy matching with one backtrack point: on a mismatch the last "*"

@@ -19,6 +19,9 @@ bool DeleteFileByName(const std::string& name);
 // Renames a file. Without `replace` an existing target makes it fail, so
 // nothing is ever overwritten by accident. The folder is synced afterwards.
 bool RenameFileByName(const std::string& from, const std::string& to, bool replace);
+// Makes `to` a second name of the file `from` (a hard link); never replaces
+// an existing `to`. The folder is synced afterwards.
+bool LinkFileByName(const std::string& from, const std::string& to);
 bool FileExists(const std::string& name);      // a file, not a folder
 bool DirectoryExists(const std::string& name);
 bool CreateFolder(const std::string& name);
@@ -31,6 +34,9 @@ bool SyncFolder(const std::string& folder);
 // "." and ".." are left out; so are names that code page 1251 cannot hold.
 std::vector<TFolderEntry> EnumerateFolder(const std::string& folder, const std::string& mask);
 bool MatchesMask(const std::string& name, const std::string& mask);
+// Names compared as the engine compares them: letters (Latin and Cyrillic,
+// ё/Ё included) without case, everything else byte for byte.
+bool SameNameIgnoringCase(const std::string& a, const std::string& b);
 
 // The absolute, normalised form of `name` ("." and ".." resolved), whether or
 // not the file exists.

@@ -1,6 +1,8 @@
 // The fault-injecting part.
 #include "tests/container/faulty_part.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "engine/common/engine_error.h"
@@ -55,6 +57,7 @@ int64_t TFaultyPart::Refused(int64_t end) {
 int64_t TFaultyPart::Write(const void* buffer, int64_t n) {
   if (n <= 0) return inner_->Write(buffer, n);
   ++plan_->Writes;
+  if (plan_->Writes == plan_->ExitAtWrite) _exit(0);
   if (plan_->Writes == plan_->FailWriteAt) return 0;
   if (plan_->Writes == plan_->ShortWriteAt) n /= 2;
   n -= Refused(inner_->Position() + n);

@@ -20,6 +20,7 @@ struct TFaultPlan {
   int FailFlushAt = 0;     // that flush throws
   int FailSetSizeAt = 0;   // that size change throws
   int64_t FreeBytes = -1;  // bytes the disk can still take; -1 is unlimited
+  int ExitAtWrite = 0;     // the process ends at once, as if killed, before that write
 
   int Reads = 0, Writes = 0, Flushes = 0, SetSizes = 0;
   int LiveParts = 0;       // parts made and not yet destroyed

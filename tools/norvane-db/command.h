@@ -16,6 +16,7 @@ struct TToolOutput {
   std::istream& In;
   std::ostream& Out;
   std::ostream& Err;
+  bool ErrIsTerminal = false;  // progress may redraw one line there
   void Line(const std::string& engineText);       // one line on standard output
   void ErrorLine(const std::string& engineText);  // one line on standard error
 };
@@ -38,5 +39,7 @@ extern const TCommand kGetCommand;
 extern const TCommand kRmCommand;
 extern const TCommand kMvCommand;
 extern const TCommand kMkdirCommand;
+extern const TCommand kCheckCommand;
+extern const TCommand kCompactCommand;
 
 }  // namespace norvane::tool

@@ -13,10 +13,13 @@ constexpr int32_t kExtentPages = 16;
 constexpr int32_t kPageSizeKB = 4;
 constexpr uint16_t kModeReadShared = 0x40;   // read-only, deny none
 constexpr uint16_t kModeWrite = 0x22;        // read/write, deny write
+constexpr uint16_t kModeAlone = 0x12;        // read/write, exclusive
 }  // namespace
 
 std::unique_ptr<TESingleFileSystem> OpenContainer(const std::string& file, TOpenFor purpose) {
-  const uint16_t mode = purpose == TOpenFor::Writing ? kModeWrite : kModeReadShared;
+  const uint16_t mode = purpose == TOpenFor::Alone     ? kModeAlone
+                        : purpose == TOpenFor::Writing ? kModeWrite
+                                                       : kModeReadShared;
   return std::make_unique<TESingleFileSystem>(file, kExtentPages, kPageSizeKB, 0, "", "", "",
                                               false, mode);
 }

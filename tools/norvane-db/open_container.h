@@ -9,10 +9,11 @@
 
 namespace norvane::tool {
 
-enum class TOpenFor { Reading, Writing };
+enum class TOpenFor { Reading, Writing, Alone };
 
-// Opens FILE (engine text) for reading (shared with others) or for writing
-// (no other writer at the same time). Throws EEngineError on failure.
+// Opens FILE (engine text) for reading (shared with others), for writing (no
+// other writer at the same time) or alone (nobody else at all). Throws
+// EEngineError on failure.
 std::unique_ptr<TESingleFileSystem> OpenContainer(const std::string& file, TOpenFor purpose);
 // Creates FILE anew with the engine's geometry, replacing any old one.
 std::unique_ptr<TESingleFileSystem> CreateContainerFile(const std::string& file);

@@ -12,7 +12,8 @@ namespace norvane::tool {
 namespace {
 
 const TCommand* const kCommands[] = {&kCreateCommand, &kInfoCommand, &kLsCommand, &kPutCommand,
-                                     &kGetCommand,    &kRmCommand,   &kMvCommand, &kMkdirCommand};
+                                     &kGetCommand,    &kRmCommand,   &kMvCommand, &kMkdirCommand,
+                                     &kCompactCommand, &kCheckCommand};
 
 const std::vector<TOptionSpec> kOptions = {
     {"help", 'h', false},
@@ -53,7 +54,7 @@ void TToolOutput::ErrorLine(const std::string& engineText) {
 }
 
 int RunTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-            std::ostream& err) {
+            std::ostream& err, bool errIsTerminal) {
   TCommandLine line;
   try {
     line = ParseCommandLine(args, kOptions);
@@ -73,7 +74,7 @@ int RunTool(const std::vector<std::string>& args, std::istream& in, std::ostream
       line.Positional.size() > command->MaxPositional)
     return UsageError(err, std::string("usage: norvane-db ") + command->Name + " " +
                                command->Arguments);
-  TToolOutput output{in, out, err};
+  TToolOutput output{in, out, err, errIsTerminal};
   try {
     return command->Run(line, output);
   } catch (const EEngineError& e) {

@@ -12,7 +12,8 @@
 
 namespace norvane::tool {
 
+// `errIsTerminal` lets long commands redraw their progress on one line.
 int RunTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-            std::ostream& err);
+            std::ostream& err, bool errIsTerminal = false);
 
 }  // namespace norvane::tool

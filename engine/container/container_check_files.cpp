@@ -1,0 +1,270 @@
+// The consistency checker's walk of the directory chain, its records, and
+// each live file's map chain and data pages. Every number read from the file
+// is checked before it is used; a chain that cannot be followed further
+// stops there and leaves its owner's remaining pages unknown.
+#include <algorithm>
+
+#include "engine/common/byte_codec.h"
+#include "engine/container/container_checker.h"
+#include "engine/protection/collation.h"
+
+namespace norvane {
+
+namespace {
+
+constexpr int32_t kRecordSize = TFileRec::kSize;
+// Deeper items are named by record number: a path is only worth building
+// when a person can read it.
+constexpr int32_t kMaxShownDepth = 256;
+
+std::string Num(int64_t n) { return std::to_string(n); }
+
+int64_t CeilDiv(int64_t a, int64_t b) { return (a + b - 1) / b; }
+
+}  // namespace
+
+std::string TContainerChecker::InvalidPageReason(int64_t page) const {
+  if (page == 0) return "which is the container header";
+  if (page < 0) return "which is no page number";
+  if (page >= pageCount_) return "which lies beyond the page count " + Num(pageCount_);
+  if (const char* name = SpaceMapName(page)) return std::string("which is ") + name;
+  return "";
+}
+
+std::string TContainerChecker::ItemText(int32_t index) const {
+  std::vector<const std::string*> names;
+  for (int32_t up = index; up != -1; up = records_[static_cast<size_t>(up)].Rec.ParentID) {
+    if (up < 0 || up >= static_cast<int32_t>(records_.size()) ||
+        static_cast<int32_t>(names.size()) >= kMaxShownDepth)
+      return "record " + Num(index);
+    const TRecord& r = records_[static_cast<size_t>(up)];
+    if (r.State != TState::Live || !IsValidItemName(r.Rec.FileName)) return "record " + Num(index);
+    names.push_back(&r.Rec.FileName);
+  }
+  std::string path;
+  for (auto it = names.rbegin(); it != names.rend(); ++it) path += "\\" + **it;
+  return "\"" + path + "\"";
+}
+
+void TContainerChecker::CheckDirectory() {
+  const TContainerHeader& header = pages_.Header();
+  const int32_t perPage = payload_ / kRecordSize;
+  const int32_t items = header.DirectoryItemCount();
+  records_.assign(static_cast<size_t>(std::max(items, 0)), TRecord{});
+  int32_t page = header.FirstDirectoryPage();
+  int32_t from = 0;  // the page that names `page`: the header first
+  for (int32_t i = 0; i < header.DirectoryPageCount(); ++i) {
+    const std::string why = InvalidPageReason(page);
+    if (!why.empty()) {
+      const std::string by = i == 0 ? "the header" : "directory page " + Num(i - 1);
+      Report(from, -1, by + " names page " + Num(page) + " as directory page " + Num(i) + ", " + why);
+      ownersComplete_ = false;
+      return;
+    }
+    TPageRecord rec;
+    rec.Data = buffer_.data();
+    if (!Take(page, {TRole::Directory, -1, i})) {
+      ownersComplete_ = false;
+      return;
+    }
+    if (!pages_.ReadPage(rec, page, false, "", perPage * kRecordSize)) {
+      Report(page, -1, ReadFailure() + " (directory page " + Num(i) + ")");
+      ownersComplete_ = false;
+      return;
+    }
+    if (rec.Header.PageType != ptDirectory) {
+      Report(page, -1, "directory page " + Num(i) + " has type " + Num(rec.Header.PageType) +
+                           ", expected " + Num(ptDirectory));
+      ownersComplete_ = false;
+      return;
+    }
+    for (int32_t slot = 0; slot < perPage; ++slot) {
+      const int64_t index = static_cast<int64_t>(i) * perPage + slot;
+      if (index >= items) break;
+      TRecord& r = records_[static_cast<size_t>(index)];
+      r.Page = page;
+      if (!DecodeFileRec(buffer_.data() + slot * kRecordSize, r.Rec)) {
+        r.State = TState::Damaged;
+        Report(page, static_cast<int32_t>(index), "cannot be decoded");
+        ownersComplete_ = false;
+        continue;
+      }
+      r.State = r.Rec.Deleted ? TState::Deleted : TState::Live;
+    }
+    from = page;
+    page = rec.Header.NextPageNo;
+  }
+}
+
+void TContainerChecker::CheckRecords() {
+  const auto count = static_cast<int32_t>(records_.size());
+  for (int32_t index = 0; index < count; ++index)
+    if (records_[static_cast<size_t>(index)].State == TState::Live) CheckRecord(index);
+
+  // Cycles of folders, each record visited once: a walk up stops at the
+  // root, at a record whose fate is known, or where it meets itself.
+  constexpr uint8_t kUnseen = 0, kOnWalk = 1, kReachesTop = 2, kInCycle = 3;
+  std::vector<uint8_t> fate(records_.size(), kUnseen);
+  std::vector<int32_t> walk;
+  for (int32_t index = 0; index < count; ++index) {
+    if (records_[static_cast<size_t>(index)].State != TState::Live) continue;
+    walk.clear();
+    uint8_t result = kReachesTop;
+    for (int32_t up = index;;) {
+      if (up < 0 || up >= count || records_[static_cast<size_t>(up)].State != TState::Live) break;
+      const uint8_t seen = fate[static_cast<size_t>(up)];
+      if (seen != kUnseen) {
+        result = seen == kOnWalk ? kInCycle : seen;
+        break;
+      }
+      fate[static_cast<size_t>(up)] = kOnWalk;
+      walk.push_back(up);
+      up = records_[static_cast<size_t>(up)].Rec.ParentID;
+    }
+    for (int32_t r : walk) fate[static_cast<size_t>(r)] = result;
+  }
+  for (int32_t index = 0; index < count; ++index)
+    if (fate[static_cast<size_t>(index)] == kInCycle)
+      Report(records_[static_cast<size_t>(index)].Page, index, "lies in or below a cycle of folders");
+  CheckDuplicateNames();
+}
+
+void TContainerChecker::CheckRecord(int32_t index) {
+  const TRecord& r = records_[static_cast<size_t>(index)];
+  const TFileRec& rec = r.Rec;
+  auto bad = [&](const std::string& what) { Report(r.Page, index, what); };
+  if (!IsValidItemName(rec.FileName)) bad("has an invalid name");
+  const int32_t parent = rec.ParentID;
+  if (parent < -1 || parent >= static_cast<int32_t>(records_.size())) {
+    bad("names parent " + Num(parent) + ", outside the directory");
+  } else if (parent >= 0) {
+    const TRecord& p = records_[static_cast<size_t>(parent)];
+    if (p.State == TState::Damaged) bad("names parent " + Num(parent) + ", which cannot be decoded");
+    if (p.State == TState::Deleted) bad("names parent " + Num(parent) + ", a deleted record");
+    if (p.State == TState::Live && !p.Rec.IsFolder) bad("names parent " + Num(parent) + ", a file");
+  }
+  if (((rec.Attributes & TFileRec::kFolderAttribute) != 0) != rec.IsFolder)
+    bad(rec.IsFolder ? "is a folder without the folder attribute"
+                     : "is a file with the folder attribute");
+  const int64_t capacity = static_cast<int64_t>(pageCount_) * payload_;
+  if (rec.IsFolder) {
+    if (rec.FirstMapPageNo != -1 || rec.Size != 0) bad("is a folder with pages");
+  } else if (rec.Size < 0 || rec.Size > capacity) {
+    bad("has size " + Num(rec.Size) + ", more than the container can hold");
+  } else if ((rec.FirstMapPageNo == -1) != (rec.Size == 0)) {
+    bad("has size " + Num(rec.Size) + " but first map page " + Num(rec.FirstMapPageNo));
+  }
+}
+
+void TContainerChecker::CheckDuplicateNames() {
+  std::vector<int32_t> live;
+  for (size_t i = 0; i < records_.size(); ++i)
+    if (records_[i].State == TState::Live && IsValidItemName(records_[i].Rec.FileName))
+      live.push_back(static_cast<int32_t>(i));
+  auto compare = [&](int32_t a, int32_t b) {
+    const TFileRec& x = records_[static_cast<size_t>(a)].Rec;
+    const TFileRec& y = records_[static_cast<size_t>(b)].Rec;
+    if (x.ParentID != y.ParentID) return x.ParentID < y.ParentID ? -1 : 1;
+    return CollateCompareCI(x.FileName.c_str(), y.FileName.c_str());
+  };
+  std::stable_sort(live.begin(), live.end(), [&](int32_t a, int32_t b) { return compare(a, b) < 0; });
+  for (size_t i = 1; i < live.size(); ++i) {
+    if (compare(live[i - 1], live[i]) != 0) continue;
+    const int32_t index = live[i];
+    Report(records_[static_cast<size_t>(index)].Page, index,
+           "has the name of record " + Num(live[i - 1]) + " in the same folder");
+  }
+}
+
+void TContainerChecker::CheckFiles() {
+  const int64_t capacity = static_cast<int64_t>(pageCount_) * payload_;
+  for (size_t i = 0; i < records_.size(); ++i) {
+    const TRecord& r = records_[i];
+    if (r.State != TState::Live || r.Rec.IsFolder) continue;
+    const bool sane = r.Rec.Size >= 0 && r.Rec.Size <= capacity;
+    if (sane && r.Rec.Size > 0 && r.Rec.FirstMapPageNo != -1)
+      CheckFile(static_cast<int32_t>(i));
+    else if (!sane || r.Rec.Size > 0)
+      ownersComplete_ = false;  // it holds pages nobody can find
+  }
+}
+
+void TContainerChecker::CheckFile(int32_t index) {
+  const TRecord& r = records_[static_cast<size_t>(index)];
+  const int64_t entriesPerPage = payload_ / 4;
+  const int64_t dataPages = CeilDiv(r.Rec.Size, payload_);
+  const int64_t mapPages = CeilDiv(dataPages, entriesPerPage);
+  const std::string item = ItemText(index);
+  std::vector<int32_t> entries;
+  int32_t page = r.Rec.FirstMapPageNo;
+  int32_t from = r.Page;
+  int64_t dataIndex = 0;
+  for (int32_t j = 0; j < mapPages; ++j) {
+    const std::string why = page == -1 ? "" : InvalidPageReason(page);
+    if (page == -1 || !why.empty()) {
+      if (page == -1)
+        Report(from, -1, "map page " + Num(j - 1) + " of " + item + " ends the chain; size " +
+                             Num(r.Rec.Size) + " needs " + Num(mapPages) + " map pages");
+      else if (j == 0)
+        Report(from, index, "names page " + Num(page) + " as its first map page, " + why);
+      else
+        Report(from, -1, "map page " + Num(j - 1) + " of " + item + " leads to page " +
+                             Num(page) + ", " + why);
+      ownersComplete_ = false;
+      return;
+    }
+    if (!Take(page, {TRole::FileMap, index, j})) {
+      ownersComplete_ = false;
+      return;
+    }
+    TPageRecord map;
+    map.Data = buffer_.data();
+    if (!pages_.ReadPage(map, page, false, "", -1)) {
+      Report(page, -1, ReadFailure() + " (map page " + Num(j) + " of " + item + ")");
+      ownersComplete_ = false;
+      return;
+    }
+    if (map.Header.PageType != ptMap) {
+      Report(page, -1, "map page " + Num(j) + " of " + item + " has type " +
+                           Num(map.Header.PageType) + ", expected " + Num(ptMap));
+      ownersComplete_ = false;
+      return;
+    }
+    // The entries are copied out: checking a data page reuses the buffer.
+    entries.clear();
+    for (int64_t e = 0; e < entriesPerPage && dataIndex + e < dataPages; ++e)
+      entries.push_back(GetI32LE(buffer_.data() + 4 * e));
+    for (size_t e = 0; e < entries.size(); ++e, ++dataIndex)
+      CheckDataPage(index, page, j, static_cast<int32_t>(dataIndex), entries[e]);
+    from = page;
+    page = map.Header.NextPageNo;
+  }
+}
+
+void TContainerChecker::CheckDataPage(int32_t index, int32_t mapPage, int32_t mapIndex,
+                                      int32_t dataIndex, int32_t page) {
+  const std::string why = InvalidPageReason(page);
+  if (!why.empty()) {
+    Report(mapPage, -1, "map page " + Num(mapIndex) + " of " + ItemText(index) + " names page " +
+                            Num(page) + " as data page " + Num(dataIndex) + ", " + why);
+    return;
+  }
+  const TOwner owner{TRole::FileData, index, dataIndex};
+  if (!Take(page, owner)) return;
+  TPageRecord data;
+  data.Data = buffer_.data();
+  // Raw: the checksum covers the stored bytes, enciphered or not.
+  if (!pages_.ReadPage(data, page, true, "", -1)) {
+    Report(page, -1, ReadFailure() + " (" + OwnerText(owner) + ")");
+    return;
+  }
+  if (data.Header.PageType != ptFileData)
+    Report(page, -1, OwnerText(owner) + " has type " + Num(data.Header.PageType) + ", expected " +
+                         Num(ptFileData));
+  const uint8_t cipher = records_[static_cast<size_t>(index)].Rec.HasPassword ? 1 : 0;
+  if (data.Header.EncryptionType != cipher)
+    Report(page, -1, OwnerText(owner) + " has cipher " + Num(data.Header.EncryptionType) +
+                         ", expected " + Num(cipher));
+}
+
+}  // namespace norvane

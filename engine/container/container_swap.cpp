@@ -1,0 +1,79 @@
+// Putting a repaired container in place of the old one. The name of the
+// container always leads to a complete container: for a container in one
+// part, the old file first gets a second name (the backup, a hard link) and
+// the new file then replaces it under its own name in one rename, so every
+// moment has either the old or the new file under the name. Containers in
+// several parts (or on file systems without hard links) are moved part by
+// part: old to the backup name, then new to the name, so a crash in between
+// leaves the old container complete under the backup name the log gives.
+#include "engine/container/single_file_system.h"
+#include "engine/platform/file_system.h"
+
+namespace norvane {
+
+namespace {
+
+constexpr char kCrLf[] = "\r\n";
+constexpr int32_t kCannotTakeName = -15;
+constexpr uint16_t kModeReadWrite = 2;
+
+std::string BackupName(const std::string& fileName) {
+  for (int n = 0;; ++n) {
+    const std::string name = fileName + std::to_string(n);
+    if (!FileExists(name)) return name;
+  }
+}
+
+}  // namespace
+
+bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts, std::string& log) {
+  auto step = [&](const char* name) {
+    if (OnRepairStep) OnRepairStep(name);
+  };
+  auto stream = [&](const std::string& name) {
+    return TESFSHugeFile(name, -1, false, false, false, parts_.Factory);
+  };
+  const size_t oldParts = pages_->Stream().PartCount();
+  const uint16_t oldMode = mode_;
+  CloseLayers();
+  step("old container closed");
+  const std::string backup = BackupName(fileName_);
+  auto giveUp = [&] {
+    stream(newName).DeleteAll();
+    mode_ = oldMode;
+    OpenLayers(16, 4, "", "");
+    lastError_ = kCannotTakeName;
+    log += "The new file could not take the name " + fileName_ + ". Original file restored." + kCrLf;
+    return false;
+  };
+
+  const bool linked = oldParts == 1 && newParts == 1 && LinkFileByName(fileName_, backup);
+  if (linked) {
+    step("backup linked");
+    if (!RenameFileByName(newName, fileName_, true)) {
+      DeleteFileByName(backup);
+      return giveUp();
+    }
+  } else {
+    if (!stream(fileName_).Rename(ExtractFileName(backup))) return giveUp();
+    step("old container renamed");
+    if (!stream(newName).Rename(ExtractFileName(fileName_))) {
+      stream(backup).Rename(ExtractFileName(fileName_));
+      return giveUp();
+    }
+  }
+  step("new container in place");
+  if (repairLostData_) {
+    log += "Backup kept as \"" + backup + "\": some data could not be copied." + kCrLf;
+  } else if (linked) {
+    DeleteFileByName(backup);
+  } else {
+    stream(backup).DeleteAll();
+  }
+  step("backup settled");
+  mode_ = kModeReadWrite;
+  OpenLayers(16, 4, "", "");
+  return true;
+}
+
+}  // namespace norvane

@@ -1,0 +1,91 @@
+// The store registry.
+#include "engine/container/pfs_manager.h"
+
+#include <algorithm>
+
+#include "engine/common/engine_error.h"
+#include "engine/container/disk_plain_file_system.h"
+#include "engine/container/esfs_plain_file_system.h"
+#include "engine/container/memory_plain_file_system.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/system_file.h"
+
+namespace norvane {
+
+TPFSManager& TPFSManager::Instance() {
+  static TPFSManager registry;
+  return registry;
+}
+
+TAbstractPlainFileSystem* TPFSManager::Find(const std::string& name, int32_t mode) const {
+  for (auto it = stores_.rbegin(); it != stores_.rend(); ++it)
+    if ((*it)->Mode() == mode && SameNameIgnoringCase((*it)->Name(), name)) return it->get();
+  return nullptr;
+}
+
+std::unique_ptr<TAbstractPlainFileSystem> TPFSManager::Open(const std::string& name,
+                                                            const std::string& password,
+                                                            bool inMemory, bool& readOnly,
+                                                            int32_t mode) const {
+  switch (mode) {
+    case smDisk: return std::make_unique<TDiskPlainFileSystem>(name);
+    case smMemory: return std::make_unique<TMemoryPlainFileSystem>(name);
+    case smTemporary: return std::make_unique<TTemporaryPlainFileSystem>(name);
+    case smContainer: {
+      if (!FileExists(name)) return nullptr;
+      if (!readOnly) {
+        // A container nobody else writes is opened for writing; one that
+        // cannot be written (protected, or another writer holds it) for reading.
+        TSystemFile probe;
+        readOnly = !probe.Open(name, TFileAccess::ReadWrite, TFileShare::DenyWrite, false);
+      }
+      return std::make_unique<TESFSPlainFileSystem>(name, false, inMemory, readOnly, mode,
+                                                    password, parts_);
+    }
+    default:
+      throw EEngineError("TPFSManager.GetPFSHandle - Unsuuported file store mode.");
+  }
+}
+
+TAbstractPlainFileSystem* TPFSManager::GetPFSHandle(const std::string& name,
+                                                    const std::string& password, bool inMemory,
+                                                    bool& readOnly, int32_t mode) {
+  try {
+    if (TAbstractPlainFileSystem* open = Find(name, mode)) {
+      if (mode == smContainer) {
+        auto& store = static_cast<TESFSPlainFileSystem&>(*open);
+        if (!store.Container().PasswordOpens(password)) return nullptr;
+        readOnly = store.ReadOnly();
+      }
+      return open;
+    }
+    auto store = Open(name, password, inMemory, readOnly, mode);
+    if (store == nullptr) return nullptr;
+    stores_.push_back(std::move(store));
+    return stores_.back().get();
+  } catch (const EEngineError&) {
+    return nullptr;
+  }
+}
+
+void TPFSManager::ReleasePFS(const std::string& name, bool) {
+  auto it = std::find_if(stores_.begin(), stores_.end(), [&](const auto& store) {
+    return store->Mode() == smContainer && SameNameIgnoringCase(store->Name(), name);
+  });
+  if (it != stores_.end()) stores_.erase(it);
+}
+
+bool TPFSManager::CreateContainer(const std::string& name, const std::string& password,
+                                  bool inMemory) {
+  try {
+    ReleasePFS(name, inMemory);
+    stores_.push_back(std::make_unique<TESFSPlainFileSystem>(name, true, inMemory, false,
+                                                             smContainer, password, parts_));
+    if (!inMemory) ReleasePFS(name, inMemory);
+    return true;
+  } catch (const EEngineError&) {
+    return false;
+  }
+}
+
+}  // namespace norvane

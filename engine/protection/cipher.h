@@ -1,0 +1,62 @@
+// The engine's cipher set-up over any 128-bit block cipher: the key is the
+// RIPEMD-256 digest of a key string, and buffers are chained in one feedback
+// mode that starts from the encryption of sixteen 0xFF bytes. The block
+// operation itself comes from a subclass (cipher_rijndael.h).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "engine/protection/protection.h"
+
+namespace norvane {
+
+class TCipher : public TProtection {
+ public:
+  static constexpr size_t kBlockSize = 16;
+  static constexpr size_t kKeySize = 32;
+
+  // Takes kKeySize raw key bytes and sets the feedback to its initial value.
+  void Init(const uint8_t* key);
+  // Init with the RIPEMD-256 digest of every byte of keyString (a zero byte
+  // counts when the string holds one). The digest copy is wiped afterwards.
+  void InitKey(const std::string& keyString);
+  bool Initialized() const { return initialized_; }
+
+  // Enciphers or deciphers n bytes from source into dest (the same buffer, or
+  // buffers that do not overlap) and carries the feedback on; output has the
+  // input's length, nothing is padded. Throws "<class> is not initialized
+  // call Init() or InitKey() before." without a key.
+  //
+  // Full blocks, with feedback F: enciphering is C = E(P xor F), deciphering
+  // P = D(C) xor F, and both then set F := C xor F. A final partial block of
+  // r bytes is the same both ways: B = E(F), out = in xor the first r bytes
+  // of B, F := B xor F.
+  void EncodeBuffer(const uint8_t* source, uint8_t* dest, size_t n);
+  void DecodeBuffer(const uint8_t* source, uint8_t* dest, size_t n);
+
+  // Returns the feedback to its initial value, so the next buffer is
+  // enciphered as by a fresh cipher with the same key.
+  void Reset();
+
+ protected:
+  using TProtection::TProtection;
+
+  // Schedules kKeySize key bytes for the block operations.
+  virtual void SetKey(const uint8_t* key) = 0;
+  // One block; in and out may be the same block.
+  virtual void EncodeBlock(const uint8_t* in, uint8_t* out) = 0;
+  virtual void DecodeBlock(const uint8_t* in, uint8_t* out) = 0;
+
+ private:
+  void CheckInitialized() const;
+  void CodeTail(const uint8_t* source, uint8_t* dest, size_t r);
+
+  bool initialized_ = false;
+  std::array<uint8_t, kBlockSize> initialFeedback_{};
+  std::array<uint8_t, kBlockSize> feedback_{};
+};
+
+}  // namespace norvane

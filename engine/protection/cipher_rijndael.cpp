@@ -1,0 +1,34 @@
+// The Rijndael cipher object: block operations handed to libcrypto.
+#include "engine/protection/cipher_rijndael.h"
+
+namespace norvane {
+
+TCipher_Rijndael::TCipher_Rijndael() : TCipher("TCipher_Rijndael") {}
+
+TCipher_Rijndael::TCipher_Rijndael(const std::string& keyString) : TCipher_Rijndael() {
+  InitKey(keyString);
+}
+
+TCipher_Rijndael::~TCipher_Rijndael() = default;
+
+void TCipher_Rijndael::SetKey(const uint8_t* key) {
+  block_ = std::make_unique<TRijndaelBlock>(key);
+}
+
+void TCipher_Rijndael::EncodeBlock(const uint8_t* in, uint8_t* out) { block_->Encrypt(in, out); }
+
+void TCipher_Rijndael::DecodeBlock(const uint8_t* in, uint8_t* out) { block_->Decrypt(in, out); }
+
+void EncipherBuffer(const std::string& keyString, const uint8_t* source, uint8_t* dest,
+                    size_t n) {
+  TCipher_Rijndael cipher(keyString);
+  cipher.EncodeBuffer(source, dest, n);
+}
+
+void DecipherBuffer(const std::string& keyString, const uint8_t* source, uint8_t* dest,
+                    size_t n) {
+  TCipher_Rijndael cipher(keyString);
+  cipher.DecodeBuffer(source, dest, n);
+}
+
+}  // namespace norvane

@@ -1,0 +1,43 @@
+// The block framing shared by the MD4 family of hashes: 64-byte blocks read as
+// sixteen little-endian words, padding with 0x80, zeros and the 64-bit bit
+// count, and a digest written out little-endian. A member of the family
+// brings its own start values and compression function (hash_ripemd256.h).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "engine/protection/hash.h"
+
+namespace norvane {
+
+class THash_MD4 : public THash {
+ public:
+  void Calc(const uint8_t* data, size_t n) override;
+  // Pads, compresses the last block(s) and returns the first DigestSize()
+  // bytes of the state, word by word, little-endian.
+  std::vector<uint8_t> Done() override;
+
+ protected:
+  using THash::THash;
+
+  // Forgets the buffered bytes and the length; the Init of a family member
+  // calls it and then sets its start values in State.
+  void ResetFraming();
+  // Mixes one block of sixteen little-endian words into State.
+  virtual void Transform(const uint32_t (&x)[16]) = 0;
+
+  // The chaining state; a member with a shorter digest uses the first words.
+  std::array<uint32_t, 8> State{};
+
+ private:
+  void TransformBytes(const uint8_t* block);
+
+  std::array<uint8_t, 64> buffer_{};
+  size_t buffered_ = 0;  // bytes waiting in buffer_, always below 64
+  uint64_t length_ = 0;  // bytes fed since Init, modulo 2^64
+};
+
+}  // namespace norvane

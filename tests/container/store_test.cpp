@@ -1,0 +1,180 @@
+// File stores and their registry: the four places a database's files live,
+// the rules for opening a name twice, name lists, read-only fallback and the
+// 2 GB limit of store positions.
+#include <gtest/gtest.h>
+
+#include "engine/common/engine_error.h"
+#include "engine/container/disk_plain_file_system.h"
+#include "engine/container/esfs_plain_file_system.h"
+#include "engine/container/memory_plain_file_system.h"
+#include "engine/container/pfs_manager.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/system_file.h"
+#include "tests/support/error_message.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_folder.h"
+
+namespace norvane {
+namespace {
+
+using testing::MessageOf;
+
+std::string ReadAll(TAbstractFile& file) {
+  std::string bytes(static_cast<size_t>(file.Size()), '\0');
+  file.SeekFromStart(0);
+  file.ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  return bytes;
+}
+
+void WriteText(TAbstractPlainFileSystem& store, const std::string& name, const std::string& text) {
+  TAbstractFile* file = store.OpenFile(name, true, false, false);
+  file->WriteBuffer(text.data(), static_cast<int32_t>(text.size()));
+  store.CloseFile(file);
+}
+
+TEST(Stores, DiskStoreMatchesNamesWithoutCaseAndNeverReplacesOnRename) {
+  testing::TTempFolder dir;
+  TDiskPlainFileSystem store(dir.Path());
+  WriteText(store, "T1.DAT", "one");
+  WriteText(store, "t2.dat", "two");
+  WriteText(store, "t1.idx", "index");
+  TAbstractFile* file = store.OpenFile("t1.dat", false, false, false);  // the file "T1.DAT"
+  EXPECT_EQ(ReadAll(*file), "one");
+  EXPECT_EQ(MessageOf([&] { store.OpenFile("T1.dat", false, false, false); }),
+            "TDiskPlainFileSystem.OpenFile - File \"" + dir.Path() + "T1.DAT\" is already open.");
+  store.CloseFile(file);
+  std::vector<std::string> names;
+  store.GetFileNames(".dat", names);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"T1", "t2"}));
+  EXPECT_FALSE(store.RenameFile("t1.dat", "t2.dat"));
+  EXPECT_EQ(testing::ReadFileBytes(dir / "t2.dat"), (std::vector<uint8_t>{'t', 'w', 'o'}));
+  EXPECT_TRUE(store.RenameFile("t1.dat", "t3.dat"));
+  EXPECT_TRUE(store.FileExists("T3.DAT"));
+  EXPECT_TRUE(store.DeleteFile("T3.dat"));
+  EXPECT_FALSE(store.FileExists("t3.dat"));
+  EXPECT_EQ(MessageOf([&] { store.OpenFile("none.dat", false, false, false); }),
+            "Cannot open file \"" + dir.Path() + "none.dat\"");
+}
+
+TEST(Stores, AFileThatCannotBeWrittenOpensReadOnly) {
+  testing::TTempFolder dir;
+  TDiskPlainFileSystem store(dir.Path());
+  WriteText(store, "held.dat", "x");
+  TSystemFile writer;  // another writer holds the file
+  ASSERT_TRUE(writer.Open(dir / "held.dat", TFileAccess::ReadWrite, TFileShare::DenyNone, false));
+  TAbstractFile* file = store.OpenFile("held.dat", false, false, false);
+  EXPECT_TRUE(file->ReadOnly());
+  EXPECT_EQ(ReadAll(*file), "x");
+}
+
+TEST(Stores, TemporaryStoreKeepsFilesUntilItGoes) {
+  testing::TTempFolder dir;
+  {
+    TTemporaryPlainFileSystem store(dir.Path());
+    TAbstractFile* file = store.OpenFile("tmp.dat", true, false, false);
+    file->WriteBuffer("abc", 3);
+    store.CloseFile(file);  // stays open
+    EXPECT_EQ(store.OpenFile("tmp.dat", false, false, false), file);
+    EXPECT_EQ(ReadAll(*file), "abc");
+    EXPECT_EQ(store.OpenFile("tmp.dat", true, false, false)->Size(), 0);  // emptied
+    EXPECT_TRUE(FileExists(dir / "tmp.dat"));
+    store.OpenFile("gone.dat", true, false, false);
+    EXPECT_TRUE(store.DeleteFile("gone.dat"));
+    EXPECT_FALSE(FileExists(dir / "gone.dat"));
+  }
+  EXPECT_FALSE(FileExists(dir / "tmp.dat"));
+}
+
+TEST(Stores, MemoryStoreOnlyCreatesAndListsByExtension) {
+  TMemoryPlainFileSystem store("mem");
+  EXPECT_EQ(MessageOf([&] { store.OpenFile("never.dat", false, false, false); }),
+            "TMemoryFile.Open - File cannot be open, only creation is available.");
+  TAbstractFile* file = store.OpenFile("a.dat", true, false, false);
+  file->WriteBuffer("data", 4);
+  store.CloseFile(file);
+  EXPECT_EQ(store.OpenFile("A.DAT", false, true, false), file);
+  EXPECT_TRUE(file->ReadOnly());
+  EXPECT_EQ(ReadAll(*file), "data");
+  store.OpenFile("a.idx", true, false, false);
+  store.OpenFile("b.DAT", true, false, false);
+  std::vector<std::string> names;
+  store.GetFileNames(".dat", names);
+  EXPECT_EQ(names, (std::vector<std::string>{"a.dat", "b.DAT"}));
+  EXPECT_FALSE(store.RenameFile("a.dat", "b.dat"));  // taken
+  EXPECT_TRUE(store.RenameFile("a.dat", "c.dat"));
+  EXPECT_TRUE(store.FileExists("c.dat"));
+  EXPECT_TRUE(store.DeleteFile("c.dat"));
+  EXPECT_FALSE(store.DeleteFile("c.dat"));
+}
+
+TEST(Stores, ContainerStoreListsRootNamesOnce) {
+  testing::TTempFolder dir;
+  TESFSPlainFileSystem store(dir / "db.adb", true, false, false, smContainer, "");
+  WriteText(store, "t1.dat", "1");
+  WriteText(store, "t1.idx", "2");
+  WriteText(store, "t2.dat", "3");
+  ASSERT_TRUE(store.Container().CreateDir("\\folder.dat"));
+  std::vector<std::string> names;
+  store.GetFileNames(".dat", names);
+  EXPECT_EQ(names, (std::vector<std::string>{"t1", "t2"}));
+  TAbstractFile* file = store.OpenFile("t1.dat", false, false, true);
+  EXPECT_EQ(MessageOf([&] { store.OpenFile("T1.DAT", false, false, false); }),
+            "TESFSPlainFileSystem.OpenFile - File \"T1.DAT\" is already open.");
+  EXPECT_EQ(ReadAll(*file), "1");
+  store.CloseFile(file);
+  EXPECT_TRUE(store.RenameFile("t2.dat", "t3.dat"));
+  EXPECT_TRUE(store.DeleteFile("t3.dat"));
+  EXPECT_FALSE(store.FileExists("t3.dat"));
+  EXPECT_EQ(MessageOf([&] { store.OpenFile("missing.dat", false, false, false); }),
+            "Cannot open file \"missing.dat\"");
+}
+
+// Positions are 32-bit: a write that would pass 2^31 - 1 fails instead of
+// wrapping.
+TEST(Stores, NothingGrowsPastTwoGigabytes) {
+  TMemoryPlainFileSystem memory("m");
+  TAbstractFile* file = memory.OpenFile("big.dat", true, false, false);
+  ASSERT_EQ(file->Seek(INT32_MAX - 1, 0), INT32_MAX - 1);
+  EXPECT_THROW(file->Write("ab", 2), EEngineError);
+  EXPECT_EQ(file->Size(), 0);
+
+  testing::TTempFolder dir;
+  TDiskPlainFileSystem disk(dir.Path());
+  TAbstractFile* onDisk = disk.OpenFile("big.dat", true, false, false);
+  onDisk->Seek(INT32_MAX, 0);
+  EXPECT_THROW(onDisk->Write("a", 1), EEngineError);
+  EXPECT_THROW(onDisk->Seek(1, 1), EEngineError);
+}
+
+TEST(Registry, SharesOneStorePerNameAndRefusesWhatItCannotOpen) {
+  testing::TTempFolder dir;
+  TPFSManager& registry = TPFSManager::Instance();
+  const std::string name = dir / "reg.adb";
+  ASSERT_TRUE(registry.CreateContainer(name, "", false));
+  EXPECT_TRUE(FileExists(name));
+  bool readOnly = false;
+  TAbstractPlainFileSystem* store = registry.GetPFSHandle(name, "", false, readOnly, smContainer);
+  ASSERT_NE(store, nullptr);
+  EXPECT_FALSE(readOnly);
+  EXPECT_EQ(registry.GetPFSHandle(dir / "REG.ADB", "", false, readOnly, smContainer), store);
+  EXPECT_EQ(registry.GetPFSHandle(name, "", false, readOnly, 5), nullptr);
+  EXPECT_EQ(registry.GetPFSHandle(dir / "missing.adb", "", false, readOnly, smContainer), nullptr);
+  registry.ReleasePFS(name, false);
+
+  // A container another process writes is opened read-only, and says so
+  // again when asked a second time.
+  TSystemFile writer;
+  ASSERT_TRUE(writer.Open(name, TFileAccess::ReadWrite, TFileShare::DenyNone, false));
+  readOnly = false;
+  store = registry.GetPFSHandle(name, "", false, readOnly, smContainer);
+  ASSERT_NE(store, nullptr);
+  EXPECT_TRUE(readOnly);
+  readOnly = false;
+  EXPECT_EQ(registry.GetPFSHandle(name, "", false, readOnly, smContainer), store);
+  EXPECT_TRUE(readOnly);
+  registry.ReleasePFS(name, false);
+}
+
+}  // namespace
+}  // namespace norvane

@@ -1,0 +1,30 @@
+// norvane-db check FILE: the consistency checker over a container, one line a
+// problem and a closing "ok" or "N problems"; exit status 0 only when clean.
+// It opens the file read-only, so it works on files other commands refuse.
+#include "engine/container/container_check.h"
+#include "tools/norvane-db/command.h"
+#include "tools/norvane-db/open_container.h"
+
+namespace norvane::tool {
+
+namespace {
+
+int RunCheck(const TCommandLine& line, TToolOutput& output) {
+  const std::vector<TCheckProblem> problems = CheckContainer(line.Positional[0]);
+  // The checker writes item paths with "\"; the tool shows them with "/".
+  for (const TCheckProblem& problem : problems) output.Line(ShownPath(FormatCheckProblem(problem)));
+  if (problems.empty()) {
+    output.Line("ok");
+    return 0;
+  }
+  output.Line(std::to_string(problems.size()) + (problems.size() == 1 ? " problem" : " problems"));
+  return 1;
+}
+
+}  // namespace
+
+const TCommand kCheckCommand{"check", "FILE",
+                             "check the container read-only and list every problem", 1, 1,
+                             RunCheck};
+
+}  // namespace norvane::tool
