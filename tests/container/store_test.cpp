@@ -10,6 +10,7 @@
 #include "engine/container/pfs_manager.h"
 #include "engine/platform/file_system.h"
 #include "engine/platform/system_file.h"
+#include "tests/support/engine_text.h"
 #include "tests/support/error_message.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
@@ -55,6 +56,19 @@ TEST(Stores, DiskStoreMatchesNamesWithoutCaseAndNeverReplacesOnRename) {
   EXPECT_FALSE(store.FileExists("t3.dat"));
   EXPECT_EQ(MessageOf([&] { store.OpenFile("none.dat", false, false, false); }),
             "Cannot open file \"" + dir.Path() + "none.dat\"");
+}
+
+TEST(Stores, DiskStoreNamesAreEngineTextAndUtf8OnDisk) {
+  testing::TTempFolder dir;
+  TDiskPlainFileSystem store(dir.Path());
+  WriteText(store, testing::W("Таблица.dat"), "rows");
+  EXPECT_TRUE(FileExists(dir / testing::W("Таблица.dat")));
+  const auto onDisk = EnumerateFolder(dir.Path(), "*");
+  ASSERT_EQ(onDisk.size(), 1u);
+  EXPECT_EQ(onDisk[0].Name, testing::W("Таблица.dat"));
+  EXPECT_EQ(testing::ReadFileBytes(dir.Path() + "Таблица.dat").size(), 4u);  // the UTF-8 name
+  TAbstractFile* file = store.OpenFile(testing::W("ТАБЛИЦА.DAT"), false, false, false);
+  EXPECT_EQ(ReadAll(*file), "rows");
 }
 
 TEST(Stores, AFileThatCannotBeWrittenOpensReadOnly) {

@@ -146,6 +146,26 @@ TEST_F(NorvaneDbFiles, RmMvMkdirChangeTheTree) {
             "/made/\n");
 }
 
+TEST_F(NorvaneDbFiles, CompactShrinksTheFileAndKeepsEveryByte) {
+  const std::string big(200000, 'b');
+  ASSERT_EQ(RunDb({"put", file, "/big"}, big).status, 0);
+  ASSERT_EQ(RunDb({"rm", file, "/big"}).status, 0);
+  const size_t before = testing::ReadFileBytes(file).size();
+  const TRun compact = RunDb({"compact", file});
+  ASSERT_EQ(compact.status, 0) << compact.err;
+  EXPECT_EQ(compact.out, "size before: " + std::to_string(before) + " bytes\nsize after: " +
+                             std::to_string(testing::ReadFileBytes(file).size()) + " bytes\n");
+  EXPECT_LT(testing::ReadFileBytes(file).size(), before);
+  EXPECT_NE(compact.err.find("compacting: 100%"), std::string::npos);
+  EXPECT_EQ(RunDb({"get", file, "/top.txt"}).out, "hello");
+  EXPECT_EQ(RunDb({"ls", file}).out,
+            "/docs/\n"
+            "/docs/a.txt\t4\n"
+            "/empty/\n"
+            "/empty/inner/\n"
+            "/top.txt\t5\n");
+}
+
 // Each failing command exits 1 with a message and leaves the file as it was.
 TEST_F(NorvaneDbFiles, FailingCommandsChangeNothing) {
   const auto before = testing::ReadFileBytes(file);
