@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs, only those that are missing.
 # Runs apt-get directly as root, through sudo otherwise.
 set -e
-PACKAGES="cmake ninja-build g++ make libgtest-dev libgmock-dev zlib1g-dev libicu-dev libssl-dev"
+# clang and its runtimes (libFuzzer, sanitizers) build the fuzz targets.
+PACKAGES="cmake ninja-build g++ make libgtest-dev libgmock-dev zlib1g-dev libicu-dev libssl-dev clang libclang-rt-dev"
 missing=""
 for p in $PACKAGES; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"

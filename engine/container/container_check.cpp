@@ -4,6 +4,7 @@
 // container_check_files.cpp.
 #include "engine/container/container_check.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "engine/common/engine_error.h"
@@ -17,6 +18,13 @@ constexpr uint16_t kModeReadShared = 0;  // read-only, shared with everyone
 // Any valid geometry: opening takes the real one from the header.
 constexpr int32_t kAnyExtentPages = 16;
 constexpr int32_t kAnyPageSizeKB = 4;
+
+// A file damaged this badly is beyond reading anyway; the cap keeps a
+// hostile file from making the list as large as the file itself.
+constexpr size_t kMaxProblems = 10000;
+
+// Unwinds the walk once the list is full.
+struct TListFull {};
 
 std::string Num(int64_t n) { return std::to_string(n); }
 
@@ -44,6 +52,8 @@ std::vector<TCheckProblem> CheckContainer(const std::string& fileName, const TPa
   }
   try {
     TContainerChecker(*pages, problems).Run();
+  } catch (const TListFull&) {
+    problems.push_back({-1, -1, "too many problems: the check stopped after " + Num(kMaxProblems), false});
   } catch (const EEngineError& e) {
     // Only a failing disk gets here (every number is checked before use):
     // what was found so far stays, with the reason the walk stopped.
@@ -101,6 +111,7 @@ void TContainerChecker::Run() {
 }
 
 void TContainerChecker::Report(int32_t page, int32_t record, const std::string& what, bool leak) {
+  if (problems_.size() >= kMaxProblems) throw TListFull{};
   problems_.push_back({page, record, what, leak});
 }
 
@@ -118,8 +129,12 @@ void TContainerChecker::CheckGeometry() {
 void TContainerChecker::CheckSpaceMaps() {
   const int64_t pfsSpan = static_cast<int64_t>(pfsExtents_) * extentPages_;
   const int64_t gamSpan = static_cast<int64_t>(gamExtents_) * extentPages_;
-  pfs_.assign(static_cast<size_t>(pfsCount_) * static_cast<size_t>(pfsBytes_), 0);
-  pfsLoaded_.assign(static_cast<size_t>(pfsCount_), false);
+  // PFS pages beyond those the extents need (reported above) describe no
+  // page; their bits are not loaded.
+  const int64_t pfsNeeded = (extentCount_ + pfsExtents_ - 1) / pfsExtents_;
+  const auto pfsLoad = static_cast<int32_t>(std::min<int64_t>(pfsCount_, pfsNeeded));
+  pfs_.assign(static_cast<size_t>(pfsLoad) * static_cast<size_t>(pfsBytes_), 0);
+  pfsLoaded_.assign(static_cast<size_t>(pfsLoad), false);
   std::vector<uint8_t> scratch(static_cast<size_t>(gamBytes_));
   auto beyond = [&](const char* name, int32_t i, int64_t page) {
     if (page < pageCount_) return false;
@@ -127,7 +142,7 @@ void TContainerChecker::CheckSpaceMaps() {
                       ", beyond the page count " + Num(pageCount_));
     return true;
   };
-  for (int32_t i = 0; i < pfsCount_; ++i) {
+  for (int32_t i = 0; i < pfsLoad; ++i) {
     const int64_t page = 1 + i * pfsSpan;
     if (beyond("PFS", i, page)) break;  // the later ones lie further on
     uint8_t* bits = pfs_.data() + static_cast<size_t>(i) * pfsBytes_;

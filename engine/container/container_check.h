@@ -30,12 +30,14 @@ struct TCheckProblem {
 //   - the directory chain: page numbers, checksums, page types, records that
 //     decode; live records with a valid name, a live folder as parent, no
 //     cycle of folders, folders without pages, sizes the container can hold,
-//     names unique within a folder (case-insensitive collation);
+//     names unique within a folder (case-insensitive collation), and no
+//     file with a password of its own, which this version cannot open;
 //   - each live file's map chain and data pages: every page number valid,
 //     no page owned twice, none marked free, checksums and page types;
 //   - pages marked used that nothing owns (leaks), when every owner's pages
 //     could be read.
 // Returns the problems in the order found; empty for a sound container.
+// After 10000 problems the walk stops with a last line saying so.
 // Throws EEngineError only when the file cannot be opened at all (missing,
 // unreadable, or held exclusively by another process): that is no damage.
 // Bounded by the page count in time and memory on any input.

@@ -55,8 +55,8 @@ void TDIRManager::Load() {
 }
 
 // A live record must name a live folder as its parent (through a chain that
-// reaches the root), carry a valid name, and a file's first map page and size
-// must be ones the container can hold.
+// reaches the root), carry a valid name no other item of that folder has,
+// and a file's first map page and size must be ones the container can hold.
 void TDIRManager::CheckLoadedRecord(int32_t index) const {
   const TFileRec& rec = array_.ReadItem(index);
   if (rec.Deleted) return;
@@ -67,6 +67,11 @@ void TDIRManager::CheckLoadedRecord(int32_t index) const {
   if (!IsValidItemName(rec.FileName)) damaged("has an invalid name");
   if (rec.ParentID < -1 || rec.ParentID >= Count()) damaged("names a parent outside the directory");
   if (rec.ParentID >= 0 && !IsFolder(rec.ParentID)) damaged("names a parent that is not a folder");
+  // Invariant 3: a second item of the same name in a folder could never be
+  // reached by its path, and enumerating by paths would visit the first
+  // one's subtree once for each name, doubling at every such level.
+  if (array_.FindChild(rec.ParentID, rec.FileName) != index)
+    damaged("has the name of another item in its folder");
   int32_t up = rec.ParentID;
   for (int32_t steps = 0; up >= 0; ++steps) {
     if (steps > Count()) damaged("lies in a cycle of folders");

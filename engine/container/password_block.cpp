@@ -83,15 +83,18 @@ bool CheckPassword(const uint8_t* block, const std::string& password, std::strin
   uint8_t* keyBytes = reinterpret_cast<uint8_t*>(key.data());
   std::memcpy(keyBytes, block + kKeyOffset, kKeyByteCount);
 
-  // Busy work until kPasswordCheckMs have passed, at least one round: each
-  // round costs a full key set-up, as a guess would. Tick differences are
-  // taken modulo 2^32, so a counter wrapping during the wait is harmless.
+  // Busy work, at least one round, until kPasswordCheckMs have passed: each
+  // round costs a full key set-up, as a guess would. The counter counts whole
+  // milliseconds, so a difference of d ticks may be as little as d - 1 ms of
+  // real time; the wait runs until the difference exceeds the minimum. Tick
+  // differences are taken modulo 2^32, so a counter wrapping during the wait
+  // is harmless.
   const uint32_t start = GetTickCount();
   volatile uint16_t sink = 0;
   do {
     DecipherBuffer(password, keyBytes, keyBytes, kKeyByteCount);
     sink = sink ^ Crc16Arc(keyBytes, kKeyByteCount);
-  } while (static_cast<uint32_t>(GetTickCount() - start) < kPasswordCheckMs);
+  } while (static_cast<uint32_t>(GetTickCount() - start) <= kPasswordCheckMs);
 
   std::memcpy(keyBytes, block + kKeyOffset, kKeyByteCount);
   DecipherBuffer(password, keyBytes, keyBytes, kKeyByteCount);

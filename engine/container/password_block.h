@@ -1,7 +1,6 @@
-// The password block of an encrypted container and of a file with its own
-// password: a random container key enciphered with the password, an optional
-// password copy under the answer to a question, and the check of a password
-// against the block, slowed down on purpose so guessing stays expensive.
+// The password block of an encrypted container or a file with a password of
+// its own: a random key enciphered with the password, and the deliberately
+// slow check of a password against it.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +13,9 @@ namespace norvane {
 constexpr size_t kMaxPasswordLength = 32;
 constexpr size_t kMaxQuestionLength = 100;
 
+// A password block may also keep a copy of the password under the answer to
+// a question, and the question itself.
+//
 // PasswordBlock, 172 bytes, integers little-endian:
 //    0  32  the key bytes, enciphered with the password as key string
 //   32  32  the password, zero-padded, enciphered with the answer as key string

@@ -39,7 +39,8 @@ void TCipher::Reset() {
 
 void TCipher::CheckInitialized() const {
   if (!initialized_)
-    throw EEngineError(std::string(ClassName()) + " is not initialized call Init() or InitKey() before.");
+    throw EEngineError(std::string(ClassName()) +
+                       " is not initialized call Init() or InitKey() before.");
 }
 
 void TCipher::CodeTail(const uint8_t* source, uint8_t* dest, size_t r) {

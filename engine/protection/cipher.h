@@ -1,7 +1,6 @@
-// The engine's cipher set-up over any 128-bit block cipher: the key is the
+// The engine's cipher set-up over a 128-bit block cipher: the key is the
 // RIPEMD-256 digest of a key string, and buffers are chained in one feedback
-// mode that starts from the encryption of sixteen 0xFF bytes. The block
-// operation itself comes from a subclass (cipher_rijndael.h).
+// mode. The block operation comes from a subclass (cipher_rijndael.h).
 #pragma once
 
 #include <array>
@@ -18,7 +17,8 @@ class TCipher : public TProtection {
   static constexpr size_t kBlockSize = 16;
   static constexpr size_t kKeySize = 32;
 
-  // Takes kKeySize raw key bytes and sets the feedback to its initial value.
+  // Takes kKeySize raw key bytes and sets the feedback to its initial value,
+  // the encryption of sixteen 0xFF bytes.
   void Init(const uint8_t* key);
   // Init with the RIPEMD-256 digest of every byte of keyString (a zero byte
   // counts when the string holds one). The digest copy is wiped afterwards.

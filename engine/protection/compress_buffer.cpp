@@ -1,7 +1,5 @@
 // Buffer compression for large values: the mode dispatch and the zlib stream
-// codec. The PPMd modes 2 and 3 are not built yet: both functions answer false
-// for them, the same answer as for a failed compression, so a table asking
-// for them cannot store a wrong result.
+// codec, both directions bounded by the buffers they are given.
 #include "engine/protection/compress_buffer.h"
 
 #include <zlib.h>
@@ -121,7 +119,10 @@ bool aaCompressBuffer(const uint8_t* inBuf, size_t n, std::vector<uint8_t>& outB
     case cmZlib:
       ok = Deflate(inBuf, n, outBuf);
       break;
-    default:  // cmPPMdFast, cmPPMdMax (not built yet) and unknown modes
+    // The PPMd modes are not built yet: they answer false, the same answer
+    // as a failed compression, so a table asking for them never stores a
+    // wrong result. Unknown modes are false as well.
+    default:
       break;
   }
   if (!ok) outBuf.clear();

@@ -20,7 +20,7 @@ enum TCompressionMode : uint8_t {
 // size to the output length. Mode 0 copies; mode 1 writes a zlib stream with
 // its 2-byte header and Adler-32 trailer. Returns false, with outBuf empty
 // and size 0, on any failure, an empty result, or an unknown mode; the output
-// never holds part of a result. Throws "aaCompressBuffer - inBuf = nil" when
+// never holds an unfinished result. Throws "aaCompressBuffer - inBuf = nil" when
 // inBuf is null, even for n 0.
 bool aaCompressBuffer(const uint8_t* inBuf, size_t n, std::vector<uint8_t>& outBuf, uint8_t mode,
                       size_t& size);

@@ -12,7 +12,8 @@
 namespace norvane {
 
 // The standard CRC-32: reflected polynomial 0xEDB88320, start 0xFFFFFFFF,
-// final complement. Value() is the finished CRC after every Calc.
+// final complement. Value() is the finished CRC after every Calc. It keeps
+// the XOR32's register, Init and digest bytes; only the mixing differs.
 class THash_CRC32 : public THash_XOR32 {
  public:
   THash_CRC32() : THash_XOR32("THash_CRC32") {}

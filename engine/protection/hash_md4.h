@@ -1,7 +1,6 @@
-// The block framing shared by the MD4 family of hashes: 64-byte blocks read as
-// sixteen little-endian words, padding with 0x80, zeros and the 64-bit bit
-// count, and a digest written out little-endian. A member of the family
-// brings its own start values and compression function (hash_ripemd256.h).
+// The block framing shared by the MD4 family of hashes (64-byte blocks of
+// little-endian words, 0x80 padding and the bit count); a member of the family
+// such as hash_ripemd256.h brings its start values and compression function.
 #pragma once
 
 #include <array>

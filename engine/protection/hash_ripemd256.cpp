@@ -1,7 +1,5 @@
-// The RIPEMD-256 compression function. Both lines run the 64 steps of the
-// 128-bit design (word order, rotations and constants per round); the left
-// line starts from the first four state words and the right line from the
-// last four, and the two lines swap A, B, C and D after rounds 1 to 4.
+// The RIPEMD-256 compression function: two lines of 64 steps, each with its
+// own word order, rotations and round constants.
 #include "engine/protection/hash_ripemd256.h"
 
 #include <utility>
@@ -76,6 +74,9 @@ void THash_RipeMD256::Init() {
            0x76543210, 0xFEDCBA98, 0x89ABCDEF, 0x01234567};
 }
 
+// The left line starts from the first four state words and the right line
+// from the last four; after rounds 1, 2, 3 and 4 the lines swap A, B, C and D
+// respectively, and each line's result is added to its own four words.
 void THash_RipeMD256::Transform(const uint32_t (&x)[16]) {
   TLine left{State[0], State[1], State[2], State[3]};
   TLine right{State[4], State[5], State[6], State[7]};

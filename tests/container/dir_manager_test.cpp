@@ -182,7 +182,13 @@ TEST_F(DirTest, DamagedRecordsFailTheOpen) {
   fs.reset();
   const auto good = testing::ReadFileBytes(name);
   struct Case { const char* what; int offset; std::vector<uint8_t> bytes; };
+  // Record 1 ("f", a file) moved to the root as "D", beside the folder "d":
+  // parent -1, the zero fields up to the name, then the name.
+  std::vector<uint8_t> movedAsD(224 - 40 + 2, 0);
+  std::fill(movedAsD.begin(), movedAsD.begin() + 4, 0xFF);
+  movedAsD[224 - 40] = 'D';
   const Case kCases[] = {
+      {"name taken in its folder", 512 + 40, movedAsD},
       {"parent out of range", 512 + 40, {50, 0, 0, 0}},
       {"parent is a file", 40, {1, 0, 0, 0}},  // record 0 under record 1
       {"name without terminator", 512 + 224, std::vector<uint8_t>(260, 'z')},

@@ -1,7 +1,6 @@
-// The password block: its byte layout, the length limits, key bytes drawn by
-// rejection from a strong source, and the password check with its minimum
-// duration. The tick counter is driven by hand except in the one test that
-// times the real delay.
+// The password block: byte layout, length limits, key bytes drawn by
+// rejection, and the check with its minimum duration (ticks driven by hand
+// except in the one test that times the real delay).
 #include "engine/container/password_block.h"
 
 #include <gtest/gtest.h>
@@ -70,7 +69,10 @@ TEST_F(PasswordBlockTest, LayoutWithoutQuestionAndAnswer) {
   const Case kCases[] = {{"", ""}, {"Your first pet?", ""}, {"", "Rex"}};
   for (const Case& c : kCases) {
     const TBlock block = Build("pass word", c.question, c.answer);
-    EXPECT_TRUE(AllZero(block.data() + 32, 140)) << c.question << "/" << c.answer;
+    // Offsets 32 to 171 hold nothing but the key's CRC-16 at 64, which every
+    // check needs.
+    EXPECT_TRUE(AllZero(block.data() + 32, 32)) << c.question << "/" << c.answer;
+    EXPECT_TRUE(AllZero(block.data() + 68, 104)) << c.question << "/" << c.answer;
     // The key bytes under the password carry the CRC-16 at 64.
     const TBytes key = Deciphered("pass word", block.data(), 32);
     EXPECT_EQ(GetU32LE(block.data() + 64), Crc16Arc(key.data(), 32));
@@ -117,8 +119,10 @@ TEST_F(PasswordBlockTest, LengthLimits) {
               }),
               c.message)
         << c.password << "/" << c.question;
-    if (std::string(c.message) != "(no error)")
+    if (std::string(c.message) != "(no error)") {
+      // Refused before anything was drawn or written.
       EXPECT_TRUE(std::all_of(block.begin(), block.end(), [](uint8_t b) { return b == 0xCC; }));
+    }
   }
   std::string key;
   const TBlock block = Build(std::string(32, 'p'), std::string(100, 'q'), "a");
@@ -165,23 +169,30 @@ TEST_F(PasswordBlockTest, EmptyPasswordIsFalseWithoutWaiting) {
 }
 
 TEST_F(PasswordBlockTest, WaitCountsTicksModulo2To32) {
-  // The counter wraps during the wait: 0xFFFFFF00 + 100, +200, +300. Only a
-  // difference taken modulo 2^32 sees 100, 200 and then 300 >= 256 ms; a
-  // sum that overflows ends at once, a signed difference never (the source
-  // then stops the check with an error).
+  // The counter is read once at the start and once after every round of busy
+  // work; the wait ends when the difference exceeds 256 ticks, since 256
+  // whole-millisecond ticks may span just over 255 ms. From 0xFFFFFF00 in
+  // steps of 100 the counter wraps: only a difference taken modulo 2^32 sees
+  // 100, 200, 300; a sum that overflows ends at once, a signed difference
+  // never (the source then stops the check with an error).
+  struct Case { uint32_t start; uint32_t step; int reads; };
+  const Case kCases[] = {{0xFFFFFF00u, 100, 4}, {0, 256, 3}, {0, 257, 2},
+                         {0xFFFFFFF0u, 1, 258}, {5, 100000, 2}};
   const TBlock block = Build("wrap");
-  int reads = 0;
-  uint32_t now = 0xFFFFFF00u;
-  SetTickSource([&]() -> uint32_t {
-    if (++reads > 50) throw EEngineError("wait did not end");
-    const uint32_t value = now;
-    now += 100;
-    return value;
-  });
-  std::string key;
-  EXPECT_EQ(MessageOf([&] { EXPECT_TRUE(CheckPassword(block.data(), "wrap", key)); }),
-            "(no error)");
-  EXPECT_EQ(reads, 4);
+  for (const Case& c : kCases) {
+    int reads = 0;
+    uint32_t now = c.start;
+    SetTickSource([&]() -> uint32_t {
+      if (++reads > 1000) throw EEngineError("wait did not end");
+      const uint32_t value = now;
+      now += c.step;
+      return value;
+    });
+    std::string key;
+    EXPECT_EQ(MessageOf([&] { EXPECT_TRUE(CheckPassword(block.data(), "wrap", key)); }),
+              "(no error)");
+    EXPECT_EQ(reads, c.reads) << c.start << " + " << c.step;
+  }
 }
 
 TEST_F(PasswordBlockTest, KeyBytesByRejection) {

@@ -38,7 +38,9 @@ TEST_F(RepairTest, CompactsToThePagesOfTheRemainingFiles) {
   }
   for (int i = 0; i < 1000; ++i) {
     const std::string path = (i % 3 == 0 ? "/a/b/f" : "/f") + std::to_string(i);
-    if (i % 10 != 0) ASSERT_TRUE(fs->DeleteFile(path));
+    if (i % 10 != 0) {
+      ASSERT_TRUE(fs->DeleteFile(path));
+    }
   }
   const int32_t before = fs->PageFile().PageCount();
   std::string log;
@@ -170,7 +172,7 @@ class RepairKillTest : public ContainerTest {
   // Repairs in a child process that ends dead at the n-th point of the kind.
   void RepairAndDie(TKillAt kind, int n) {
     testing::WriteFileBytes(name, pristine_);
-    for (const std::string leftover : {name + "0", name + "_new"}) DeleteFileByName(leftover);
+    for (const std::string& leftover : {name + "0", name + "_new"}) DeleteFileByName(leftover);
     const pid_t child = fork();
     if (child == 0) {
       auto plan = std::make_shared<testing::TFaultPlan>();

@@ -1,7 +1,6 @@
-// The engine's cipher: key set-up from the RIPEMD-256 digest of the key
-// string, the initial feedback, and the feedback chaining with its final
-// partial block, checked against a model written from the chaining rules on
-// top of the raw AES block.
+// The engine's cipher: key set-up from the key string's digest, the initial
+// feedback and the chaining with its final partial block, checked against a
+// model written from the chaining rules on top of the raw AES block.
 #include "engine/protection/cipher_rijndael.h"
 
 #include <gtest/gtest.h>

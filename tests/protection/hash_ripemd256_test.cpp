@@ -89,7 +89,7 @@ TEST(RipeMD256, PiecesHashAsOneBuffer) {
     ASSERT_EQ(Hex(pieces.Done()), Hex(expected)) << "length " << n;
     seen.push_back(Hex(expected));
   }
-  // Every prefix has its own digest: the length is really part of the hash.
+  // Every prefix has its own digest: the length really enters the hash.
   std::sort(seen.begin(), seen.end());
   EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end());
 }

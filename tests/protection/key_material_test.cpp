@@ -12,7 +12,7 @@ namespace {
 TEST(KeyMaterial, StrongRandomFillsEveryByte) {
   // Two 4096-byte draws into buffers pre-set to 0: over 8192 random bytes,
   // each of the 256 values appears (a miss has odds of about e^-32), which
-  // also shows no part of the buffer was left untouched for long.
+  // also shows no stretch of the buffer was left untouched.
   std::vector<uint8_t> a(4096, 0), b(4096, 0);
   FillStrongRandom(a.data(), a.size());
   FillStrongRandom(b.data(), b.size());

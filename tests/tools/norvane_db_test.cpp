@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "engine/platform/file_system.h"
@@ -164,6 +165,31 @@ TEST_F(NorvaneDbFiles, CompactShrinksTheFileAndKeepsEveryByte) {
             "/empty/\n"
             "/empty/inner/\n"
             "/top.txt\t5\n");
+}
+
+// check reads only: "ok" and 0 for a sound file; one line a problem, the
+// count and 1 for a damaged one; a file it cannot open at all is an error.
+TEST_F(NorvaneDbFiles, CheckListsEachProblemAndLeavesTheFileAsItWas) {
+  const TRun clean = RunDb({"check", file});
+  EXPECT_EQ(clean.status, 0) << clean.err;
+  EXPECT_EQ(clean.out, "ok\n");
+  // The bytes of /top.txt lie in its one data page: damage one of them.
+  auto bytes = testing::ReadFileBytes(file);
+  const std::string hello = "hello";
+  const auto at = std::search(bytes.begin(), bytes.end(), hello.begin(), hello.end());
+  ASSERT_NE(at, bytes.end());
+  const int64_t page = (at - bytes.begin() - 280) / 4096;
+  *at ^= 0x20;
+  testing::WriteFileBytes(file, bytes);
+  const TRun damaged = RunDb({"check", file});
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_EQ(damaged.out, "page " + std::to_string(page) +
+                             ": checksum mismatch (data page 0 of \"/top.txt\")\n1 problem\n");
+  EXPECT_EQ(testing::ReadFileBytes(file), bytes);
+  const TRun missing = RunDb({"check", dir / "missing.adb"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_NE(missing.err.find("Cannot open the file"), std::string::npos);
 }
 
 // Each failing command exits 1 with a message and leaves the file as it was.
