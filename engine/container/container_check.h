@@ -30,8 +30,7 @@ struct TCheckProblem {
 //   - the directory chain: page numbers, checksums, page types, records that
 //     decode; live records with a valid name, a live folder as parent, no
 //     cycle of folders, folders without pages, sizes the container can hold,
-//     names unique within a folder (case-insensitive collation), and no
-//     file with a password of its own, which this version cannot open;
+//     names unique within a folder (case-insensitive collation);
 //   - each live file's map chain and data pages: every page number valid,
 //     no page owned twice, none marked free, checksums and page types;
 //   - pages marked used that nothing owns (leaks), when every owner's pages

@@ -154,8 +154,6 @@ void TContainerChecker::CheckRecord(int32_t index) {
   } else if ((rec.FirstMapPageNo == -1) != (rec.Size == 0)) {
     bad("has size " + Num(rec.Size) + " but first map page " + Num(rec.FirstMapPageNo));
   }
-  if (!rec.IsFolder && rec.HasPassword)
-    bad("has a password of its own, which this version cannot open");
 }
 
 void TContainerChecker::CheckDuplicateNames() {

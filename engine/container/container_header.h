@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/container/password_block.h"
+
 namespace norvane {
 
 // ContainerHeader, 256 bytes at logical offset 0, little-endian:
@@ -30,7 +32,6 @@ class TContainerHeader {
  public:
   static constexpr int kSize = 256;
   static constexpr int kPasswordBlockOffset = 52;
-  static constexpr int kPasswordBlockSize = 172;
 
   // A new header: zeros, magic, version, first extent page 1, page count 1.
   static TContainerHeader New(int32_t pageSize, int32_t extentPageCount);

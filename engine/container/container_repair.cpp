@@ -163,11 +163,19 @@ bool TESingleFileSystem::RepairFile(std::string& log, bool stopOnReadErrors,
     TESFSHugeFile(newName, -1, false, false, false, parts_.Factory).DeleteAll();
   };
   try {
+    // Pages are copied as they are stored, so the new container must have
+    // the same key: it takes the old block, or a new password for the same
+    // key. Only a container without a key gets a new one with a password.
+    const bool freshKey = changePassword && !IsEncrypted();
+    if (changePassword && IsEncrypted() && newPassword.empty())
+      throw EEngineError("TESingleFileSystem.RepairFile - The password of an encrypted "
+                         "container cannot be removed by a repair.");
     target = std::make_unique<TESingleFileSystem>(
         newName, extentPages > 0 ? extentPages : kRepairExtentPages, pageSizeKB, 0,
-        changePassword ? answer : "", changePassword ? question : "",
-        changePassword ? newPassword : "", false, kModeCreate, parts_);
-    if (!changePassword) target->pages_->AdoptKey(*pages_);
+        freshKey ? answer : "", freshKey ? question : "", freshKey ? newPassword : "", false,
+        kModeCreate, parts_);
+    if (!freshKey) target->pages_->AdoptKey(*pages_);
+    if (changePassword && IsEncrypted()) target->pages_->ChangePassword(newPassword, question, answer);
     page_.assign(static_cast<size_t>(pages_->PayloadSize()), 0);
   } catch (const std::bad_alloc&) {
     discardTarget();
@@ -198,8 +206,7 @@ bool TESingleFileSystem::RepairFile(std::string& log, bool stopOnReadErrors,
   }
   const size_t newParts = target->pages_->Stream().PartCount();
   target.reset();  // closes "_new" whole before anything happens to the old file
-  if (!SwapIn(newName, newParts, log)) return false;
-  if (changePassword) password_ = newPassword;
+  if (!SwapIn(newName, newParts, changePassword ? newPassword : password_, log)) return false;
   bool cancel = false;
   if (OnProgress) OnProgress(*this, cancel, 100.0);
   return true;

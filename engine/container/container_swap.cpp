@@ -26,7 +26,8 @@ std::string BackupName(const std::string& fileName) {
 
 }  // namespace
 
-bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts, std::string& log) {
+bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts,
+                                const std::string& password, std::string& log) {
   auto step = [&](const char* name) {
     if (OnRepairStep) OnRepairStep(name);
   };
@@ -72,6 +73,7 @@ bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts, std
   }
   step("backup settled");
   mode_ = kModeReadWrite;
+  password_ = password;
   OpenLayers(16, 4, "", "");
   return true;
 }

@@ -2,6 +2,7 @@
 // records, and resolving paths.
 #include "engine/container/dir_manager.h"
 
+#include <algorithm>
 #include <set>
 
 #include "engine/container/container_path.h"
@@ -21,6 +22,25 @@ TDIRManager::TDIRManager(TPageFileManager& pages, TFreeSpaceManager& space)
 }
 
 int32_t TDIRManager::RecordsPerPage() const { return pages_.PayloadSize() / kRecordSize; }
+
+bool TDIRManager::KeyReadsDirectory(TPageFileManager& pages) {
+  const TContainerHeader& header = pages.Header();
+  if (header.DirectoryPageCount() == 0 || header.FirstDirectoryPage() < 1) return true;
+  const int32_t perPage = pages.PayloadSize() / kRecordSize;
+  std::vector<uint8_t> buffer(static_cast<size_t>(perPage) * kRecordSize);
+  TPageRecord rec;
+  rec.Data = buffer.data();
+  // A page that cannot be read at all is damage, which loading reports.
+  if (!pages.ReadPage(rec, header.FirstDirectoryPage(), false, "", perPage * kRecordSize))
+    return pages.LastError() != peDecipher;
+  const int32_t records = std::min(header.DirectoryItemCount(), perPage);
+  for (int32_t slot = 0; slot < records; ++slot) {
+    TFileRec item;
+    if (!DecodeFileRec(buffer.data() + slot * kRecordSize, item)) return false;
+    if (!item.Deleted && !IsValidItemName(item.FileName)) return false;
+  }
+  return true;
+}
 
 void TDIRManager::Load() {
   const TContainerHeader& header = pages_.Header();

@@ -51,6 +51,11 @@ class TDIRManager {
   // number, a record that cannot be one) throws.
   TDIRManager(TPageFileManager& pages, TFreeSpaceManager& space);
 
+  // Whether the container key turns the first directory page into records
+  // that can be records. A wrong password slips past the key's CRC-16 about
+  // once in 65536 tries; caught here, it never writes under the wrong key.
+  static bool KeyReadsDirectory(TPageFileManager& pages);
+
   int32_t Count() const { return array_.Count(); }
   const TFileRec& ReadItem(int32_t index) const { return array_.ReadItem(index); }
   // The record index of a path, -1 for the root, or kPathNotFound /

@@ -3,14 +3,10 @@
 #include "engine/common/engine_error.h"
 #include "engine/container/container_path.h"
 #include "engine/container/dir_manager.h"
+#include "engine/container/password_block.h"
 #include "engine/platform/file_time.h"
 
 namespace norvane {
-
-namespace {
-constexpr char kOwnPasswordNotSupported[] =
-    " - Files with their own password are not supported by this version.";
-}
 
 int32_t TDIRManager::ResolveFolder(const std::string& folderPart) const {
   const int32_t folder = folderPart.empty() ? -1 : FindPath(folderPart);
@@ -29,17 +25,20 @@ TFileRec TDIRManager::NewRecord(int32_t parent, const std::string& name, bool fo
 
 int32_t TDIRManager::CreateFileItem(const std::string& path, const std::string& password,
                                     const std::string& question, const std::string& answer) {
-  (void)question;
-  (void)answer;
   lastError_ = 0;
   if (IsRootPath(path)) return -1;
   std::string folderPart, name;
   SplitLastName(path, folderPart, name);
   const int32_t parent = ResolveFolder(folderPart);
   if (parent < -1 || !IsValidItemName(name) || array_.FindChild(parent, name) >= 0) return -1;
-  if (!password.empty())
-    throw EEngineError(std::string("TDIRManager.CreateFileItem") + kOwnPasswordNotSupported);
-  return AddItem(NewRecord(parent, name, false));
+  TFileRec rec = NewRecord(parent, name, false);
+  if (!password.empty()) {
+    // The file gets a key of its own, kept under its password like a
+    // container's.
+    BuildPasswordBlock(rec.PasswordBlock.data(), password, question, answer);
+    rec.HasPassword = true;
+  }
+  return AddItem(rec);
 }
 
 bool TDIRManager::CreateDir(const std::string& path) {
@@ -81,13 +80,14 @@ bool TDIRManager::RemoveDir(const std::string& path) {
 
 int32_t TDIRManager::OpenItem(const std::string& path, const std::string& password,
                               std::string& fileKey) {
-  (void)password;
   fileKey.clear();
   const int32_t index = FindPath(path);
   if (index < 0 || IsFolder(index)) return -1;
   TFileRec rec = array_.ReadItem(index);
-  if (rec.HasPassword)
-    throw EEngineError(std::string("TDIRManager.OpenItem") + kOwnPasswordNotSupported);
+  if (rec.HasPassword && !CheckPassword(rec.PasswordBlock.data(), password, fileKey)) {
+    // Callers check the password first; a key that does not check is no key.
+    fileKey.clear();
+  }
   ++openCounts_[static_cast<size_t>(index)];
   if (!pages_.ReadOnly()) {
     rec.LastAccessTime = NowAsFileTime();
@@ -106,11 +106,11 @@ int32_t TDIRManager::OpenCount(int32_t index) const {
 }
 
 bool TDIRManager::CheckItemPassword(const std::string& path, const std::string& password) const {
-  (void)password;
   const int32_t index = FindPath(path);
   if (index < 0) return false;
-  if (!array_.ReadItem(index).HasPassword) return true;
-  throw EEngineError(std::string("TDIRManager.CheckItemPassword") + kOwnPasswordNotSupported);
+  const TFileRec& rec = array_.ReadItem(index);
+  std::string key;
+  return !rec.HasPassword || CheckPassword(rec.PasswordBlock.data(), password, key);
 }
 
 bool TDIRManager::RenameItem(const std::string& oldPath, const std::string& newPath) {

@@ -21,7 +21,7 @@ void EncodeFileRec(const TFileRec& rec, uint8_t* out) {
   PutU64LE(out + 28, rec.LastAccessTime);
   PutU32LE(out + 36, rec.Attributes);
   PutI32LE(out + 40, rec.ParentID);
-  std::memcpy(out + 48, rec.PasswordBlock.data(), TFileRec::kPasswordBlockSize);
+  std::memcpy(out + 48, rec.PasswordBlock.data(), kPasswordBlockSize);
   out[220] = rec.IsFolder ? 1 : 0;
   out[221] = rec.Deleted ? 1 : 0;
   out[222] = rec.HasPassword ? 1 : 0;
@@ -37,7 +37,7 @@ bool DecodeFileRec(const uint8_t* in, TFileRec& rec) {
   rec.LastAccessTime = GetU64LE(in + 28);
   rec.Attributes = GetU32LE(in + 36);
   rec.ParentID = GetI32LE(in + 40);
-  std::memcpy(rec.PasswordBlock.data(), in + 48, TFileRec::kPasswordBlockSize);
+  std::memcpy(rec.PasswordBlock.data(), in + 48, kPasswordBlockSize);
   rec.IsFolder = in[220] == 1;
   rec.Deleted = in[221] == 1;
   rec.HasPassword = in[222] == 1;

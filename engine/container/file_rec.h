@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/container/password_block.h"
+
 namespace norvane {
 
 // FileRec, 512 bytes, little-endian:
@@ -26,7 +28,6 @@ namespace norvane {
 //  484  28   reserved, zero
 struct TFileRec {
   static constexpr int kSize = 512;
-  static constexpr int kPasswordBlockSize = 172;
   static constexpr size_t kMaxNameLength = 259;
   static constexpr uint32_t kFolderAttribute = 16;
 

@@ -9,14 +9,11 @@
 #include "engine/container/password_block.h"
 #include "engine/platform/file_system.h"
 #include "engine/platform/memory_info.h"
+#include "engine/protection/cipher_rijndael.h"
 #include "engine/protection/page_checksum.h"
 
 namespace norvane {
 
-namespace {
-constexpr char kNotSupported[] =
-    "TPageFileManager.Create - Encrypted containers are not supported by this version.";
-}
 
 TPageFileManager::TPageFileManager(const std::string& fileName, int32_t extentPageCount,
                                    int32_t pageSizeKB, bool inMemory, const std::string& answer,
@@ -27,7 +24,6 @@ TPageFileManager::TPageFileManager(const std::string& fileName, int32_t extentPa
       readOnly_(ModeIsReadOnly(mode)),
       exclusive_(ModeIsExclusive(mode)),
       password_(password) {
-  (void)answer;  // kept in the password block once enciphering exists
   if (pageSizeKB <= 0)
     throw EEngineError("TPageFileManager.Create - page size should be >= 1 Kb.");
   if (pageSizeKB > kMaxPageSize / 1024)
@@ -43,19 +39,25 @@ TPageFileManager::TPageFileManager(const std::string& fileName, int32_t extentPa
   if (ModeIsCreate(mode)) {
     // Every argument is checked before the old file is touched.
     CheckPasswordBlockArguments(password, question);
-    if (!password.empty()) throw EEngineError(kNotSupported);
-    CreateFile(pageSize, extentPageCount, parts);
+    CreateFile(pageSize, extentPageCount, parts, answer, question);
   } else {
     OpenFile(parts);
   }
 }
 
 void TPageFileManager::CreateFile(int32_t pageSize, int32_t extentPageCount,
-                                  const TPartOptions& parts) {
+                                  const TPartOptions& parts, const std::string& answer,
+                                  const std::string& question) {
   stream_ = std::make_unique<TESFSHugeFile>(fileName_, parts.MaxPartSize, inMemory_, exclusive_,
                                             readOnly_, parts.Factory);
   stream_->InternalOpen(true, false);
   header_ = TContainerHeader::New(pageSize, extentPageCount);
+  if (!password_.empty()) {
+    // The key is drawn here, so the new container knows it without the slow
+    // check an open makes.
+    header_.SetEncryptionType(1);
+    containerKey_ = BuildPasswordBlock(header_.PasswordBlock(), password_, question, answer);
+  }
   SaveHeader();
 }
 
@@ -67,11 +69,10 @@ void TPageFileManager::OpenFile(const TPartOptions& parts) {
   if (!LoadHeader())
     throw EEngineError("TESingleFileSystem.LoadHeader - Invalid VEZA file, header is corrupted.");
   if (IsEncrypted()) {
-    // Without a password the key stays empty and unchecked: the probes that
-    // open this way only look at the header, and every enciphered page then
-    // fails to read instead of deciphering under a key made of nothing.
-    if (!password_.empty()) throw EEngineError(kNotSupported);
-    keyValid_ = false;
+    // A password that does not open the block leaves no key at all, so every
+    // enciphered page fails to read instead of deciphering into garbage.
+    keyValid_ = CheckPassword(header_.PasswordBlock(), password_, containerKey_);
+    if (!keyValid_) containerKey_.clear();
   }
 }
 
@@ -152,22 +153,58 @@ bool TPageFileManager::WritePage(TPageRecord& rec, int32_t n, const std::string&
   return true;
 }
 
+TCipher_Rijndael& TPageFileManager::CipherFor(const std::string& key) {
+  // Every page starts from the initial feedback, so one cipher per key
+  // string, reset per page, enciphers exactly as a fresh one would.
+  if (cipher_ == nullptr || cipherKey_ != key) {
+    cipher_ = std::make_unique<TCipher_Rijndael>(key);
+    cipherKey_ = key;
+  } else {
+    cipher_->Reset();
+  }
+  return *cipher_;
+}
+
 bool TPageFileManager::EncodeBuffer(uint8_t* buffer, int32_t length, const std::string& key,
                                     uint8_t type) {
-  (void)buffer;
-  (void)length;
-  (void)key;
   if (type == 0) return true;
-  if (type == 1) return false;  // no page cipher in this version: nothing is ever enciphered
-  throw EEngineError("TPageFileManager.EncodeBuffer - Unknown encryption type");
+  if (type != 1) throw EEngineError("TPageFileManager.EncodeBuffer - Unknown encryption type");
+  // An empty key string would be the hash of nothing: never a real key.
+  if (key.empty()) return false;
+  try {
+    CipherFor(key).EncodeBuffer(buffer, buffer, static_cast<size_t>(length));
+    return true;
+  } catch (const EEngineError&) {
+    return false;
+  }
 }
 
 bool TPageFileManager::DecodeBuffer(uint8_t* buffer, int32_t length, const std::string& key,
                                     uint8_t type) {
-  (void)buffer;
-  (void)length;
-  (void)key;
-  return type == 0;
+  if (type == 0) return true;
+  if (type != 1 || key.empty()) return false;
+  try {
+    CipherFor(key).DecodeBuffer(buffer, buffer, static_cast<size_t>(length));
+    return true;
+  } catch (const EEngineError&) {
+    return false;
+  }
+}
+
+bool TPageFileManager::PasswordOpens(const std::string& password) const {
+  std::string key;
+  return !IsEncrypted() || CheckPassword(header_.PasswordBlock(), password, key);
+}
+
+void TPageFileManager::ChangePassword(const std::string& password, const std::string& question,
+                                      const std::string& answer) {
+  if (!IsEncrypted() || containerKey_.size() != kContainerKeySize)
+    throw EEngineError("TPageFileManager.ChangePassword - The container has no key to keep.");
+  BuildPasswordBlockForKey(header_.PasswordBlock(),
+                           reinterpret_cast<const uint8_t*>(containerKey_.data()), password,
+                           question, answer);
+  password_ = password;
+  SaveHeader();
 }
 
 bool TPageFileManager::ExtendFile(int32_t n) {
@@ -204,11 +241,12 @@ bool TPageFileManager::ExtendFile(int32_t n) {
 }
 
 void TPageFileManager::AdoptKey(const TPageFileManager& from) {
-  std::copy_n(from.header_.PasswordBlock(), TContainerHeader::kPasswordBlockSize,
+  std::copy_n(from.header_.PasswordBlock(), kPasswordBlockSize,
               header_.PasswordBlock());
   header_.SetEncryptionType(from.header_.EncryptionType());
   containerKey_ = from.containerKey_;
   keyValid_ = from.keyValid_;
+  password_ = from.password_;
   SaveHeader();
 }
 

@@ -17,6 +17,7 @@
 
 #include "engine/container/container_header.h"
 #include "engine/container/huge_file.h"
+#include "engine/protection/cipher_rijndael.h"
 
 namespace norvane {
 
@@ -85,14 +86,21 @@ class TPageFileManager {
   bool WritePage(TPageRecord& rec, int32_t n, const std::string& key, int32_t length,
                  bool raw = false);
 
-  // Encipher / decipher in place. Type 0 does nothing; an unknown type makes
-  // EncodeBuffer throw and DecodeBuffer fail.
+  // Encipher / decipher in place. Type 0 does nothing; type 1 needs a key
+  // (an empty one fails); an unknown type makes EncodeBuffer throw and
+  // DecodeBuffer fail.
   bool EncodeBuffer(uint8_t* buffer, int32_t length, const std::string& key, uint8_t type);
   bool DecodeBuffer(uint8_t* buffer, int32_t length, const std::string& key, uint8_t type);
 
   // Adds n pages at the end. False, with header and page count unchanged,
   // when the stream cannot grow.
   bool ExtendFile(int32_t n);
+  // Whether `password` opens the container's password block (the slow check).
+  bool PasswordOpens(const std::string& password) const;
+  // Gives the container key a new password (question and answer), keeping
+  // the key itself so every enciphered page stays readable. Writes the header.
+  void ChangePassword(const std::string& password, const std::string& question,
+                      const std::string& answer);
   // Takes over another container's key: its password block, encryption byte
   // and container key, so pages copied raw from it stay readable here.
   // Writes the header.
@@ -129,7 +137,9 @@ class TPageFileManager {
   TESFSHugeFile& Stream() { return *stream_; }
 
  private:
-  void CreateFile(int32_t pageSize, int32_t extentPageCount, const TPartOptions& parts);
+  void CreateFile(int32_t pageSize, int32_t extentPageCount, const TPartOptions& parts,
+                  const std::string& answer, const std::string& question);
+  TCipher_Rijndael& CipherFor(const std::string& key);
   void OpenFile(const TPartOptions& parts);
   bool Fail(int32_t code);
 
@@ -143,6 +153,8 @@ class TPageFileManager {
   TContainerHeader header_;
   std::unique_ptr<TESFSHugeFile> stream_;
   std::vector<uint8_t> io_;  // page header and payload of one transfer
+  std::unique_ptr<TCipher_Rijndael> cipher_;
+  std::string cipherKey_;
   int32_t lastError_ = peNone;
 };
 

@@ -57,15 +57,23 @@ std::string MakeContainerKey(const uint8_t* keyBytes) {
   return key;
 }
 
-void BuildPasswordBlock(uint8_t* block, const std::string& password, const std::string& question,
-                        const std::string& answer) {
+std::string BuildPasswordBlock(uint8_t* block, const std::string& password,
+                               const std::string& question, const std::string& answer) {
   CheckPasswordBlockArguments(password, question);
   uint8_t keyBytes[kKeyByteCount];
   DrawKeyBytes(keyBytes);
+  BuildPasswordBlockForKey(block, keyBytes, password, question, answer);
+  std::string key = MakeContainerKey(keyBytes);
+  WipeKeyMaterial(keyBytes, sizeof keyBytes);
+  return key;
+}
+
+void BuildPasswordBlockForKey(uint8_t* block, const uint8_t* keyBytes, const std::string& password,
+                              const std::string& question, const std::string& answer) {
+  CheckPasswordBlockArguments(password, question);
   std::memset(block, 0, kPasswordBlockSize);
   PutU32LE(block + kKeyCrcOffset, Crc16Arc(keyBytes, kKeyByteCount));
   EncipherBuffer(password, keyBytes, block + kKeyOffset, kKeyByteCount);
-  WipeKeyMaterial(keyBytes, sizeof keyBytes);
 
   if (question.empty() || answer.empty()) return;
   std::memcpy(block + kQuestionOffset, question.data(), question.size());

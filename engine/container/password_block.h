@@ -49,12 +49,16 @@ void DrawKeyBytes(uint8_t* key, const TRandomSource& source);
 // The ContainerKey string of kKeyByteCount key bytes.
 std::string MakeContainerKey(const uint8_t* keyBytes);
 
-// Fills the kPasswordBlockSize bytes of block for a new random key. The
-// question and the password copy are kept only when both question and answer
-// are non-empty. Throws the length messages of CheckPasswordBlockArguments
-// before anything is drawn or written.
-void BuildPasswordBlock(uint8_t* block, const std::string& password, const std::string& question,
-                        const std::string& answer);
+// Fills the kPasswordBlockSize bytes of block for a new random key and
+// returns the ContainerKey of that key. The question and the password copy
+// are kept only when both question and answer are non-empty. Throws the
+// length messages of CheckPasswordBlockArguments before anything is drawn or
+// written.
+std::string BuildPasswordBlock(uint8_t* block, const std::string& password,
+                               const std::string& question, const std::string& answer);
+// The same for given key bytes: a new password for a key that stays.
+void BuildPasswordBlockForKey(uint8_t* block, const uint8_t* keyBytes, const std::string& password,
+                              const std::string& question, const std::string& answer);
 
 // True when the password deciphers the key bytes of the block to their
 // CRC-16. key always receives kContainerKeySize bytes: the ContainerKey the

@@ -50,6 +50,11 @@ void TESingleFileSystem::OpenLayers(int32_t extentPageCount, int32_t pageSizeKB,
                                     const std::string& answer, const std::string& question) {
   pages_ = std::make_unique<TPageFileManager>(fileName_, extentPageCount, pageSizeKB, inMemory_,
                                               answer, question, password_, mode_, parts_);
+  if (pages_->IsEncrypted() && !TDIRManager::KeyReadsDirectory(*pages_)) {
+    pages_.reset();
+    throw EEngineError("TESingleFileSystem.Create - invalid password specified, file name = " +
+                       QuotedName(fileName_));
+  }
   space_ = std::make_unique<TFreeSpaceManager>(*pages_);
   dir_ = std::make_unique<TDIRManager>(*pages_, *space_);
   maps_ = std::make_unique<TUserFilePageMapManager>(*pages_, *space_);
@@ -67,7 +72,7 @@ void TESingleFileSystem::CloseLayers() {
 }
 
 bool TESingleFileSystem::PasswordOpens(const std::string& password) const {
-  return !IsEncrypted() || CheckPassword(fileName_, password, parts_);
+  return pages_->PasswordOpens(password);
 }
 
 TESingleFileSystem::~TESingleFileSystem() {

@@ -127,7 +127,10 @@ class TESingleFileSystem {
                   std::string& log);
   bool CopyPages(TESingleFileSystem& target, const TFileRec& from, int32_t targetIndex,
                  bool stopOnReadErrors);
-  bool SwapIn(const std::string& newName, size_t newParts, std::string& log);
+  // Puts "_new" in place and opens it with `password`; on failure reopens
+  // the old container with the old password.
+  bool SwapIn(const std::string& newName, size_t newParts, const std::string& password,
+              std::string& log);
   void RaiseNoSpaceQuietly();
 
   THandle* FindHandle(int32_t handle);

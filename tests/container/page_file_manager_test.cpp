@@ -292,11 +292,6 @@ TEST(PageFileManager, ArgumentsAreCheckedBeforeTheOldFileIsTouched) {
     EXPECT_EQ(MessageOf(c.create), c.message);
     EXPECT_EQ(ReadFileBytes(name), before) << c.message;
   }
-  // Encryption is refused as a whole until the cipher exists, also before
-  // anything is deleted.
-  EXPECT_NE(MessageOf([&] { TPageFileManager(name, 16, 4, false, "", "", "pw", kModeCreate); }),
-            "(no error)");
-  EXPECT_EQ(ReadFileBytes(name), before);
 }
 
 TEST(PageFileManager, OpenTakesTheGeometryFromTheHeader) {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "engine/platform/file_system.h"
+#include "tests/support/fast_clock.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
 
@@ -215,6 +216,30 @@ TEST_F(NorvaneDbFiles, FailingCommandsChangeNothing) {
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_EQ(testing::ReadFileBytes(file), before) << c.message;
   }
+}
+
+TEST(NorvaneDbEncrypted, PasswordsOpenWhatTheyProtect) {
+  testing::TFastClock clock;
+  testing::TTempFolder dir;
+  const std::string file = dir / "secret.adb";
+  const std::string marker(64, 'M');
+  testing::WriteFileBytes(dir / "pw.txt", {'s', '3', 'c', 'r', '\r', '\n', 'x'});
+  ASSERT_EQ(RunDb({"create", file, "--password", "s3cr", "--question", "q?", "--answer", "a"}).status, 0);
+  const TRun put = RunDb({"put", "--password-file", dir / "pw.txt", file, "/m.txt"}, marker);
+  ASSERT_EQ(put.status, 0) << put.err;
+  const auto raw = testing::ReadFileBytes(file);
+  EXPECT_EQ(std::search(raw.begin(), raw.end(), marker.begin(), marker.end()), raw.end());
+  EXPECT_EQ(RunDb({"get", file, "/m.txt", "--password=s3cr"}).out, marker);
+  EXPECT_NE(RunDb({"info", file}).out.find("encrypted: yes"), std::string::npos);
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"get", file, "/m.txt"}, {"get", file, "/m.txt", "--password", "wrong"},
+           {"ls", file, "--password", "S3CR"}}) {
+    const TRun run = RunDb(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("invalid password specified"), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(testing::ReadFileBytes(file), raw);
+  EXPECT_EQ(RunDb({"get", file, "/m.txt", "--password", "x", "--password-file", dir / "pw.txt"}).status, 1);
 }
 
 }  // namespace

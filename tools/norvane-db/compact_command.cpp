@@ -15,7 +15,7 @@ std::string LinuxLines(std::string text) {
 }
 
 int RunCompact(const TCommandLine& line, TToolOutput& output) {
-  const auto container = OpenContainer(line.Positional[0], TOpenFor::Alone);
+  const auto container = OpenContainer(line.Positional[0], TOpenFor::Alone, line);
   const int64_t before = container->PageFile().Stream().PhysicalSize();
   int shown = -1;
   container->OnProgress = [&](TESingleFileSystem&, bool&, double percent) {

@@ -7,7 +7,7 @@ namespace norvane::tool {
 namespace {
 
 int RunCreate(const TCommandLine& line, TToolOutput&) {
-  CreateContainerFile(line.Positional[0])->Flush();
+  CreateContainerFile(line.Positional[0], line)->Flush();
   return 0;
 }
 

@@ -16,7 +16,7 @@ constexpr int64_t kChunk = 1 << 20;
 
 int RunGet(const TCommandLine& line, TToolOutput& output) {
   const std::string& name = line.Positional[1];
-  const auto container = OpenContainer(line.Positional[0], TOpenFor::Reading);
+  const auto container = OpenContainer(line.Positional[0], TOpenFor::Reading, line);
   if (!container->FileExists(name)) FailCommand("\"" + ShownPath(name) + "\" not found.");
   if (container->DirectoryExists(name)) FailCommand("\"" + ShownPath(name) + "\" is a folder.");
   const int64_t size = container->FileSize(name);

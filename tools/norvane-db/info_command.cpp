@@ -1,14 +1,16 @@
 // norvane-db info FILE: the container header, one "key: value" line each.
+// Only the header is read, so no password is needed.
+#include "engine/container/page_file_manager.h"
 #include "tools/norvane-db/command.h"
-#include "tools/norvane-db/open_container.h"
 
 namespace norvane::tool {
 
 namespace {
 
 int RunInfo(const TCommandLine& line, TToolOutput& output) {
-  const auto container = OpenContainer(line.Positional[0], TOpenFor::Reading);
-  const TContainerHeader& header = container->PageFile().Header();
+  constexpr uint16_t kModeReadOnlyProbe = 0;
+  const TPageFileManager pages(line.Positional[0], 16, 4, false, "", "", "", kModeReadOnlyProbe);
+  const TContainerHeader& header = pages.Header();
   const std::pair<const char*, int32_t> fields[] = {
       {"page size", header.PageSize()},
       {"extent pages", header.ExtentPageCount()},
@@ -19,7 +21,7 @@ int RunInfo(const TCommandLine& line, TToolOutput& output) {
       {"directory items", header.DirectoryItemCount()},
   };
   for (const auto& [key, value] : fields) output.Line(std::string(key) + ": " + std::to_string(value));
-  output.Line(std::string("encrypted: ") + (container->IsEncrypted() ? "yes" : "no"));
+  output.Line(std::string("encrypted: ") + (pages.IsEncrypted() ? "yes" : "no"));
   return 0;
 }
 

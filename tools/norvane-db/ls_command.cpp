@@ -44,7 +44,7 @@ void Collect(TESingleFileSystem& container, const std::string& folder,
 }
 
 int RunLs(const TCommandLine& line, TToolOutput& output) {
-  const auto container = OpenContainer(line.Positional[0], TOpenFor::Reading);
+  const auto container = OpenContainer(line.Positional[0], TOpenFor::Reading, line);
   std::vector<TEntry> entries;
   Collect(*container, "", {}, entries);
   std::sort(entries.begin(), entries.end(), EntryLess);

@@ -8,7 +8,7 @@ namespace {
 
 int RunMkdir(const TCommandLine& line, TToolOutput&) {
   const std::string& folder = line.Positional[1];
-  const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing);
+  const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing, line);
   if (container->FileExists(folder)) FailCommand("\"" + ShownPath(folder) + "\" exists already.");
   if (!container->ForceDirectories(folder))
     FailCommand("Cannot create folder \"" + ShownPath(folder) + "\".");

@@ -10,7 +10,7 @@ namespace {
 int RunMv(const TCommandLine& line, TToolOutput&) {
   const std::string& from = line.Positional[1];
   const std::string& to = line.Positional[2];
-  const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing);
+  const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing, line);
   const int32_t source = container->Directory().FindPath(from);
   if (source < 0) FailCommand("\"" + ShownPath(from) + "\" not found.");
   const int32_t target = container->Directory().FindPath(to);

@@ -48,7 +48,7 @@ int RunPut(const TCommandLine& line, TToolOutput& output) {
   const bool fromFile = line.Positional.size() > 2;
   if (fromFile && !source.Open(line.Positional[2], TFileAccess::Read, TFileShare::DenyNone, false))
     FailCommand(source.ErrorText());
-  const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing);
+  const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing, line);
   std::string folder, base;
   SplitLastName(name, folder, base);
   if (!IsValidItemName(base)) FailCommand("Invalid file name \"" + ShownPath(name) + "\".");

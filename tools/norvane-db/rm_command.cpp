@@ -8,7 +8,7 @@ namespace {
 
 int RunRm(const TCommandLine& line, TToolOutput&) {
   const std::string& name = line.Positional[1];
-  const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing);
+  const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing, line);
   if (!container->FileExists(name)) FailCommand("\"" + ShownPath(name) + "\" not found.");
   if (container->DirectoryExists(name)) {
     if (!container->RemoveDir(name)) FailCommand("Folder \"" + ShownPath(name) + "\" is not empty.");

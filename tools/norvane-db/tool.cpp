@@ -16,7 +16,8 @@ const TCommand* const kCommands[] = {&kCreateCommand, &kInfoCommand, &kLsCommand
                                      &kCompactCommand, &kCheckCommand};
 
 const std::vector<TOptionSpec> kOptions = {
-    {"help", 'h', false},
+    {"help", 'h', false},     {"password", 0, true}, {"password-file", 0, true},
+    {"question", 0, true},    {"answer", 0, true},
 };
 
 void PrintUsage(std::ostream& stream) {
@@ -29,6 +30,9 @@ void PrintUsage(std::ostream& stream) {
     stream << "  " << std::left << std::setw(28) << head << command->Description << "\n";
   }
   stream << "\nOptions:\n"
+            "  --password P                the password of an encrypted file (create: encrypt it)\n"
+            "  --password-file F           the password is the first line of F\n"
+            "  --question Q, --answer A    create: a question and answer kept with the password\n"
             "  -h, --help                  show this help and exit\n"
             "\nExit status: 0 success, 1 engine error, 2 usage error.\n";
 }
