@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build deps clean
+.PHONY: run test build deps bench clean
 
 run: build
 	./$(BUILD)/tools/norvane-db/norvane-db --help
@@ -18,5 +18,12 @@ build: deps
 deps:
 	./scripts/install-deps.sh
 
+# Benchmarks in their own optimised build; figures are ratios within one run.
+bench: deps
+	./scripts/install-deps.sh libbenchmark-dev
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DNORVANE_BENCH=ON -DNORVANE_TESTS=OFF
+	cmake --build build-bench -j $(JOBS)
+	./build-bench/bench/page_cipher_bench
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-fuzz build-bench

@@ -4,6 +4,8 @@
 set -e
 # clang and its runtimes (libFuzzer, sanitizers) build the fuzz targets.
 PACKAGES="cmake ninja-build g++ make libgtest-dev libgmock-dev zlib1g-dev libicu-dev libssl-dev clang libclang-rt-dev"
+# Extra packages may be named on the command line (the benchmark library).
+PACKAGES="$PACKAGES $*"
 missing=""
 for p in $PACKAGES; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"

@@ -156,7 +156,7 @@ bool TPageFileManager::WritePage(TPageRecord& rec, int32_t n, const std::string&
 TCipher_Rijndael& TPageFileManager::CipherFor(const std::string& key) {
   // Every page starts from the initial feedback, so one cipher per key
   // string, reset per page, enciphers exactly as a fresh one would.
-  if (cipher_ == nullptr || cipherKey_ != key) {
+  if (cipher_ == nullptr || cipherKey_ != key || !cacheCiphers_) {
     cipher_ = std::make_unique<TCipher_Rijndael>(key);
     cipherKey_ = key;
   } else {
