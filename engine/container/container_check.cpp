@@ -39,13 +39,14 @@ void RequireOpenable(const std::string& fileName, const TPartOptions& parts) {
 
 }  // namespace
 
-std::vector<TCheckProblem> CheckContainer(const std::string& fileName, const TPartOptions& parts) {
+std::vector<TCheckProblem> CheckContainer(const std::string& fileName, const TPartOptions& parts,
+                                          const std::string& password) {
   RequireOpenable(fileName, parts);
   std::vector<TCheckProblem> problems;
   std::unique_ptr<TPageFileManager> pages;
   try {
     pages = std::make_unique<TPageFileManager>(fileName, kAnyExtentPages, kAnyPageSizeKB, false,
-                                               "", "", "", kModeReadShared, parts);
+                                               "", "", password, kModeReadShared, parts);
   } catch (const EEngineError& e) {
     problems.push_back({-1, -1, e.what(), false});
     return problems;
@@ -100,8 +101,9 @@ void TContainerChecker::Run() {
   }
   CheckGeometry();
   CheckSpaceMaps();
-  if (pages_.IsEncrypted()) {
-    Report(0, -1, "the container is encrypted; its directory and files cannot be checked");
+  if (pages_.IsEncrypted() && !pages_.KeyIsValid()) {
+    Report(0, -1, "the container is encrypted and no password given opens it; its directory "
+                  "and files cannot be checked");
     return;
   }
   CheckDirectory();

@@ -37,11 +37,14 @@ struct TCheckProblem {
 //     could be read.
 // Returns the problems in the order found; empty for a sound container.
 // After 10000 problems the walk stops with a last line saying so.
-// Throws EEngineError only when the file cannot be opened at all (missing,
-// unreadable, or held exclusively by another process): that is no damage.
-// Bounded by the page count in time and memory on any input.
+// An encrypted container needs its password for the directory and files;
+// without one that opens it, that is one problem and only the maps are
+// checked. Throws EEngineError only when the file cannot be opened at all
+// (missing, unreadable, or held exclusively by another process): that is no
+// damage. Bounded by the page count in time and memory on any input.
 std::vector<TCheckProblem> CheckContainer(const std::string& fileName,
-                                          const TPartOptions& parts = {});
+                                          const TPartOptions& parts = {},
+                                          const std::string& password = "");
 
 // One line for a problem: "page 37: checksum mismatch (data page 2 of
 // "\docs\a.txt")", "page 4, record 3: has an invalid name", or the message

@@ -261,8 +261,12 @@ void TContainerChecker::CheckDataPage(int32_t index, int32_t mapPage, int32_t ma
   if (data.Header.PageType != ptFileData)
     Report(page, -1, OwnerText(owner) + " has type " + Num(data.Header.PageType) + ", expected " +
                          Num(ptFileData));
-  const uint8_t cipher = records_[static_cast<size_t>(index)].Rec.HasPassword ? 1 : 0;
-  if (data.Header.EncryptionType != cipher)
+  // A file with a password of its own is enciphered under its own key, any
+  // other file as the container is; pages written as zeros stay plain.
+  const uint8_t cipher = records_[static_cast<size_t>(index)].Rec.HasPassword
+                             ? 1
+                             : pages_.Header().EncryptionType();
+  if (data.Header.EncryptionType != cipher && data.Header.EncryptionType != 0)
     Report(page, -1, OwnerText(owner) + " has cipher " + Num(data.Header.EncryptionType) +
                          ", expected " + Num(cipher));
 }

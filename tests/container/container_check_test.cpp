@@ -45,10 +45,10 @@ class CheckTest : public ContainerTest {
   }
 
   // Closes the container and checks it, expecting the bytes unchanged.
-  std::vector<TCheckProblem> Check() {
+  std::vector<TCheckProblem> Check(const std::string& password = "") {
     fs.reset();
     const auto before = testing::ReadFileBytes(name);
-    auto problems = CheckContainer(name);
+    auto problems = CheckContainer(name, {}, password);
     EXPECT_EQ(testing::ReadFileBytes(name), before) << "checking changed the file";
     return problems;
   }
@@ -205,6 +205,26 @@ TEST_F(CheckTest, DamagedRecordsAreReportedByRecord) {
       expected.replace(d, 6, "page " + std::to_string(directoryPage));
     EXPECT_EQ(Lines(Check()), expected) << c.what;
   }
+}
+
+TEST_F(CheckTest, EncryptedContainersAreCheckedWithTheirPassword) {
+  fs.reset();
+  fs = std::make_unique<TESingleFileSystem>(name, 16, 4, 0, "", "", "secret", false, kModeCreate);
+  ASSERT_TRUE(fs->CreateDir("/docs"));
+  ASSERT_TRUE(Put("/docs/a.txt", Bytes(10000, 1)));
+  const int32_t grown = fs->OpenFile("/grown", kModeCreate);  // zero pages, written plain
+  ASSERT_EQ(fs->FileSetSize(grown, 9000), 9000);
+  fs->CloseFile(grown);
+  const int32_t page = MapsOf("/docs/a.txt").DataPages[0];
+  EXPECT_EQ(Lines(Check("secret")), "");
+  const std::string locked =
+      "page 0: the container is encrypted and no password given opens it; its directory and "
+      "files cannot be checked\n";
+  EXPECT_EQ(Lines(Check()), locked);
+  EXPECT_EQ(Lines(Check("wrong")), locked);
+  FlipByte(page, 32 + 5);
+  EXPECT_EQ(Lines(Check("secret")),
+            "page " + std::to_string(page) + ": checksum mismatch (data page 0 of \"\\docs\\a.txt\")\n");
 }
 
 TEST_F(CheckTest, AFileThePageLayerRefusesIsOneProblem) {

@@ -193,6 +193,19 @@ TEST_F(NorvaneDbFiles, CheckListsEachProblemAndLeavesTheFileAsItWas) {
   EXPECT_NE(missing.err.find("Cannot open the file"), std::string::npos);
 }
 
+TEST(NorvaneDb, CheckTakesThePasswordOfAnEncryptedFile) {
+  testing::TTempFolder dir;
+  const std::string file = dir / "locked.adb";
+  ASSERT_EQ(RunDb({"create", file, "--password", "pw"}).status, 0);
+  ASSERT_EQ(RunDb({"put", file, "/a", "--password", "pw"}, "text").status, 0);
+  const TRun open = RunDb({"check", file, "--password", "pw"});
+  EXPECT_EQ(open.status, 0) << open.out << open.err;
+  EXPECT_EQ(open.out, "ok\n");
+  const TRun locked = RunDb({"check", file});
+  EXPECT_EQ(locked.status, 1);
+  EXPECT_NE(locked.out.find("no password given opens it"), std::string::npos) << locked.out;
+}
+
 // Each failing command exits 1 with a message and leaves the file as it was.
 TEST_F(NorvaneDbFiles, FailingCommandsChangeNothing) {
   const auto before = testing::ReadFileBytes(file);

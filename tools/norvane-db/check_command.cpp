@@ -10,7 +10,8 @@ namespace norvane::tool {
 namespace {
 
 int RunCheck(const TCommandLine& line, TToolOutput& output) {
-  const std::vector<TCheckProblem> problems = CheckContainer(line.Positional[0]);
+  const std::vector<TCheckProblem> problems =
+      CheckContainer(line.Positional[0], {}, PasswordOf(line));
   // The checker writes item paths with "\"; the tool shows them with "/".
   for (const TCheckProblem& problem : problems) output.Line(ShownPath(FormatCheckProblem(problem)));
   if (problems.empty()) {
