@@ -76,6 +76,23 @@ int32_t TDIRArray::Append(const TFileRec& rec) {
   return index;
 }
 
+void TDIRArray::Load(std::vector<TFileRec> records) {
+  items_ = std::move(records);
+  byName_.clear();
+  byChild_.clear();
+  deleted_.clear();
+  for (int32_t index = 0; index < Count(); ++index) {
+    if (items_[static_cast<size_t>(index)].Deleted) {
+      deleted_.insert(index);
+    } else {
+      byName_.push_back(index);
+    }
+  }
+  byChild_ = byName_;
+  std::sort(byName_.begin(), byName_.end(), [this](int32_t a, int32_t b) { return NameLess(a, b); });
+  std::sort(byChild_.begin(), byChild_.end(), [this](int32_t a, int32_t b) { return ChildLess(a, b); });
+}
+
 void TDIRArray::UpdateItem(int32_t index, const TFileRec& rec) {
   if (index < 0 || index >= Count())
     throw EEngineError("TDIRArray.UpdateItem - invalid itemNo = " + std::to_string(index));

@@ -19,6 +19,9 @@ class TDIRArray {
   const TFileRec& ReadItem(int32_t index) const;
   // Appends a record (indexed unless deleted); returns its index.
   int32_t Append(const TFileRec& rec);
+  // Replaces the table with records read from disk, indexing them with one
+  // sort each rather than an insertion each.
+  void Load(std::vector<TFileRec> records);
   // Replaces a record and moves its index entries; raises
   // "TDIRArray.UpdateItem - invalid itemNo = n" outside the table.
   void UpdateItem(int32_t index, const TFileRec& rec);

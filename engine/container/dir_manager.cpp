@@ -48,6 +48,7 @@ void TDIRManager::Load() {
   const int32_t records = header.DirectoryItemCount();
   const int32_t length = RecordsPerPage() * kRecordSize;
   std::set<int32_t> seen;
+  std::vector<TFileRec> loaded;
   int32_t page = header.FirstDirectoryPage();
   for (int32_t i = 0; i < pageCount; ++i) {
     // Page numbers come from the file: each must be a page that can hold
@@ -61,16 +62,18 @@ void TDIRManager::Load() {
     if (!pages_.ReadPage(rec, page, false, "", length) || rec.Header.PageType != ptDirectory)
       throw EEngineError("TDIRManager.Load - can not load page, pageNo = " + std::to_string(page));
     pageList_.push_back(page);
-    for (int32_t slot = 0; slot < RecordsPerPage() && array_.Count() < records; ++slot) {
+    for (int32_t slot = 0; slot < RecordsPerPage() && static_cast<int32_t>(loaded.size()) < records;
+         ++slot) {
       TFileRec item;
       if (!DecodeFileRec(pageBuffer_.data() + slot * kRecordSize, item))
-        ReportDamage("TDIRManager.Load", "directory record " + std::to_string(array_.Count()) +
-                                             " is damaged.");
-      array_.Append(item);
-      openCounts_.push_back(0);
+        ReportDamage("TDIRManager.Load",
+                     "directory record " + std::to_string(loaded.size()) + " is damaged.");
+      loaded.push_back(std::move(item));
     }
     page = rec.Header.NextPageNo;
   }
+  openCounts_.assign(loaded.size(), 0);
+  array_.Load(std::move(loaded));
   for (int32_t index = 0; index < array_.Count(); ++index) CheckLoadedRecord(index);
 }
 
