@@ -63,7 +63,7 @@ struct TSlice {
   size_t Size;
 };
 
-// Part 0 runs up to the second part header in the input, part k from the
+// The first part runs up to the second part header in the input, part k from the
 // k-th to the next; a container without later headers is one part.
 std::vector<TSlice> SplitParts(const uint8_t* data, size_t size) {
   std::vector<size_t> starts;

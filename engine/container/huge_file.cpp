@@ -39,7 +39,7 @@ std::unique_ptr<TESFSAbstractFile> TESFSHugeFile::MakePart(const std::string& na
 }
 
 TESFSHugeFile::TSpot TESFSHugeFile::Locate(int64_t position) const {
-  // Counting the prefix as payload of part 0 makes every part alike.
+  // Counting the prefix as payload of the first part makes every part alike.
   const int64_t x = position + prefix_;
   const int64_t part = x / Payload();
   const int64_t offset = x - part * Payload();

@@ -13,22 +13,22 @@ std::string ToEngineText(const std::string& utf8) {
   return text;
 }
 
-const TOptionSpec* FindLong(const std::vector<TOptionSpec>& specs, const std::string& name) {
-  for (const auto& spec : specs)
-    if (spec.Name == name) return &spec;
+const TOptionRule* FindLong(const std::vector<TOptionRule>& rules, const std::string& name) {
+  for (const auto& rule : rules)
+    if (rule.Name == name) return &rule;
   return nullptr;
 }
 
-const TOptionSpec* FindShort(const std::vector<TOptionSpec>& specs, char letter) {
-  for (const auto& spec : specs)
-    if (spec.Short != 0 && spec.Short == letter) return &spec;
+const TOptionRule* FindShort(const std::vector<TOptionRule>& rules, char letter) {
+  for (const auto& rule : rules)
+    if (rule.Short != 0 && rule.Short == letter) return &rule;
   return nullptr;
 }
 
 }  // namespace
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& args,
-                              const std::vector<TOptionSpec>& specs) {
+                              const std::vector<TOptionRule>& rules) {
   TCommandLine line;
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -41,27 +41,27 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args,
       optionsEnded = true;
       continue;
     }
-    const TOptionSpec* spec = nullptr;
+    const TOptionRule* rule = nullptr;
     std::string value;
     bool hasValue = false;
     if (arg[1] == '-') {
       const size_t eq = arg.find('=');
-      spec = FindLong(specs, arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2));
+      rule = FindLong(rules, arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2));
       if (eq != std::string::npos) {
         value = arg.substr(eq + 1);
         hasValue = true;
       }
     } else if (arg.size() == 2) {
-      spec = FindShort(specs, arg[1]);
+      rule = FindShort(rules, arg[1]);
     }
-    if (spec == nullptr) throw TUsageError{"unknown option '" + arg + "'"};
-    if (spec->TakesValue && !hasValue) {
+    if (rule == nullptr) throw TUsageError{"unknown option '" + arg + "'"};
+    if (rule->TakesValue && !hasValue) {
       if (i + 1 >= args.size()) throw TUsageError{"option '" + arg + "' needs a value"};
       value = args[++i];
-    } else if (!spec->TakesValue && hasValue) {
-      throw TUsageError{"option '--" + spec->Name + "' takes no value"};
+    } else if (!rule->TakesValue && hasValue) {
+      throw TUsageError{"option '--" + rule->Name + "' takes no value"};
     }
-    line.Options[spec->Name] = ToEngineText(value);
+    line.Options[rule->Name] = ToEngineText(value);
   }
   return line;
 }

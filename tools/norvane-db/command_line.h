@@ -9,7 +9,7 @@
 
 namespace norvane::tool {
 
-struct TOptionSpec {
+struct TOptionRule {
   std::string Name;   // long name without dashes, e.g. "help"
   char Short = 0;     // short letter, 0 for none
   bool TakesValue = false;
@@ -30,6 +30,6 @@ struct TUsageError {
 // Throws TUsageError for an unknown option, a missing value, or text that
 // code page 1251 cannot hold.
 TCommandLine ParseCommandLine(const std::vector<std::string>& args,
-                              const std::vector<TOptionSpec>& specs);
+                              const std::vector<TOptionRule>& rules);
 
 }  // namespace norvane::tool

@@ -15,7 +15,7 @@ const TCommand* const kCommands[] = {&kCreateCommand, &kInfoCommand, &kLsCommand
                                      &kGetCommand,    &kRmCommand,   &kMvCommand, &kMkdirCommand,
                                      &kCompactCommand, &kCheckCommand};
 
-const std::vector<TOptionSpec> kOptions = {
+const std::vector<TOptionRule> kOptions = {
     {"help", 'h', false},     {"password", 0, true}, {"password-file", 0, true},
     {"question", 0, true},    {"answer", 0, true},
 };
