@@ -162,7 +162,7 @@ int64_t TESingleFileSystem::FileWrite(int32_t handle, const void* buffer, int64_
   if (have > keep) {
     // Pages added for bytes that never arrived hold no zeros: cut them so a
     // later growth adds fresh zero pages instead.
-    released = maps_->DeletePagesFromEOF(rec, static_cast<int32_t>(have - keep));
+    released = maps_->DeletePagesFromEOF(rec, have - keep);
   }
   rec.LastWriteTime = NowAsFileTime();
   const TFileRec& stored = dir_->ReadItem(h->Record);
@@ -179,7 +179,10 @@ int64_t TESingleFileSystem::FileSeek(int32_t handle, int origin, int64_t offset)
   int64_t base = h->Position;
   if (origin == 0) base = 0;
   if (origin == 2) base = dir_->ReadItem(h->Record).Size;
-  if (base + offset < 0) return -1;
+  // base >= 0, so only a positive offset can overflow: test before adding.
+  // Any position that fits is allowed; a write too far for the container
+  // to hold fails there with -17.
+  if (offset > 0 ? offset > INT64_MAX - base : offset < -base) return -1;
   h->Position = base + offset;
   return h->Position;
 }

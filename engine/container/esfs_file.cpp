@@ -29,12 +29,20 @@ void TESFSFile::Open(bool create) {
   });
 }
 
+// The handle is given back whether or not the flush works: a file left
+// counted as open in the container could never be deleted or renamed, and
+// this object could no longer name it.
 void TESFSFile::Close() {
   if (handle_ < 0) return;
   const int32_t handle = handle_;
   handle_ = -1;
   SetOpen(false);
-  container_.FileFlush(handle);
+  try {
+    container_.FileFlush(handle);
+  } catch (...) {
+    container_.CloseFile(handle);
+    throw;
+  }
   container_.CloseFile(handle);
 }
 

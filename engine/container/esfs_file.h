@@ -16,7 +16,9 @@ class TESFSFile : public TAbstractFile {
   ~TESFSFile() override;
 
   void Open(bool create) override;
-  void Close() override;  // flushes first
+  // Flushes, then gives the container handle back; the handle is given back
+  // even when the flush throws, and the flush's exception then passes on.
+  void Close() override;
   void Flush() override;
   int32_t Read(void* buffer, int32_t n) override;
   int32_t Write(const void* buffer, int32_t n) override;

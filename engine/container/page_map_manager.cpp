@@ -2,6 +2,7 @@
 // whole data pages, and writing map pages back.
 #include "engine/container/page_map_manager.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "engine/common/byte_codec.h"
@@ -14,13 +15,28 @@ namespace {
 
 constexpr char kGetMaps[] = "TUserFilePageMapManager.GetMaps";
 
-int64_t CeilDiv(int64_t a, int64_t b) { return (a + b - 1) / b; }
+// For a >= 0 and b > 0; never overflows, even for sizes near INT64_MAX.
+int64_t CeilDiv(int64_t a, int64_t b) { return a / b + (a % b != 0 ? 1 : 0); }
 
 }  // namespace
 
 TUserFilePageMapManager::TUserFilePageMapManager(TPageFileManager& pages, TFreeSpaceManager& space)
     : pages_(pages), space_(space) {
   buffer_.assign(static_cast<size_t>(pages_.PayloadSize()), 0);
+}
+
+int64_t TUserFilePageMapManager::MaxDataPages() const {
+  const int64_t e = pages_.Header().ExtentPageCount();
+  // Page 0, then whole extents, the last ending at page INT32_MAX - 1.
+  const int64_t extents = (INT32_MAX - 1) / e;
+  const int64_t usable = extents * e - CeilDiv(extents, space_.ExtentsPerPFSPage()) -
+                         2 * CeilDiv(extents, space_.ExtentsPerGAMPage()) - 1;
+  // d data pages need ceil(d / m) map pages besides; d * (m + 1) / m <=
+  // usable is the first guess, and at most a page or two more may fit.
+  const int64_t m = EntriesPerMapPage();
+  int64_t d = std::max<int64_t>(0, usable) * m / (m + 1);
+  while (d + 1 + CeilDiv(d + 1, m) <= usable) ++d;
+  return d;
 }
 
 bool TUserFilePageMapManager::FilePageIsValid(int32_t page) const {
@@ -93,7 +109,7 @@ void TUserFilePageMapManager::WriteZeroPages(const std::vector<int32_t>& pages) 
   }
 }
 
-bool TUserFilePageMapManager::AppendPages(TFileRec& rec, int32_t n, bool zero) {
+bool TUserFilePageMapManager::AppendPages(TFileRec& rec, int64_t n, bool zero) {
   if (n <= 0) throw EEngineError("TUserFilePageMapManager.AppendPages - PageCount <= 0.");
   lastError_ = 0;
   const int64_t m = EntriesPerMapPage();
@@ -101,6 +117,10 @@ bool TUserFilePageMapManager::AppendPages(TFileRec& rec, int32_t n, bool zero) {
   TFileMaps maps = fresh ? TFileMaps{} : GetMaps(rec);
   const size_t oldMaps = maps.MapPages.size();
   const int64_t d = static_cast<int64_t>(maps.DataPages.size());
+  if (n > MaxDataPages() - d) {  // invariant 4; below it counts fit in 32 bits
+    lastError_ = kNoSpace;
+    return false;
+  }
   const int64_t extraMaps = CeilDiv(d + n, m) - static_cast<int64_t>(oldMaps);
   std::vector<int32_t> newMaps, newData;
   if (extraMaps > 0) {
@@ -111,7 +131,7 @@ bool TUserFilePageMapManager::AppendPages(TFileRec& rec, int32_t n, bool zero) {
     }
   }
   const int32_t dataHint = maps.DataPages.empty() ? 1 : maps.DataPages.back() + 1;
-  if (!space_.GetPages(n, dataHint, newData, d + n > pages_.Header().ExtentPageCount())) {
+  if (!space_.GetPages(static_cast<int32_t>(n), dataHint, newData, d + n > pages_.Header().ExtentPageCount())) {
     // Nothing names the map pages yet, so they can go straight back.
     if (!newMaps.empty()) space_.FreePages(newMaps);
     lastError_ = kNoSpace;
@@ -126,7 +146,7 @@ bool TUserFilePageMapManager::AppendPages(TFileRec& rec, int32_t n, bool zero) {
   return true;
 }
 
-std::vector<int32_t> TUserFilePageMapManager::DeletePagesFromEOF(TFileRec& rec, int32_t n) {
+std::vector<int32_t> TUserFilePageMapManager::DeletePagesFromEOF(TFileRec& rec, int64_t n) {
   if (rec.FirstMapPageNo == -1)
     throw EEngineError("TUserFilePageMapManager.DeletePagesFromEOF - File map not exists.");
   GetMaps(rec);
@@ -155,14 +175,14 @@ bool TUserFilePageMapManager::SetFileSize(TFileRec& rec, bool zero, int64_t newS
                                           std::vector<int32_t>& released) {
   const int64_t wanted = CeilDiv(newSize, pages_.PayloadSize());
   if (rec.FirstMapPageNo == -1)
-    return wanted == 0 || AppendPages(rec, static_cast<int32_t>(wanted), zero);
+    return wanted == 0 || AppendPages(rec, wanted, zero);
   const int64_t d = DataPageCount(rec);
   if (newSize == rec.Size) return true;
   if (newSize < rec.Size) {
-    if (d - wanted > 0) released = DeletePagesFromEOF(rec, static_cast<int32_t>(d - wanted));
+    if (d - wanted > 0) released = DeletePagesFromEOF(rec, d - wanted);
     return true;
   }
-  return wanted - d <= 0 || AppendPages(rec, static_cast<int32_t>(wanted - d), zero);
+  return wanted - d <= 0 || AppendPages(rec, wanted - d, zero);
 }
 
 bool TUserFilePageMapManager::GetPageRange(TFileRec& rec, bool extend, std::vector<int32_t>& list,
@@ -170,11 +190,15 @@ bool TUserFilePageMapManager::GetPageRange(TFileRec& rec, bool extend, std::vect
   list.clear();
   const int64_t p = pages_.PayloadSize();
   const int64_t first = position / p;
+  if (extend && length > MaxFileSize() - position) {  // invariant 4, and no overflow below
+    lastError_ = kNoSpace;
+    return false;
+  }
   if (extend && position + length > rec.Size) {
     const int64_t had = DataPageCount(rec);
     const int64_t wanted = CeilDiv(position + length, p);
     if (wanted > had) {
-      if (!AppendPages(rec, static_cast<int32_t>(wanted - had), false)) return false;
+      if (!AppendPages(rec, wanted - had, false)) return false;
       // Pages of a gap before the range are never written by the caller.
       const auto& data = GetMaps(rec).DataPages;
       WriteZeroPages({data.begin() + had, data.begin() + std::max(had, std::min(first, wanted))});

@@ -66,13 +66,20 @@ class TESingleFileSystem {
   int32_t OpenFile(const std::string& path, uint16_t mode, const std::string& password = "",
                    const std::string& question = "", const std::string& answer = "");
   void CloseFile(int32_t handle);
-  // Bytes read or written; fewer with LastError set on a page failure.
+  // Bytes read or written; fewer with LastError set on a page failure. A
+  // write the container cannot hold (no pages, or past MaxFileSize()) gives
+  // 0 with LastError -17 and OnNoSpace raised, and changes nothing.
   int64_t FileRead(int32_t handle, void* buffer, int64_t length);
   int64_t FileWrite(int32_t handle, const void* buffer, int64_t length);
   // origin 0 start, 1 current, 2 end; the new position, or -1 (unchanged)
-  // when it would be negative; 0 for an unknown handle.
+  // when it would be negative or pass INT64_MAX; 0 for an unknown handle.
+  // A position beyond the end, even beyond what the container can hold, is
+  // kept: reads there give 0 bytes, writes fail with -17 (OnNoSpace raised)
+  // when the file would pass PageMaps().MaxFileSize().
   int64_t FileSeek(int32_t handle, int origin, int64_t offset);
-  // The new size, -6 for an unknown handle, or -17 (OnNoSpace raised).
+  // The new size, -6 for an unknown handle, or -17 (OnNoSpace raised) when
+  // the pages cannot be had or the size passes PageMaps().MaxFileSize();
+  // nothing changes on failure.
   int64_t FileSetSize(int32_t handle, int64_t size);
   void FileFlush(int32_t handle);
   // False when not found, a folder, or open.
