@@ -14,6 +14,10 @@ namespace {
 constexpr int32_t kNoHandle = -6;
 constexpr int32_t kCannotReplace = -16;
 const std::string kNoKey;
+
+[[noreturn]] void Refuse(const char* operation, const char* why) {
+  throw EEngineError(std::string("TESingleFileSystem.") + operation + " - " + why);
+}
 }  // namespace
 
 TESingleFileSystem::THandle* TESingleFileSystem::FindHandle(int32_t handle) {
@@ -21,10 +25,13 @@ TESingleFileSystem::THandle* TESingleFileSystem::FindHandle(int32_t handle) {
   return it == handles_.end() ? nullptr : &it->second;
 }
 
+void TESingleFileSystem::RequireOpen(const char* operation) const {
+  if (!IsOpen()) Refuse(operation, closedWhy_);
+}
+
 void TESingleFileSystem::RequireWritable(const char* operation) const {
-  if (readOnly_)
-    throw EEngineError(std::string("TESingleFileSystem.") + operation +
-                       " - The container is open for reading only.");
+  RequireOpen(operation);
+  if (readOnly_) Refuse(operation, "The container is open for reading only.");
 }
 
 // The key of a file's pages: its own, or the container's (an empty key
@@ -63,6 +70,7 @@ int32_t TESingleFileSystem::CreateFile(const std::string& path, const std::strin
 int32_t TESingleFileSystem::OpenFile(const std::string& path, uint16_t mode,
                                      const std::string& password, const std::string& question,
                                      const std::string& answer) {
+  RequireOpen("OpenFile");
   if (ModeIsCreate(mode)) {
     CreateFile(path, password, question, answer);
   } else if (!dir_->CheckItemPassword(path, password)) {
@@ -84,6 +92,7 @@ void TESingleFileSystem::CloseFile(int32_t handle) {
 }
 
 int64_t TESingleFileSystem::FileRead(int32_t handle, void* buffer, int64_t length) {
+  RequireOpen("FileRead");
   lastError_ = 0;
   THandle* h = FindHandle(handle);
   if (h == nullptr) return 0;
@@ -113,6 +122,7 @@ int64_t TESingleFileSystem::FileRead(int32_t handle, void* buffer, int64_t lengt
 }
 
 int64_t TESingleFileSystem::FileWrite(int32_t handle, const void* buffer, int64_t length) {
+  RequireOpen("FileWrite");
   lastError_ = 0;
   THandle* h = FindHandle(handle);
   if (length <= 0 || h == nullptr) return 0;
@@ -174,6 +184,7 @@ int64_t TESingleFileSystem::FileWrite(int32_t handle, const void* buffer, int64_
 }
 
 int64_t TESingleFileSystem::FileSeek(int32_t handle, int origin, int64_t offset) {
+  RequireOpen("FileSeek");
   THandle* h = FindHandle(handle);
   if (h == nullptr) return 0;
   int64_t base = h->Position;
@@ -206,6 +217,7 @@ void TESingleFileSystem::ZeroTail(const TFileRec& rec, const THandle& handle, in
 }
 
 int64_t TESingleFileSystem::FileSetSize(int32_t handle, int64_t size) {
+  RequireOpen("FileSetSize");
   THandle* h = FindHandle(handle);
   if (h == nullptr) return kNoHandle;
   RequireWritable("FileSetSize");
@@ -226,7 +238,10 @@ int64_t TESingleFileSystem::FileSetSize(int32_t handle, int64_t size) {
   return size;
 }
 
-void TESingleFileSystem::FileFlush(int32_t) { pages_->Flush(); }
+void TESingleFileSystem::FileFlush(int32_t) {
+  RequireOpen("FileFlush");
+  pages_->Flush();
+}
 
 bool TESingleFileSystem::DeleteFile(const std::string& path) {
   RequireWritable("DeleteFile");
@@ -244,6 +259,7 @@ bool TESingleFileSystem::DeleteFile(const std::string& path) {
 }
 
 int64_t TESingleFileSystem::FileSize(const std::string& path) const {
+  RequireOpen("FileSize");
   const int32_t index = dir_->FindPath(path);
   return index >= 0 ? dir_->ReadItem(index).Size : -1;
 }

@@ -144,6 +144,7 @@ void TESingleFileSystem::CopyRecord(TESingleFileSystem& target, int32_t index,
 bool TESingleFileSystem::RepairFile(std::string& log, bool stopOnReadErrors,
                                     const std::string& answer, const std::string& question,
                                     const std::string& newPassword, bool changePassword) {
+  RequireOpen("RepairFile");
   log.clear();
   repairLostData_ = false;
   if (readOnly_ || inMemory_) return false;

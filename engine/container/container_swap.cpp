@@ -6,6 +6,10 @@
 // several parts (or on file systems without hard links) are moved part by
 // part: old to the backup name, then new to the name, so a crash in between
 // leaves the old container complete under the backup name the log gives.
+// Until the container is open again it is closed, so that a failure on the
+// way (or a file that cannot be opened at the end) leaves every later call
+// refused with a clear message rather than reaching a layer that is gone.
+#include "engine/common/engine_error.h"
 #include "engine/container/single_file_system.h"
 #include "engine/platform/file_system.h"
 
@@ -16,6 +20,7 @@ namespace {
 constexpr char kCrLf[] = "\r\n";
 constexpr int32_t kCannotTakeName = -15;
 constexpr uint16_t kModeReadWrite = 2;
+constexpr char kClosedAfterRepair[] = "The container is closed after a failed repair.";
 
 std::string BackupName(const std::string& fileName) {
   for (int n = 0;; ++n) {
@@ -36,15 +41,25 @@ bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts,
   };
   const size_t oldParts = pages_->Stream().PartCount();
   const uint16_t oldMode = mode_;
-  CloseLayers();
+  CloseLayers(kClosedAfterRepair);
   step("old container closed");
   const std::string backup = BackupName(fileName_);
+  auto reopen = [&] {
+    try {
+      OpenLayers(16, 4, "", "");
+      return true;
+    } catch (const EEngineError& e) {
+      CloseLayers(kClosedAfterRepair);
+      log += std::string("The container could not be opened again: ") + e.what() + kCrLf;
+      return false;
+    }
+  };
   auto giveUp = [&] {
     stream(newName).DeleteAll();
     mode_ = oldMode;
-    OpenLayers(16, 4, "", "");
     lastError_ = kCannotTakeName;
     log += "The new file could not take the name " + fileName_ + ". Original file restored." + kCrLf;
+    reopen();
     return false;
   };
 
@@ -74,8 +89,7 @@ bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts,
   step("backup settled");
   mode_ = kModeReadWrite;
   password_ = password;
-  OpenLayers(16, 4, "", "");
-  return true;
+  return reopen();
 }
 
 }  // namespace norvane

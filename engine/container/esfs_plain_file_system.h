@@ -1,5 +1,5 @@
 // The container store: a database's files are files in the root of one
-// container file, which stays open for the store's whole life.
+// container file, which stays open until the store is closed or destroyed.
 #pragma once
 
 #include <memory>
@@ -32,6 +32,10 @@ class TESFSPlainFileSystem : public TAbstractPlainFileSystem {
   bool ReadOnly() const { return container_->ReadOnly(); }
   // Moves the container between disk and memory.
   void SetInMemory(bool inMemory);
+  // Flushes and closes the container. The store and its files stay valid
+  // objects for whoever holds them, but every later operation on them
+  // throws the container's "The container is closed." message.
+  void Close() { container_->Close(); }
 
  private:
   std::unique_ptr<TESingleFileSystem> container_;

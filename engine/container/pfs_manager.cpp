@@ -17,9 +17,10 @@ TPFSManager& TPFSManager::Instance() {
   return registry;
 }
 
-TAbstractPlainFileSystem* TPFSManager::Find(const std::string& name, int32_t mode) const {
+std::shared_ptr<TAbstractPlainFileSystem> TPFSManager::Find(const std::string& name,
+                                                           int32_t mode) const {
   for (auto it = stores_.rbegin(); it != stores_.rend(); ++it)
-    if ((*it)->Mode() == mode && SameNameIgnoringCase((*it)->Name(), name)) return it->get();
+    if ((*it)->Mode() == mode && SameNameIgnoringCase((*it)->Name(), name)) return *it;
   return nullptr;
 }
 
@@ -47,11 +48,12 @@ std::unique_ptr<TAbstractPlainFileSystem> TPFSManager::Open(const std::string& n
   }
 }
 
-TAbstractPlainFileSystem* TPFSManager::GetPFSHandle(const std::string& name,
-                                                    const std::string& password, bool inMemory,
-                                                    bool& readOnly, int32_t mode) {
+std::shared_ptr<TAbstractPlainFileSystem> TPFSManager::GetPFSHandle(const std::string& name,
+                                                                    const std::string& password,
+                                                                    bool inMemory, bool& readOnly,
+                                                                    int32_t mode) {
   try {
-    if (TAbstractPlainFileSystem* open = Find(name, mode)) {
+    if (auto open = Find(name, mode)) {
       if (mode == smContainer) {
         auto& store = static_cast<TESFSPlainFileSystem&>(*open);
         if (!store.Container().PasswordOpens(password)) return nullptr;
@@ -62,7 +64,7 @@ TAbstractPlainFileSystem* TPFSManager::GetPFSHandle(const std::string& name,
     auto store = Open(name, password, inMemory, readOnly, mode);
     if (store == nullptr) return nullptr;
     stores_.push_back(std::move(store));
-    return stores_.back().get();
+    return stores_.back();
   } catch (const EEngineError&) {
     return nullptr;
   }
@@ -72,14 +74,21 @@ void TPFSManager::ReleasePFS(const std::string& name, bool) {
   auto it = std::find_if(stores_.begin(), stores_.end(), [&](const auto& store) {
     return store->Mode() == smContainer && SameNameIgnoringCase(store->Name(), name);
   });
-  if (it != stores_.end()) stores_.erase(it);
+  if (it == stores_.end()) return;
+  const std::shared_ptr<TAbstractPlainFileSystem> store = std::move(*it);
+  stores_.erase(it);
+  try {
+    static_cast<TESFSPlainFileSystem&>(*store).Close();
+  } catch (const EEngineError&) {
+    // See the declaration: the container is closed all the same.
+  }
 }
 
 bool TPFSManager::CreateContainer(const std::string& name, const std::string& password,
                                   bool inMemory) {
   try {
     ReleasePFS(name, inMemory);
-    stores_.push_back(std::make_unique<TESFSPlainFileSystem>(name, true, inMemory, false,
+    stores_.push_back(std::make_shared<TESFSPlainFileSystem>(name, true, inMemory, false,
                                                              smContainer, password, parts_));
     if (!inMemory) ReleasePFS(name, inMemory);
     return true;

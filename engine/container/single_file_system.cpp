@@ -1,6 +1,8 @@
-// Creating and opening a container, and the probes that look at a container
-// file without keeping it open.
+// Creating, opening and closing a container, and the probes that look at a
+// container file without keeping it open.
 #include "engine/container/single_file_system.h"
+
+#include <exception>
 
 #include "engine/common/engine_error.h"
 #include "engine/platform/file_system.h"
@@ -61,9 +63,11 @@ void TESingleFileSystem::OpenLayers(int32_t extentPageCount, int32_t pageSizeKB,
   page_.assign(static_cast<size_t>(pages_->PayloadSize()), 0);
   readOnly_ = pages_->ReadOnly();
   exclusive_ = pages_->Exclusive();
+  closedWhy_ = nullptr;
 }
 
-void TESingleFileSystem::CloseLayers() {
+void TESingleFileSystem::CloseLayers(const char* why) {
+  closedWhy_ = why;
   handles_.clear();
   maps_.reset();
   dir_.reset();
@@ -71,7 +75,21 @@ void TESingleFileSystem::CloseLayers() {
   pages_.reset();
 }
 
+void TESingleFileSystem::Close() {
+  if (!IsOpen()) return;
+  // The owner is done with the container whether or not the flush works.
+  std::exception_ptr failure;
+  try {
+    pages_->Flush();
+  } catch (const EEngineError&) {
+    failure = std::current_exception();
+  }
+  CloseLayers("The container is closed.");
+  if (failure) std::rethrow_exception(failure);
+}
+
 bool TESingleFileSystem::PasswordOpens(const std::string& password) const {
+  RequireOpen("PasswordOpens");
   return pages_->PasswordOpens(password);
 }
 

@@ -1,7 +1,11 @@
 // The container object: one catalogue file holding named files and folders.
 // It creates or opens the file through the page layer, loads the free-space
 // maps and the directory, and offers file operations through integer handles.
-// Operations that would change a read-only container throw.
+// Operations that would change a read-only container throw. A closed
+// container (Close, or a repair that could not open the file again) throws
+// "TESingleFileSystem.<operation> - The container is closed." (or "... is
+// closed after a failed repair.") from every operation but CloseFile and
+// FindClose, which have nothing left to release.
 #pragma once
 
 #include <cstdint>
@@ -40,8 +44,13 @@ class TESingleFileSystem {
   // that must know call Flush first.
   ~TESingleFileSystem();
 
-  bool IsEncrypted() const { return pages_->IsEncrypted(); }
-  void Flush() { pages_->Flush(); }
+  // Flushes and closes the file and drops every handle; the object stays
+  // valid for those holding it, closed. A flush failure is thrown after the
+  // container has closed. Closing a closed container does nothing.
+  void Close();
+
+  bool IsEncrypted() const { RequireOpen("IsEncrypted"); return pages_->IsEncrypted(); }
+  void Flush() { RequireOpen("Flush"); pages_->Flush(); }
   // Whether `password` opens this container (always for one without).
   bool PasswordOpens(const std::string& password) const;
 
@@ -50,6 +59,8 @@ class TESingleFileSystem {
   // complete. False (the old container open again, unchanged) when the
   // container is read-only or in memory, space or memory runs out, the
   // caller cancels from OnProgress, or anything fails; the log says why.
+  // When the file, old or new, cannot be opened again at the end, the result
+  // is false and the container is closed (the file on disk stays whole).
   // When files or pages could not be read, the backup is kept and named in
   // the log, and RepairLostData() is true.
   bool RepairFile(std::string& log, bool stopOnReadErrors, const std::string& answer,
@@ -85,27 +96,42 @@ class TESingleFileSystem {
   // False when not found, a folder, or open.
   bool DeleteFile(const std::string& path);
   bool RenameFile(const std::string& oldPath, const std::string& newPath);
-  bool FileExists(const std::string& path) const { return dir_->FindPath(path) >= 0; }
+  bool FileExists(const std::string& path) const {
+    RequireOpen("FileExists");
+    return dir_->FindPath(path) >= 0;
+  }
   int64_t FileSize(const std::string& path) const;
 
   // Folders and enumeration, as the directory offers them.
-  bool DirectoryExists(const std::string& path) const { return dir_->DirectoryExists(path); }
+  bool DirectoryExists(const std::string& path) const {
+    RequireOpen("DirectoryExists");
+    return dir_->DirectoryExists(path);
+  }
   bool CreateDir(const std::string& path);
   bool ForceDirectories(const std::string& path);
   bool RemoveDir(const std::string& path);
   int32_t FindFirst(const std::string& path, uint32_t attributes, TSearchRec& rec) {
+    RequireOpen("FindFirst");
     return dir_->FindFirst(path, attributes, rec);
   }
-  int32_t FindNext(TSearchRec& rec) { return dir_->FindNext(rec); }
-  void FindClose(TSearchRec& rec) { dir_->FindClose(rec); }
+  int32_t FindNext(TSearchRec& rec) {
+    RequireOpen("FindNext");
+    return dir_->FindNext(rec);
+  }
+  void FindClose(TSearchRec& rec) {
+    if (IsOpen()) dir_->FindClose(rec);
+  }
 
-  int64_t ContainerSize() const { return pages_->Stream().Size(); }
-  TDIRManager& Directory() { return *dir_; }
-  TFreeSpaceManager& FreeSpace() { return *space_; }
-  TUserFilePageMapManager& PageMaps() { return *maps_; }
+  int64_t ContainerSize() const {
+    RequireOpen("ContainerSize");
+    return pages_->Stream().Size();
+  }
+  TDIRManager& Directory() { RequireOpen("Directory"); return *dir_; }
+  TFreeSpaceManager& FreeSpace() { RequireOpen("FreeSpace"); return *space_; }
+  TUserFilePageMapManager& PageMaps() { RequireOpen("PageMaps"); return *maps_; }
 
-  TPageFileManager& PageFile() { return *pages_; }
-  const TPageFileManager& PageFile() const { return *pages_; }
+  TPageFileManager& PageFile() { RequireOpen("PageFile"); return *pages_; }
+  const TPageFileManager& PageFile() const { RequireOpen("PageFile"); return *pages_; }
   const std::string& FileName() const { return fileName_; }
   uint16_t Mode() const { return mode_; }
   bool ReadOnly() const { return readOnly_; }
@@ -125,22 +151,29 @@ class TESingleFileSystem {
     std::string Key;  // the file's own key; empty without a file password
   };
 
-  // Opens the page layer and the managers above it on fileName_; closes them.
+  // Opens the page layer and the managers above it on fileName_, and marks
+  // the container open once all of them are; closes them, and every later
+  // call throws with `why` until the layers open again.
   void OpenLayers(int32_t extentPageCount, int32_t pageSizeKB, const std::string& answer,
                   const std::string& question);
-  void CloseLayers();
+  void CloseLayers(const char* why);
+  bool IsOpen() const { return closedWhy_ == nullptr; }
   // Repair steps (container_repair.cpp, container_swap.cpp).
   void CopyRecord(TESingleFileSystem& target, int32_t index, bool stopOnReadErrors,
                   std::string& log);
   bool CopyPages(TESingleFileSystem& target, const TFileRec& from, int32_t targetIndex,
                  bool stopOnReadErrors);
   // Puts "_new" in place and opens it with `password`; on failure reopens
-  // the old container with the old password.
+  // the old container with the old password. False, the container left
+  // closed, when the file in place cannot be opened.
   bool SwapIn(const std::string& newName, size_t newParts, const std::string& password,
               std::string& log);
   void RaiseNoSpaceQuietly();
 
   THandle* FindHandle(int32_t handle);
+  // Throw "TESingleFileSystem.<operation> - " and the reason when the
+  // container is closed, or (RequireWritable) open for reading only.
+  void RequireOpen(const char* operation) const;
   void RequireWritable(const char* operation) const;
   const std::string& KeyFor(const TFileRec& rec, const THandle& handle) const;
   void RaiseNoSpace();
@@ -156,6 +189,9 @@ class TESingleFileSystem {
   int32_t lastError_ = 0;
   TPartOptions parts_;
   bool repairLostData_ = false;
+  // Why the container is closed; null while it is open, and then every layer
+  // below is set.
+  const char* closedWhy_ = "The container is closed.";
   // Destroyed in reverse order: maps, directory, free space, page layer.
   std::unique_ptr<TPageFileManager> pages_;
   std::unique_ptr<TFreeSpaceManager> space_;

@@ -29,6 +29,7 @@ void TFaultyPart::SetReadOnly(bool on) {
 }
 
 void TFaultyPart::Open(bool create) {
+  if (++plan_->Opens == plan_->FailOpenAt) throw EEngineError("injected open failure");
   inner_->SetFileName(FileName());
   inner_->Open(create);
 }

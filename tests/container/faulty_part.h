@@ -19,10 +19,11 @@ struct TFaultPlan {
   int ShortWriteAt = 0;    // that write transfers half of what it was given
   int FailFlushAt = 0;     // that flush throws
   int FailSetSizeAt = 0;   // that size change throws
+  int FailOpenAt = 0;      // that open throws
   int64_t FreeBytes = -1;  // bytes the disk can still take; -1 is unlimited
   int ExitAtWrite = 0;     // the process ends at once, as if killed, before that write
 
-  int Reads = 0, Writes = 0, Flushes = 0, SetSizes = 0;
+  int Reads = 0, Writes = 0, Flushes = 0, SetSizes = 0, Opens = 0;
   int LiveParts = 0;       // parts made and not yet destroyed
 };
 

@@ -1,6 +1,7 @@
 // File stores and their registry: the four places a database's files live,
 // the rules for opening a name twice, name lists, read-only fallback and the
-// 2 GB limit of store positions.
+// 2 GB limit of store positions; stores released or replaced while someone
+// still holds them.
 #include <gtest/gtest.h>
 
 #include "engine/common/engine_error.h"
@@ -168,7 +169,7 @@ TEST(Registry, SharesOneStorePerNameAndRefusesWhatItCannotOpen) {
   ASSERT_TRUE(registry.CreateContainer(name, "", false));
   EXPECT_TRUE(FileExists(name));
   bool readOnly = false;
-  TAbstractPlainFileSystem* store = registry.GetPFSHandle(name, "", false, readOnly, smContainer);
+  auto store = registry.GetPFSHandle(name, "", false, readOnly, smContainer);
   ASSERT_NE(store, nullptr);
   EXPECT_FALSE(readOnly);
   EXPECT_EQ(registry.GetPFSHandle(dir / "REG.ADB", "", false, readOnly, smContainer), store);
@@ -188,6 +189,63 @@ TEST(Registry, SharesOneStorePerNameAndRefusesWhatItCannotOpen) {
   EXPECT_EQ(registry.GetPFSHandle(name, "", false, readOnly, smContainer), store);
   EXPECT_TRUE(readOnly);
   registry.ReleasePFS(name, false);
+}
+
+// A store leaves the registry while a user holds it, by release or by a new
+// container of the same name: the user keeps a valid store whose calls, and
+// those of its open files, say the container is closed; what was written
+// before is on disk, and the holder letting go later changes no byte.
+TEST(Registry, AStoreReleasedWhileHeldStaysValidAndClosed) {
+  struct Case {
+    const char* How;
+    bool Replaced;  // CreateContainer rather than ReleasePFS
+  };
+  const Case kCases[] = {{"released", false}, {"replaced", true}};
+  auto closedIn = [](const std::string& operation) {
+    return "TESingleFileSystem." + operation + " - The container is closed.";
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.How);
+    testing::TTempFolder dir;
+    TPFSManager& registry = TPFSManager::Instance();
+    const std::string name = dir / "held.adb";
+    ASSERT_TRUE(registry.CreateContainer(name, "", false));
+    bool readOnly = false;
+    auto held = registry.GetPFSHandle(name, "", false, readOnly, smContainer);
+    ASSERT_NE(held, nullptr);
+    TAbstractFile* file = held->OpenFile("t.dat", true, false, false);
+    file->WriteBuffer("written", 7);
+    const size_t storesBefore = registry.OpenStoreCount();
+
+    if (c.Replaced) {
+      ASSERT_TRUE(registry.CreateContainer(name, "", false));
+    } else {
+      registry.ReleasePFS(name, false);
+    }
+    EXPECT_EQ(registry.OpenStoreCount(), storesBefore - 1);
+    EXPECT_EQ(held->Name(), name);
+    EXPECT_EQ(MessageOf([&] { held->OpenFile("u.dat", true, false, false); }),
+              closedIn("OpenFile"));
+    EXPECT_EQ(MessageOf([&] { held->FileExists("t.dat"); }), closedIn("FileExists"));
+    char byte = 0;
+    EXPECT_EQ(MessageOf([&] { file->Read(&byte, 1); }), closedIn("FileRead"));
+    EXPECT_EQ(MessageOf([&] { file->Write("x", 1); }), closedIn("FileSeek"));
+
+    auto fresh = registry.GetPFSHandle(name, "", false, readOnly, smContainer);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, held);
+    EXPECT_EQ(fresh->FileExists("t.dat"), !c.Replaced);
+    if (!c.Replaced) {
+      TAbstractFile* again = fresh->OpenFile("t.dat", false, true, false);
+      EXPECT_EQ(ReadAll(*again), "written");
+      fresh->CloseFile(again);
+    }
+    registry.ReleasePFS(name, false);
+    const auto bytes = testing::ReadFileBytes(name);
+    held->CloseFile(file);
+    held.reset();
+    EXPECT_EQ(testing::ReadFileBytes(name), bytes);
+  }
 }
 
 }  // namespace
