@@ -31,8 +31,8 @@ int64_t TUserFilePageMapManager::MaxDataPages() const {
   const int64_t extents = (INT32_MAX - 1) / e;
   const int64_t usable = extents * e - CeilDiv(extents, space_.ExtentsPerPFSPage()) -
                          2 * CeilDiv(extents, space_.ExtentsPerGAMPage()) - 1;
-  // d data pages need ceil(d / m) map pages besides; d * (m + 1) / m <=
-  // usable is the first guess, and at most a page or two more may fit.
+  // The largest d with d + ceil(d / m) <= usable (its map pages besides):
+  // usable * m / (m + 1) always fits, and a page or two more may.
   const int64_t m = EntriesPerMapPage();
   int64_t d = std::max<int64_t>(0, usable) * m / (m + 1);
   while (d + 1 + CeilDiv(d + 1, m) <= usable) ++d;
@@ -131,7 +131,8 @@ bool TUserFilePageMapManager::AppendPages(TFileRec& rec, int64_t n, bool zero) {
     }
   }
   const int32_t dataHint = maps.DataPages.empty() ? 1 : maps.DataPages.back() + 1;
-  if (!space_.GetPages(static_cast<int32_t>(n), dataHint, newData, d + n > pages_.Header().ExtentPageCount())) {
+  const bool whole = d + n > pages_.Header().ExtentPageCount();
+  if (!space_.GetPages(static_cast<int32_t>(n), dataHint, newData, whole)) {
     // Nothing names the map pages yet, so they can go straight back.
     if (!newMaps.empty()) space_.FreePages(newMaps);
     lastError_ = kNoSpace;

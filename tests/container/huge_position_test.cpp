@@ -27,6 +27,7 @@ constexpr int64_t kPayload = 4064;
 // pages (1016 entries each).
 constexpr int64_t kMaxPages = 2145297806;
 constexpr int64_t kMax = kMaxPages * kPayload;
+// Where 2^32 data pages begin: a page count that wraps to 0 in 32 bits.
 constexpr int64_t k4GPages = (int64_t{1} << 32) * kPayload;
 
 class HugePositionTest : public testing::ContainerTest {
@@ -119,7 +120,9 @@ TEST_F(HugePositionTest, SeeksNeverOverflow) {
 }
 
 // Writes whose last byte would lie beyond the largest file, on an empty file
-// and on one with pages.
+// and on one with pages. (A file up to the largest size is the free-space
+// maps' to grant or refuse, which takes terabytes to try; the rows start at
+// the first byte refused before any page is taken.)
 TEST_F(HugePositionTest, WritesBeyondTheLargestFileChangeNothing) {
   struct Case {
     const char* path;
@@ -131,16 +134,16 @@ TEST_F(HugePositionTest, WritesBeyondTheLargestFileChangeNothing) {
       {"/empty", kMax - 1, 2},
       {"/ten", kMax, 1},
       {"/empty", kMax + 1, 1},
-      {"/empty", (int64_t{1} << 32) * kPayload, 1},
-      {"/empty", ((int64_t{1} << 32) + 5) * kPayload, 1},
-      {"/ten", ((int64_t{1} << 32) + 5) * kPayload, 1},
+      {"/empty", k4GPages, 1},
+      {"/empty", k4GPages + 5 * kPayload, 1},
+      {"/ten", k4GPages + 5 * kPayload, 1},
       {"/ten", INT64_MAX - 1, 1},
       {"/ten", INT64_MAX, 1},
       {"/ten", 5, INT64_MAX},
   };
   for (const Case& c : kCases) {
-    const std::string what =
-        std::string(c.path) + " at " + std::to_string(c.position) + " + " + std::to_string(c.length);
+    const std::string what = std::string(c.path) + " at " + std::to_string(c.position) + " + " +
+                             std::to_string(c.length);
     const int32_t handle = OpenAndSnapshot(c.path);
     ASSERT_EQ(fs->FileSeek(handle, 0, c.position), c.position) << what;
     const uint8_t byte = 0x5A;  // never read: the write is refused first
