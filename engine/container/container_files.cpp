@@ -51,8 +51,12 @@ void TESingleFileSystem::Commit(int32_t index, const TFileRec& rec,
 int32_t TESingleFileSystem::CreateFile(const std::string& path, const std::string& password,
                                        const std::string& question, const std::string& answer) {
   RequireWritable("CreateFile");
-  if (dir_->FindPath(path) >= 0 && !DeleteFile(path)) return kCannotReplace;
-  const int32_t index = dir_->CreateFileItem(path, password, question, answer);
+  const int32_t existing = dir_->FindPath(path);
+  if (existing >= 0) {
+    if (!dir_->MayReplace(path, existing)) return -1;
+    if (!DeleteFile(path)) return kCannotReplace;
+  }
+  const int32_t index = dir_->CreateFileItem(path, password, question, answer, existing);
   if (index < 0) {
     lastError_ = dir_->LastError();
     if (lastError_ == kNoSpace) RaiseNoSpace();

@@ -8,9 +8,14 @@
 //      slots after the last record hold zeros.
 //   2. Every change writes the record's page before the call returns; the
 //      container header is written when pages or records are added.
-//   3. Live names are unique within a folder (without regard to case), and a
-//      live record's parent is a live folder: files never have children and
+//   3. Live names are unique within a folder byte for byte, and a live
+//      record's parent is a live folder: files never have children and
 //      folders never lie below themselves.
+//   4. A name given by CreateFileItem, CreateDir or RenameItem is also unique
+//      within its folder ignoring case, under the collation in force. A
+//      directory made under another user's locale may hold names this one
+//      finds equal ignoring case; they load, and each is reached by its own
+//      bytes (a path that matches none of them exactly reaches one of them).
 #pragma once
 
 #include <cstdint>
@@ -72,10 +77,21 @@ class TDIRManager {
   void WriteItem(int32_t index, const TFileRec& rec);
 
   // A new file record in an existing folder; -1 when the folder is missing or
-  // not a folder, the name is not valid or already taken there, or no page
-  // could be had.
+  // not a folder, the name is not valid or already taken there (invariant
+  // 4), or no page could be had. `replaced` is the record (deleted just
+  // before) of the file this one replaces, or -1: its very name is no new
+  // name and may be given again where it clashes.
   int32_t CreateFileItem(const std::string& path, const std::string& password,
-                         const std::string& question, const std::string& answer);
+                         const std::string& question, const std::string& answer,
+                         int32_t replaced = -1);
+  // Whether CreateFileItem could give the path's last name in its folder to
+  // a file that replaces the live record `replaced`: asked before the old
+  // file goes, so that a name that cannot be given does not cost it.
+  bool MayReplace(const std::string& path, int32_t replaced) const;
+  // From now on paths name items by their exact bytes only, and a new name
+  // clashes only with the same bytes: for a copy of another directory, whose
+  // names must come across as they are whatever this locale makes of them.
+  void KeepNamesAsGiven() { namesAsGiven_ = true; }
   bool CreateDir(const std::string& path);
   // Creates every missing folder of the path; false when a file stands in
   // the way of its last component; throws "TDIRManager.ForceDirectories -
@@ -121,6 +137,12 @@ class TDIRManager {
   bool IsBelow(int32_t index, int32_t ancestor) const;
   // Resolves the folder a new item goes into; -2 when it is not a folder.
   int32_t ResolveFolder(const std::string& folderPart) const;
+  // Invariant 4: whether `name` may be given in folder `parent` to an item
+  // that takes the place of `replaced` (-1: of none).
+  bool NameFree(int32_t parent, const std::string& name, int32_t replaced) const;
+  int32_t FindChild(int32_t parent, const std::string& name) const {
+    return array_.FindChild(parent, name, namesAsGiven_);
+  }
   TFileRec NewRecord(int32_t parent, const std::string& name, bool folder) const;
   void Fill(TSearchRec& rec, int32_t index) const;
 
@@ -132,6 +154,7 @@ class TDIRManager {
   std::vector<TSearchSlot> slots_;
   std::vector<uint8_t> pageBuffer_;
   int32_t lastError_ = 0;
+  bool namesAsGiven_ = false;
 };
 
 }  // namespace norvane

@@ -13,6 +13,19 @@ int32_t TDIRManager::ResolveFolder(const std::string& folderPart) const {
   return folder >= -1 && IsFolder(folder) ? folder : kPathNotFound;
 }
 
+bool TDIRManager::NameFree(int32_t parent, const std::string& name, int32_t replaced) const {
+  if (namesAsGiven_) {
+    const int32_t same = FindChild(parent, name);
+    return same < 0 || same == replaced;
+  }
+  if (!array_.NameTaken(parent, name, replaced)) return true;
+  // A clash the directory already held (made under another locale) may
+  // stay: the item keeps its own name in its own folder.
+  if (replaced < 0) return false;
+  const TFileRec& old = array_.ReadItem(replaced);
+  return old.ParentID == parent && old.FileName == name;
+}
+
 TFileRec TDIRManager::NewRecord(int32_t parent, const std::string& name, bool folder) const {
   TFileRec rec;
   rec.ParentID = parent;
@@ -23,14 +36,22 @@ TFileRec TDIRManager::NewRecord(int32_t parent, const std::string& name, bool fo
   return rec;
 }
 
-int32_t TDIRManager::CreateFileItem(const std::string& path, const std::string& password,
-                                    const std::string& question, const std::string& answer) {
-  lastError_ = 0;
-  if (IsRootPath(path)) return -1;
+bool TDIRManager::MayReplace(const std::string& path, int32_t replaced) const {
+  if (IsRootPath(path)) return false;
   std::string folderPart, name;
   SplitLastName(path, folderPart, name);
   const int32_t parent = ResolveFolder(folderPart);
-  if (parent < -1 || !IsValidItemName(name) || array_.FindChild(parent, name) >= 0) return -1;
+  return parent >= -1 && IsValidItemName(name) && NameFree(parent, name, replaced);
+}
+
+int32_t TDIRManager::CreateFileItem(const std::string& path, const std::string& password,
+                                    const std::string& question, const std::string& answer,
+                                    int32_t replaced) {
+  lastError_ = 0;
+  if (!MayReplace(path, replaced)) return -1;
+  std::string folderPart, name;
+  SplitLastName(path, folderPart, name);
+  const int32_t parent = ResolveFolder(folderPart);
   TFileRec rec = NewRecord(parent, name, false);
   if (!password.empty()) {
     // The file gets a key of its own, kept under its password like a
@@ -47,7 +68,7 @@ bool TDIRManager::CreateDir(const std::string& path) {
   std::string folderPart, name;
   SplitLastName(path, folderPart, name);
   const int32_t parent = ResolveFolder(folderPart);
-  if (parent < -1 || !IsValidItemName(name) || array_.FindChild(parent, name) >= 0) return false;
+  if (parent < -1 || !IsValidItemName(name) || !NameFree(parent, name, -1)) return false;
   return AddItem(NewRecord(parent, name, true)) >= 0;
 }
 
@@ -139,8 +160,7 @@ bool TDIRManager::RenameItem(const std::string& oldPath, const std::string& newP
   }
   const int32_t parent = ResolveFolder(folderPart);
   if (parent < -1 || (parent >= 0 && IsBelow(parent, index))) return false;
-  const int32_t taken = array_.FindChild(parent, name);
-  if (taken >= 0 && taken != index) return false;
+  if (!NameFree(parent, name, index)) return false;
   TFileRec rec = array_.ReadItem(index);
   rec.ParentID = parent;
   rec.FileName = name;
