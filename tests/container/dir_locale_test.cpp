@@ -183,6 +183,32 @@ TEST_F(DirLocaleTest, ClashingNamesAreRefusedWhenGivenButExistingOnesAreKept) {
   fs.reset();  // closed under the locale it was opened with
 }
 
+// A chain of folders I, each beside a folder i: walked by path, a lookup
+// that reached the same one of each pair for both names would list the
+// chain's deepest level 2^24 times. Each record is listed once.
+TEST_F(DirLocaleTest, NestedClashesAreListedOnceEach) {
+  constexpr int kDepth = 24;
+  std::vector<std::string> expected;
+  {
+    TScopedCollation turkish("tr_TR.UTF-8");
+    ContainerTest::SetUp();
+    std::string folder;
+    for (int level = 0; level < kDepth; ++level) {
+      for (const char* name : {"/i", "/I"}) {
+        expected.push_back(folder + name);
+        ASSERT_TRUE(fs->CreateDir(expected.back())) << expected.back();
+      }
+      folder += "/I";
+    }
+    fs.reset();
+  }
+  std::sort(expected.begin(), expected.end());
+  TScopedCollation russian("ru_RU.UTF-8");
+  Reopen();
+  EXPECT_EQ(Listing(), expected);
+  fs.reset();
+}
+
 TEST_F(DirLocaleTest, CompactionUnderAnotherLocaleKeepsEveryName) {
   MakeUnderTurkish();
   TScopedCollation english("en_US.UTF-8");
