@@ -65,6 +65,8 @@ class TDIRManager {
   const TFileRec& ReadItem(int32_t index) const { return array_.ReadItem(index); }
   // The record index of a path, -1 for the root, or kPathNotFound /
   // kPathNotInFolder. ".." moves to the parent (the root's is the root).
+  // Each component names the item of its very bytes, else one equal to it
+  // ignoring case (invariant 4), so every live record has a path of its own.
   int32_t FindPath(const std::string& path, int32_t start = -1) const;
   // "\" and the names from the root down, joined with "\"; "\" for an index
   // outside the table.
@@ -110,10 +112,11 @@ class TDIRManager {
   bool CheckItemPassword(const std::string& path, const std::string& password) const;
   // Moves or renames a file or folder with one record write. Fails when the
   // old path names nothing or an open file, the new name is taken by another
-  // record, or a folder would move into itself.
+  // record (ignoring case, invariant 4, unless it is the item's own name
+  // unchanged), or a folder would move into itself.
   bool RenameItem(const std::string& oldPath, const std::string& newPath);
 
-  // Enumeration of a folder's entries matching a mask: 0, or
+  // Enumeration of a folder's entries matching a mask, each record once: 0, or
   // kFindFolderNotFound / kFindNoMore; FindNext: 0, kFindClosed, kFindNoMore.
   int32_t FindFirst(const std::string& path, uint32_t attributes, TSearchRec& rec);
   int32_t FindNext(TSearchRec& rec);
