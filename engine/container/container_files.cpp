@@ -56,7 +56,7 @@ int32_t TESingleFileSystem::CreateFile(const std::string& path, const std::strin
     if (!dir_->MayReplace(path, existing)) return -1;
     if (!DeleteFile(path)) return kCannotReplace;
   }
-  const int32_t index = dir_->CreateFileItem(path, password, question, answer, existing);
+  const int32_t index = dir_->CreateFileItem(path, password, question, answer);
   if (index < 0) {
     lastError_ = dir_->LastError();
     if (lastError_ == kNoSpace) RaiseNoSpace();

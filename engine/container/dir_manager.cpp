@@ -148,6 +148,7 @@ void TDIRManager::SavePage(size_t chainIndex, const char* where) {
 
 int32_t TDIRManager::AddItem(const TFileRec& rec) {
   lastError_ = 0;
+  deletedLast_ = -1;  // a name is given
   const int32_t reuse = array_.FirstDeleted();
   if (reuse >= 0) {
     WriteItem(reuse, rec);
@@ -191,8 +192,12 @@ int32_t TDIRManager::AddItem(const TFileRec& rec) {
 }
 
 void TDIRManager::WriteItem(int32_t index, const TFileRec& rec) {
+  const bool deletes = rec.Deleted && !array_.ReadItem(index).Deleted;
   array_.UpdateItem(index, rec);
   if (rec.Deleted) openCounts_[static_cast<size_t>(index)] = 0;
+  // Invariant 4: until the next name is given, the deleted name may be
+  // given again.
+  if (deletes) deletedLast_ = index;
   SavePage(static_cast<size_t>(index / RecordsPerPage()), "TDIRManager.WriteItem");
 }
 

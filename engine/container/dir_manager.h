@@ -16,6 +16,9 @@
 //      directory made under another user's locale may hold names this one
 //      finds equal ignoring case; they load, and each is reached by its own
 //      bytes (a path that matches none of them exactly reaches one of them).
+//      An item keeping its own name, or taking the very name of the item
+//      deleted last in its folder (a replacement: delete, then create or
+//      rename), gives no new name and keeps such a clash.
 #pragma once
 
 #include <cstdint>
@@ -80,15 +83,13 @@ class TDIRManager {
 
   // A new file record in an existing folder; -1 when the folder is missing or
   // not a folder, the name is not valid or already taken there (invariant
-  // 4), or no page could be had. `replaced` is the record (deleted just
-  // before) of the file this one replaces, or -1: its very name is no new
-  // name and may be given again where it clashes.
+  // 4), or no page could be had.
   int32_t CreateFileItem(const std::string& path, const std::string& password,
-                         const std::string& question, const std::string& answer,
-                         int32_t replaced = -1);
-  // Whether CreateFileItem could give the path's last name in its folder to
-  // a file that replaces the live record `replaced`: asked before the old
-  // file goes, so that a name that cannot be given does not cost it.
+                         const std::string& question, const std::string& answer);
+  // Whether the path's last name could be given in its folder to an item
+  // that replaces the live record `replaced` (deleting it first): asked
+  // before the old item goes, so that a name that cannot be given does not
+  // cost it.
   bool MayReplace(const std::string& path, int32_t replaced) const;
   // From now on paths name items by their exact bytes only, and a new name
   // clashes only with the same bytes: for a copy of another directory, whose
@@ -140,9 +141,12 @@ class TDIRManager {
   bool IsBelow(int32_t index, int32_t ancestor) const;
   // Resolves the folder a new item goes into; -2 when it is not a folder.
   int32_t ResolveFolder(const std::string& folderPart) const;
-  // Invariant 4: whether `name` may be given in folder `parent` to an item
-  // that takes the place of `replaced` (-1: of none).
-  bool NameFree(int32_t parent, const std::string& name, int32_t replaced) const;
+  // Invariant 4: whether `name` may be given in folder `parent` to the item
+  // `self` (-1: a new one), which replaces `replaced` (-1: nothing).
+  bool NameFree(int32_t parent, const std::string& name, int32_t self, int32_t replaced) const;
+  // The record deleted last, while it stays deleted and no name has been
+  // given since; else -1.
+  int32_t Replaceable() const;
   int32_t FindChild(int32_t parent, const std::string& name) const {
     return array_.FindChild(parent, name, namesAsGiven_);
   }
@@ -158,6 +162,7 @@ class TDIRManager {
   std::vector<uint8_t> pageBuffer_;
   int32_t lastError_ = 0;
   bool namesAsGiven_ = false;
+  int32_t deletedLast_ = -1;
 };
 
 }  // namespace norvane

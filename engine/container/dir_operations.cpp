@@ -13,17 +13,25 @@ int32_t TDIRManager::ResolveFolder(const std::string& folderPart) const {
   return folder >= -1 && IsFolder(folder) ? folder : kPathNotFound;
 }
 
-bool TDIRManager::NameFree(int32_t parent, const std::string& name, int32_t replaced) const {
+bool TDIRManager::NameFree(int32_t parent, const std::string& name, int32_t self,
+                           int32_t replaced) const {
   if (namesAsGiven_) {
     const int32_t same = FindChild(parent, name);
-    return same < 0 || same == replaced;
+    return same < 0 || same == self;
   }
-  if (!array_.NameTaken(parent, name, replaced)) return true;
+  if (!array_.NameTaken(parent, name, self)) return true;
   // A clash the directory already held (made under another locale) may
-  // stay: the item keeps its own name in its own folder.
-  if (replaced < 0) return false;
-  const TFileRec& old = array_.ReadItem(replaced);
-  return old.ParentID == parent && old.FileName == name;
+  // stay: the item keeps its own name, or takes over the replaced one's.
+  for (int32_t item : {self, replaced}) {
+    if (item < 0) continue;
+    const TFileRec& rec = array_.ReadItem(item);
+    if (rec.ParentID == parent && rec.FileName == name) return true;
+  }
+  return false;
+}
+
+int32_t TDIRManager::Replaceable() const {
+  return deletedLast_ >= 0 && array_.ReadItem(deletedLast_).Deleted ? deletedLast_ : -1;
 }
 
 TFileRec TDIRManager::NewRecord(int32_t parent, const std::string& name, bool folder) const {
@@ -41,17 +49,18 @@ bool TDIRManager::MayReplace(const std::string& path, int32_t replaced) const {
   std::string folderPart, name;
   SplitLastName(path, folderPart, name);
   const int32_t parent = ResolveFolder(folderPart);
-  return parent >= -1 && IsValidItemName(name) && NameFree(parent, name, replaced);
+  return parent >= -1 && IsValidItemName(name) && NameFree(parent, name, replaced, -1);
 }
 
 int32_t TDIRManager::CreateFileItem(const std::string& path, const std::string& password,
-                                    const std::string& question, const std::string& answer,
-                                    int32_t replaced) {
+                                    const std::string& question, const std::string& answer) {
   lastError_ = 0;
-  if (!MayReplace(path, replaced)) return -1;
+  if (IsRootPath(path)) return -1;
   std::string folderPart, name;
   SplitLastName(path, folderPart, name);
   const int32_t parent = ResolveFolder(folderPart);
+  if (parent < -1 || !IsValidItemName(name) || !NameFree(parent, name, -1, Replaceable()))
+    return -1;
   TFileRec rec = NewRecord(parent, name, false);
   if (!password.empty()) {
     // The file gets a key of its own, kept under its password like a
@@ -68,7 +77,8 @@ bool TDIRManager::CreateDir(const std::string& path) {
   std::string folderPart, name;
   SplitLastName(path, folderPart, name);
   const int32_t parent = ResolveFolder(folderPart);
-  if (parent < -1 || !IsValidItemName(name) || !NameFree(parent, name, -1)) return false;
+  if (parent < -1 || !IsValidItemName(name) || !NameFree(parent, name, -1, Replaceable()))
+    return false;
   return AddItem(NewRecord(parent, name, true)) >= 0;
 }
 
@@ -160,12 +170,13 @@ bool TDIRManager::RenameItem(const std::string& oldPath, const std::string& newP
   }
   const int32_t parent = ResolveFolder(folderPart);
   if (parent < -1 || (parent >= 0 && IsBelow(parent, index))) return false;
-  if (!NameFree(parent, name, index)) return false;
+  if (!NameFree(parent, name, index, Replaceable())) return false;
   TFileRec rec = array_.ReadItem(index);
   rec.ParentID = parent;
   rec.FileName = name;
   rec.LastWriteTime = rec.LastAccessTime = NowAsFileTime();
   WriteItem(index, rec);
+  deletedLast_ = -1;  // a name is given
   return true;
 }
 

@@ -173,6 +173,16 @@ TEST_F(DirLocaleTest, ClashingNamesAreRefusedWhenGivenButExistingOnesAreKept) {
   for (const Case& c : kCases) EXPECT_EQ(c.attempt(), c.succeeds) << c.what;
   // Nothing was lost on the way.
   EXPECT_EQ(Get("/FILE"), BytesOf("upper"));
+  // Replacing by deletion and rename, as the tools put a file, keeps the
+  // clash; once another name is given, the deleted one is a new name again.
+  ASSERT_TRUE(Put("/new", BytesOf("renamed in")));
+  ASSERT_TRUE(fs->DeleteFile("/FILE"));
+  EXPECT_TRUE(fs->RenameFile("/new", "/FILE"));
+  EXPECT_EQ(Get("/FILE"), BytesOf("renamed in"));
+  ASSERT_TRUE(fs->DeleteFile("/\xFD"));
+  ASSERT_TRUE(fs->CreateDir("/other"));
+  EXPECT_FALSE(fs->CreateDir("/\xFD"));
+  EXPECT_EQ(Get("/\xDD"), BytesOf("capital e"));
   EXPECT_EQ(Get("/file"), BytesOf("again"));
   EXPECT_EQ(Get("/dir/x"), BytesOf("in DIR"));
   EXPECT_EQ(Get("/dir/y"), BytesOf("in dir"));

@@ -274,6 +274,15 @@ TEST(NorvaneDbProgram, CatalogueMadeUnderTurkishWorksUnderEveryLocale) {
     // A new name that clashes under these rules is still refused.
     EXPECT_EQ(RunProgramUnder(lang, {"mv", file, "/DIR/x", "/FiLe"}).status, 1) << lang;
   }
+  // Under the other rules a file keeps its place when put again under its
+  // own name, and a name that clashes with two is refused, costing neither.
+  testing::WriteFileBytes(dir / "src", {'n', 'e', 'w'});
+  EXPECT_EQ(RunProgramUnder("C", {"put", file, "/file", dir / "src"}).status, 0);
+  const TRun refused = RunProgramUnder("C", {"put", file, "/fiLE", dir / "src"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out, "Cannot create \"/fiLE\".\n");
+  EXPECT_EQ(RunProgramUnder("C", {"get", file, "/FILE"}).out, "upper");
+  EXPECT_EQ(RunProgramUnder("C", {"get", file, "/file"}).out, "new");
 }
 
 // Each failing command exits 1 with a message and leaves the file as it was.
