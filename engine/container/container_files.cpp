@@ -68,6 +68,10 @@ int32_t TESingleFileSystem::OpenFile(const std::string& path, uint16_t mode,
                                      const std::string& password, const std::string& question,
                                      const std::string& answer) {
   if (ModeIsCreate(mode)) {
+    // A name refused because it clashes with another item of its folder
+    // reaches an item that is not the one asked for: nothing is opened.
+    const int32_t existing = dir_->FindPath(path);
+    if (existing >= 0 && !dir_->MayReplace(path, existing)) return -1;
     CreateFile(path, password, question, answer);
   } else if (!dir_->CheckItemPassword(path, password)) {
     return -1;

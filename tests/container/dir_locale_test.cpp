@@ -164,6 +164,8 @@ TEST_F(DirLocaleTest, ClashingNamesAreRefusedWhenGivenButExistingOnesAreKept) {
       {"new folder of a clashing name", [&] { return fs->CreateDir("/Dir"); }, false},
       {"new folder in a clashing folder", [&] { return fs->CreateDir("/dir/new"); }, true},
       {"new file of a clashing name", [&] { return fs->CreateFile("/fiLE") >= 0; }, false},
+      {"opening for creation under a clashing name",
+       [&] { return fs->OpenFile("/fiLE", kModeCreate) >= 0; }, false},
       {"rename onto a clashing name", [&] { return fs->RenameFile("/DIR/x", "/FiLe"); }, false},
       {"rename to another case", [&] { return fs->RenameFile("/FILE", "/File"); }, false},
       {"rename to its own name", [&] { return fs->RenameFile("/FILE", "/FILE"); }, true},
