@@ -142,7 +142,7 @@ TReadOutcome RunContainerReadPaths(const uint8_t* data, size_t size) {
     outcome.EngineError = e.what();
   }
   // The first part always opens here, so the checker has no reason to throw.
-  outcome.CheckProblems = CheckContainer(kFileName, parts).size();
+  outcome.CheckProblems = CountProblems(CheckContainer(kFileName, parts));
   return outcome;
 }
 

@@ -12,7 +12,7 @@ namespace norvane::fuzz {
 
 struct TReadOutcome {
   std::string EngineError;   // the EEngineError that stopped the reads, if any
-  size_t CheckProblems = 0;  // what the consistency checker reported
+  size_t CheckProblems = 0;  // what the consistency checker reported, warnings aside
 };
 
 // Opens the bytes read-only through TESingleFileSystem (header, free-space

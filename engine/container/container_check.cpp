@@ -63,11 +63,17 @@ std::vector<TCheckProblem> CheckContainer(const std::string& fileName, const TPa
   return problems;
 }
 
+size_t CountProblems(const std::vector<TCheckProblem>& problems) {
+  return static_cast<size_t>(std::count_if(problems.begin(), problems.end(),
+                                           [](const TCheckProblem& p) { return !p.Warning; }));
+}
+
 std::string FormatCheckProblem(const TCheckProblem& problem) {
   std::string head;
   if (problem.Page >= 0) head = "page " + Num(problem.Page);
   if (problem.Record >= 0) head += (head.empty() ? "" : ", ") + std::string("record ") + Num(problem.Record);
-  return head.empty() ? problem.What : head + ": " + problem.What;
+  const std::string line = head.empty() ? problem.What : head + ": " + problem.What;
+  return problem.Warning ? "warning: " + line : line;
 }
 
 TContainerChecker::TContainerChecker(TPageFileManager& pages, std::vector<TCheckProblem>& problems)
@@ -114,7 +120,13 @@ void TContainerChecker::Run() {
 
 void TContainerChecker::Report(int32_t page, int32_t record, const std::string& what, bool leak) {
   if (problems_.size() >= kMaxProblems) throw TListFull{};
-  problems_.push_back({page, record, what, leak});
+  problems_.push_back({page, record, what, leak, false});
+}
+
+// Warnings never end the walk: past the cap they are dropped, so a sound
+// file never reads as one whose check stopped.
+void TContainerChecker::Warn(int32_t page, int32_t record, const std::string& what) {
+  if (problems_.size() < kMaxProblems) problems_.push_back({page, record, what, false, true});
 }
 
 void TContainerChecker::CheckGeometry() {

@@ -156,23 +156,38 @@ void TContainerChecker::CheckRecord(int32_t index) {
   }
 }
 
+// Live names of a folder sorted ignoring case, then by bytes: each run of
+// names equal ignoring case is together, and within it each run of the
+// same bytes. The same bytes twice is damage (the second is unreachable);
+// names equal only ignoring case were told apart by the locale that made
+// them and each is reached by its own name, so they are only a warning.
 void TContainerChecker::CheckDuplicateNames() {
   std::vector<int32_t> live;
   for (size_t i = 0; i < records_.size(); ++i)
     if (records_[i].State == TState::Live && IsValidItemName(records_[i].Rec.FileName))
       live.push_back(static_cast<int32_t>(i));
-  auto compare = [&](int32_t a, int32_t b) {
-    const TFileRec& x = records_[static_cast<size_t>(a)].Rec;
-    const TFileRec& y = records_[static_cast<size_t>(b)].Rec;
-    if (x.ParentID != y.ParentID) return x.ParentID < y.ParentID ? -1 : 1;
-    return CollateCompareCI(x.FileName.c_str(), y.FileName.c_str());
+  auto rec = [&](int32_t index) -> const TFileRec& { return records_[static_cast<size_t>(index)].Rec; };
+  auto caseless = [&](int32_t a, int32_t b) {
+    if (rec(a).ParentID != rec(b).ParentID) return rec(a).ParentID < rec(b).ParentID ? -1 : 1;
+    return CollateCompareCI(rec(a).FileName.c_str(), rec(b).FileName.c_str());
   };
-  std::stable_sort(live.begin(), live.end(), [&](int32_t a, int32_t b) { return compare(a, b) < 0; });
+  std::stable_sort(live.begin(), live.end(), [&](int32_t a, int32_t b) {
+    const int c = caseless(a, b);
+    return c != 0 ? c < 0 : rec(a).FileName < rec(b).FileName;
+  });
+  size_t caselessRun = 0, exactRun = 0;  // where the current runs start
   for (size_t i = 1; i < live.size(); ++i) {
-    if (compare(live[i - 1], live[i]) != 0) continue;
     const int32_t index = live[i];
-    Report(records_[static_cast<size_t>(index)].Page, index,
-           "has the name of record " + Num(live[i - 1]) + " in the same folder");
+    const int32_t page = records_[static_cast<size_t>(index)].Page;
+    if (caseless(live[caselessRun], index) != 0) {
+      caselessRun = exactRun = i;
+    } else if (rec(live[exactRun]).FileName != rec(index).FileName) {
+      exactRun = i;
+      Warn(page, index, "has the name of record " + Num(live[caselessRun]) +
+                            " in the same folder ignoring case; each is reached by its own name");
+    } else {
+      Report(page, index, "has the name of record " + Num(live[exactRun]) + " in the same folder");
+    }
   }
 }
 

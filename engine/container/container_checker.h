@@ -58,6 +58,8 @@ class TContainerChecker {
   // Why a page read failed, from the page layer's LastError.
   std::string ReadFailure() const;
   void Report(int32_t page, int32_t record, const std::string& what, bool leak = false);
+  // A finding that is no damage (see TCheckProblem::Warning).
+  void Warn(int32_t page, int32_t record, const std::string& what);
 
   // container_check_files.cpp
   void CheckDirectory();

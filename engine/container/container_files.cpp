@@ -58,7 +58,11 @@ void TESingleFileSystem::Commit(int32_t index, const TFileRec& rec,
 int32_t TESingleFileSystem::CreateFile(const std::string& path, const std::string& password,
                                        const std::string& question, const std::string& answer) {
   RequireWritable("CreateFile");
-  if (dir_->FindPath(path) >= 0 && !DeleteFile(path)) return kCannotReplace;
+  const int32_t existing = dir_->FindPath(path);
+  if (existing >= 0) {
+    if (!dir_->MayReplace(path, existing)) return -1;
+    if (!DeleteFile(path)) return kCannotReplace;
+  }
   const int32_t index = dir_->CreateFileItem(path, password, question, answer);
   if (index < 0) {
     lastError_ = dir_->LastError();
@@ -72,6 +76,10 @@ int32_t TESingleFileSystem::OpenFile(const std::string& path, uint16_t mode,
                                      const std::string& answer) {
   RequireOpen("OpenFile");
   if (ModeIsCreate(mode)) {
+    // A name refused because it clashes with another item of its folder
+    // reaches an item that is not the one asked for: nothing is opened.
+    const int32_t existing = dir_->FindPath(path);
+    if (existing >= 0 && !dir_->MayReplace(path, existing)) return -1;
     CreateFile(path, password, question, answer);
   } else if (!dir_->CheckItemPassword(path, password)) {
     return -1;

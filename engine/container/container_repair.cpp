@@ -175,6 +175,9 @@ bool TESingleFileSystem::RepairFile(std::string& log, bool stopOnReadErrors,
         newName, extentPages > 0 ? extentPages : kRepairExtentPages, pageSizeKB, 0,
         freshKey ? answer : "", freshKey ? question : "", freshKey ? newPassword : "", false,
         kModeCreate, parts_);
+    // Names come across byte for byte, including names this user's locale
+    // finds equal ignoring case but the one that made them did not.
+    target->dir_->KeepNamesAsGiven();
     if (!freshKey) target->pages_->AdoptKey(*pages_);
     if (changePassword && IsEncrypted()) target->pages_->ChangePassword(newPassword, question, answer);
     page_.assign(static_cast<size_t>(pages_->PayloadSize()), 0);

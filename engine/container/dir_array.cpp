@@ -1,5 +1,6 @@
 // The directory table's indexes: sorted vectors of record numbers searched by
-// bisection with the engine's case-insensitive collation.
+// bisection with the engine's case-insensitive collation, names equal
+// ignoring case ordered by their bytes.
 #include "engine/container/dir_array.h"
 
 #include <algorithm>
@@ -15,6 +16,13 @@ int CompareNames(const std::string& a, const std::string& b) {
   return CollateCompareCI(a.c_str(), b.c_str());
 }
 
+// The index order of names: ignoring case first, so that a lookup ignoring
+// case finds one run, then bytes, so that each exact name has one place.
+int CompareKeys(const std::string& a, const std::string& b) {
+  const int c = CompareNames(a, b);
+  return c != 0 ? c : a.compare(b);
+}
+
 }  // namespace
 
 const TFileRec& TDIRArray::ReadItem(int32_t index) const {
@@ -26,8 +34,8 @@ const TFileRec& TDIRArray::ReadItem(int32_t index) const {
 // Ties are broken by record number, so every entry has one exact place and
 // can be found again for removal.
 bool TDIRArray::NameLess(int32_t a, int32_t b) const {
-  const int c = CompareNames(items_[static_cast<size_t>(a)].FileName,
-                             items_[static_cast<size_t>(b)].FileName);
+  const int c = CompareKeys(items_[static_cast<size_t>(a)].FileName,
+                            items_[static_cast<size_t>(b)].FileName);
   return c != 0 ? c < 0 : a < b;
 }
 
@@ -107,15 +115,36 @@ void TDIRArray::UpdateItem(int32_t index, const TFileRec& rec) {
   }
 }
 
-int32_t TDIRArray::FindChild(int32_t parent, const std::string& name) const {
-  auto before = [&](int32_t entry) {
+std::pair<TDIRArray::TEntries::const_iterator, TDIRArray::TEntries::const_iterator>
+TDIRArray::ChildRun(int32_t parent, const std::string& name) const {
+  // Negative, zero or positive as the entry sorts before, among or after the
+  // names of `parent` equal to `name` ignoring case.
+  auto order = [&](int32_t entry) {
     const TFileRec& rec = items_[static_cast<size_t>(entry)];
-    return rec.ParentID != parent ? rec.ParentID < parent : CompareNames(rec.FileName, name) < 0;
+    if (rec.ParentID != parent) return rec.ParentID < parent ? -1 : 1;
+    return CompareNames(rec.FileName, name);
   };
-  auto it = std::partition_point(byChild_.begin(), byChild_.end(), before);
-  if (it == byChild_.end()) return -1;
-  const TFileRec& rec = items_[static_cast<size_t>(*it)];
-  return rec.ParentID == parent && CompareNames(rec.FileName, name) == 0 ? *it : -1;
+  auto first = std::partition_point(byChild_.begin(), byChild_.end(),
+                                    [&](int32_t entry) { return order(entry) < 0; });
+  auto last = std::partition_point(first, byChild_.end(),
+                                   [&](int32_t entry) { return order(entry) == 0; });
+  return {first, last};
+}
+
+int32_t TDIRArray::FindChild(int32_t parent, const std::string& name, bool exactOnly) const {
+  const auto [first, last] = ChildRun(parent, name);
+  if (first == last) return -1;
+  // Within the run names are in byte order.
+  auto exact = std::partition_point(first, last, [&](int32_t entry) {
+    return items_[static_cast<size_t>(entry)].FileName < name;
+  });
+  if (exact != last && items_[static_cast<size_t>(*exact)].FileName == name) return *exact;
+  return exactOnly ? -1 : *first;
+}
+
+bool TDIRArray::NameTaken(int32_t parent, const std::string& name, int32_t except) const {
+  const auto [first, last] = ChildRun(parent, name);
+  return last - first > 1 || (last - first == 1 && *first != except);
 }
 
 bool TDIRArray::NameExists(const std::string& name) const {

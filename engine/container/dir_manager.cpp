@@ -78,8 +78,11 @@ void TDIRManager::Load() {
 }
 
 // A live record must name a live folder as its parent (through a chain that
-// reaches the root), carry a valid name no other item of that folder has,
-// and a file's first map page and size must be ones the container can hold.
+// reaches the root), carry a valid name no other item of that folder has
+// byte for byte, and a file's first map page and size must be ones the
+// container can hold. Nothing here asks the collation for more than the
+// index order it was just sorted in: a sound file made under any locale
+// opens under every other.
 void TDIRManager::CheckLoadedRecord(int32_t index) const {
   const TFileRec& rec = array_.ReadItem(index);
   if (rec.Deleted) return;
@@ -90,9 +93,10 @@ void TDIRManager::CheckLoadedRecord(int32_t index) const {
   if (!IsValidItemName(rec.FileName)) damaged("has an invalid name");
   if (rec.ParentID < -1 || rec.ParentID >= Count()) damaged("names a parent outside the directory");
   if (rec.ParentID >= 0 && !IsFolder(rec.ParentID)) damaged("names a parent that is not a folder");
-  // Invariant 3: a second item of the same name in a folder could never be
+  // Invariant 3: a second item of the same bytes in a folder could never be
   // reached by its path, and enumerating by paths would visit the first
-  // one's subtree once for each name, doubling at every such level.
+  // one's subtree once for each name, doubling at every such level. Names
+  // equal only ignoring case (invariant 4) each reach their own record.
   if (array_.FindChild(rec.ParentID, rec.FileName) != index)
     damaged("has the name of another item in its folder");
   int32_t up = rec.ParentID;
@@ -144,6 +148,7 @@ void TDIRManager::SavePage(size_t chainIndex, const char* where) {
 
 int32_t TDIRManager::AddItem(const TFileRec& rec) {
   lastError_ = 0;
+  deletedLast_ = -1;  // a name is given
   const int32_t reuse = array_.FirstDeleted();
   if (reuse >= 0) {
     WriteItem(reuse, rec);
@@ -187,8 +192,12 @@ int32_t TDIRManager::AddItem(const TFileRec& rec) {
 }
 
 void TDIRManager::WriteItem(int32_t index, const TFileRec& rec) {
+  const bool deletes = rec.Deleted && !array_.ReadItem(index).Deleted;
   array_.UpdateItem(index, rec);
   if (rec.Deleted) openCounts_[static_cast<size_t>(index)] = 0;
+  // Invariant 4: until the next name is given, the deleted name may be
+  // given again.
+  if (deletes) deletedLast_ = index;
   SavePage(static_cast<size_t>(index / RecordsPerPage()), "TDIRManager.WriteItem");
 }
 
@@ -213,7 +222,7 @@ int32_t TDIRManager::FindPath(const std::string& path, int32_t start) const {
       // A longer name cannot be stored, so it names nothing; cutting it to
       // the stored length would make it name a different item.
       if (name.size() > TFileRec::kMaxNameLength || !array_.NameExists(name)) return kPathNotFound;
-      current = array_.FindChild(current, name);
+      current = FindChild(current, name);
       if (current < 0) return kPathNotInFolder;
     }
     pos = end + 1;

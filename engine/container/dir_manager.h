@@ -8,9 +8,17 @@
 //      slots after the last record hold zeros.
 //   2. Every change writes the record's page before the call returns; the
 //      container header is written when pages or records are added.
-//   3. Live names are unique within a folder (without regard to case), and a
-//      live record's parent is a live folder: files never have children and
+//   3. Live names are unique within a folder byte for byte, and a live
+//      record's parent is a live folder: files never have children and
 //      folders never lie below themselves.
+//   4. A name given by CreateFileItem, CreateDir or RenameItem is also unique
+//      within its folder ignoring case, under the collation in force. A
+//      directory made under another user's locale may hold names this one
+//      finds equal ignoring case; they load, and each is reached by its own
+//      bytes (a path that matches none of them exactly reaches one of them).
+//      An item keeping its own name, or taking the very name of the item
+//      deleted last in its folder (a replacement: delete, then create or
+//      rename), gives no new name and keeps such a clash.
 #pragma once
 
 #include <cstdint>
@@ -60,6 +68,8 @@ class TDIRManager {
   const TFileRec& ReadItem(int32_t index) const { return array_.ReadItem(index); }
   // The record index of a path, -1 for the root, or kPathNotFound /
   // kPathNotInFolder. ".." moves to the parent (the root's is the root).
+  // Each component names the item of its very bytes, else one equal to it
+  // ignoring case (invariant 4), so every live record has a path of its own.
   int32_t FindPath(const std::string& path, int32_t start = -1) const;
   // "\" and the names from the root down, joined with "\"; "\" for an index
   // outside the table.
@@ -72,10 +82,19 @@ class TDIRManager {
   void WriteItem(int32_t index, const TFileRec& rec);
 
   // A new file record in an existing folder; -1 when the folder is missing or
-  // not a folder, the name is not valid or already taken there, or no page
-  // could be had.
+  // not a folder, the name is not valid or already taken there (invariant
+  // 4), or no page could be had.
   int32_t CreateFileItem(const std::string& path, const std::string& password,
                          const std::string& question, const std::string& answer);
+  // Whether the path's last name could be given in its folder to an item
+  // that replaces the live record `replaced` (deleting it first): asked
+  // before the old item goes, so that a name that cannot be given does not
+  // cost it.
+  bool MayReplace(const std::string& path, int32_t replaced) const;
+  // From now on paths name items by their exact bytes only, and a new name
+  // clashes only with the same bytes: for a copy of another directory, whose
+  // names must come across as they are whatever this locale makes of them.
+  void KeepNamesAsGiven() { namesAsGiven_ = true; }
   bool CreateDir(const std::string& path);
   // Creates every missing folder of the path; false when a file stands in
   // the way of its last component; throws "TDIRManager.ForceDirectories -
@@ -94,10 +113,11 @@ class TDIRManager {
   bool CheckItemPassword(const std::string& path, const std::string& password) const;
   // Moves or renames a file or folder with one record write. Fails when the
   // old path names nothing or an open file, the new name is taken by another
-  // record, or a folder would move into itself.
+  // record (ignoring case, invariant 4, unless it is the item's own name
+  // unchanged), or a folder would move into itself.
   bool RenameItem(const std::string& oldPath, const std::string& newPath);
 
-  // Enumeration of a folder's entries matching a mask: 0, or
+  // Enumeration of a folder's entries matching a mask, each record once: 0, or
   // kFindFolderNotFound / kFindNoMore; FindNext: 0, kFindClosed, kFindNoMore.
   int32_t FindFirst(const std::string& path, uint32_t attributes, TSearchRec& rec);
   int32_t FindNext(TSearchRec& rec);
@@ -121,6 +141,15 @@ class TDIRManager {
   bool IsBelow(int32_t index, int32_t ancestor) const;
   // Resolves the folder a new item goes into; -2 when it is not a folder.
   int32_t ResolveFolder(const std::string& folderPart) const;
+  // Invariant 4: whether `name` may be given in folder `parent` to the item
+  // `self` (-1: a new one), which replaces `replaced` (-1: nothing).
+  bool NameFree(int32_t parent, const std::string& name, int32_t self, int32_t replaced) const;
+  // The record deleted last, while it stays deleted and no name has been
+  // given since; else -1.
+  int32_t Replaceable() const;
+  int32_t FindChild(int32_t parent, const std::string& name) const {
+    return array_.FindChild(parent, name, namesAsGiven_);
+  }
   TFileRec NewRecord(int32_t parent, const std::string& name, bool folder) const;
   void Fill(TSearchRec& rec, int32_t index) const;
 
@@ -132,6 +161,8 @@ class TDIRManager {
   std::vector<TSearchSlot> slots_;
   std::vector<uint8_t> pageBuffer_;
   int32_t lastError_ = 0;
+  bool namesAsGiven_ = false;
+  int32_t deletedLast_ = -1;
 };
 
 }  // namespace norvane

@@ -13,6 +13,27 @@ int32_t TDIRManager::ResolveFolder(const std::string& folderPart) const {
   return folder >= -1 && IsFolder(folder) ? folder : kPathNotFound;
 }
 
+bool TDIRManager::NameFree(int32_t parent, const std::string& name, int32_t self,
+                           int32_t replaced) const {
+  if (namesAsGiven_) {
+    const int32_t same = FindChild(parent, name);
+    return same < 0 || same == self;
+  }
+  if (!array_.NameTaken(parent, name, self)) return true;
+  // A clash the directory already held (made under another locale) may
+  // stay: the item keeps its own name, or takes over the replaced one's.
+  for (int32_t item : {self, replaced}) {
+    if (item < 0) continue;
+    const TFileRec& rec = array_.ReadItem(item);
+    if (rec.ParentID == parent && rec.FileName == name) return true;
+  }
+  return false;
+}
+
+int32_t TDIRManager::Replaceable() const {
+  return deletedLast_ >= 0 && array_.ReadItem(deletedLast_).Deleted ? deletedLast_ : -1;
+}
+
 TFileRec TDIRManager::NewRecord(int32_t parent, const std::string& name, bool folder) const {
   TFileRec rec;
   rec.ParentID = parent;
@@ -23,6 +44,14 @@ TFileRec TDIRManager::NewRecord(int32_t parent, const std::string& name, bool fo
   return rec;
 }
 
+bool TDIRManager::MayReplace(const std::string& path, int32_t replaced) const {
+  if (IsRootPath(path)) return false;
+  std::string folderPart, name;
+  SplitLastName(path, folderPart, name);
+  const int32_t parent = ResolveFolder(folderPart);
+  return parent >= -1 && IsValidItemName(name) && NameFree(parent, name, replaced, -1);
+}
+
 int32_t TDIRManager::CreateFileItem(const std::string& path, const std::string& password,
                                     const std::string& question, const std::string& answer) {
   lastError_ = 0;
@@ -30,7 +59,8 @@ int32_t TDIRManager::CreateFileItem(const std::string& path, const std::string& 
   std::string folderPart, name;
   SplitLastName(path, folderPart, name);
   const int32_t parent = ResolveFolder(folderPart);
-  if (parent < -1 || !IsValidItemName(name) || array_.FindChild(parent, name) >= 0) return -1;
+  if (parent < -1 || !IsValidItemName(name) || !NameFree(parent, name, -1, Replaceable()))
+    return -1;
   TFileRec rec = NewRecord(parent, name, false);
   if (!password.empty()) {
     // The file gets a key of its own, kept under its password like a
@@ -47,7 +77,8 @@ bool TDIRManager::CreateDir(const std::string& path) {
   std::string folderPart, name;
   SplitLastName(path, folderPart, name);
   const int32_t parent = ResolveFolder(folderPart);
-  if (parent < -1 || !IsValidItemName(name) || array_.FindChild(parent, name) >= 0) return false;
+  if (parent < -1 || !IsValidItemName(name) || !NameFree(parent, name, -1, Replaceable()))
+    return false;
   return AddItem(NewRecord(parent, name, true)) >= 0;
 }
 
@@ -139,13 +170,13 @@ bool TDIRManager::RenameItem(const std::string& oldPath, const std::string& newP
   }
   const int32_t parent = ResolveFolder(folderPart);
   if (parent < -1 || (parent >= 0 && IsBelow(parent, index))) return false;
-  const int32_t taken = array_.FindChild(parent, name);
-  if (taken >= 0 && taken != index) return false;
+  if (!NameFree(parent, name, index, Replaceable())) return false;
   TFileRec rec = array_.ReadItem(index);
   rec.ParentID = parent;
   rec.FileName = name;
   rec.LastWriteTime = rec.LastAccessTime = NowAsFileTime();
   WriteItem(index, rec);
+  deletedLast_ = -1;  // a name is given
   return true;
 }
 

@@ -106,12 +106,23 @@ TCollationTables BuildCollationTables(const TLocaleService& locale) {
   return t;
 }
 
+namespace {
+const TCollationTables* overridden = nullptr;
+}  // namespace
+
 const TCollationTables& Collation() {
+  if (overridden != nullptr) return *overridden;
   // The user's locale service is never destroyed: the tables point at it,
   // and text may still be compared while other statics are torn down.
   static const TCollationTables tables = BuildCollationTables(*MakeUserLocale().release());
   return tables;
 }
+
+TCollationOverride::TCollationOverride(const TCollationTables& tables) : previous_(overridden) {
+  overridden = &tables;
+}
+
+TCollationOverride::~TCollationOverride() { overridden = previous_; }
 
 int CollateCompare(const char* a, const char* b) { return CollateCompare(Collation(), a, b); }
 int CollateCompareN(const char* a, const char* b, size_t n) {

@@ -25,8 +25,25 @@ struct TCollationTables {
 TCollationTables BuildCollationTables(const TLocaleService& locale);
 
 // The process-wide tables, built from the user's locale at first use and
-// never changed afterwards.
+// never changed afterwards (unless a TCollationOverride is alive).
 const TCollationTables& Collation();
+
+// Makes `tables` the process-wide ones while the object lives and restores
+// the previous ones when it goes, so that a test can reproduce files made
+// under another user's locale. The tables must outlive the object. Sorted
+// structures built under one collation are wrong under another: nothing
+// that holds such a structure (an open container) may live across the
+// switch. Not for use while other threads compare text.
+class TCollationOverride {
+ public:
+  explicit TCollationOverride(const TCollationTables& tables);
+  ~TCollationOverride();
+  TCollationOverride(const TCollationOverride&) = delete;
+  TCollationOverride& operator=(const TCollationOverride&) = delete;
+
+ private:
+  const TCollationTables* previous_;
+};
 
 // Negative, zero or positive as a sorts before, with or after b. Strings are
 // zero-terminated; a null pointer counts as empty. The N forms compare at most

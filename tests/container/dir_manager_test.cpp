@@ -174,6 +174,15 @@ TEST_F(DirTest, ReadOnlyContainerKeepsAccessTimes) {
   EXPECT_EQ(testing::ReadFileBytes(name), before);
 }
 
+// The bytes that move record 1 of a directory page to the root under a
+// one-letter name: parent -1, the zero fields up to the name, then the name.
+std::vector<uint8_t> MovedToRootAs(char letter) {
+  std::vector<uint8_t> bytes(224 - 40 + 2, 0);
+  std::fill(bytes.begin(), bytes.begin() + 4, 0xFF);
+  bytes[224 - 40] = static_cast<uint8_t>(letter);
+  return bytes;
+}
+
 // Records whose bytes cannot be right are refused when the directory loads.
 TEST_F(DirTest, DamagedRecordsFailTheOpen) {
   ASSERT_TRUE(fs->CreateDir("/d"));
@@ -182,13 +191,8 @@ TEST_F(DirTest, DamagedRecordsFailTheOpen) {
   fs.reset();
   const auto good = testing::ReadFileBytes(name);
   struct Case { const char* what; int offset; std::vector<uint8_t> bytes; };
-  // Record 1 ("f", a file) moved to the root as "D", beside the folder "d":
-  // parent -1, the zero fields up to the name, then the name.
-  std::vector<uint8_t> movedAsD(224 - 40 + 2, 0);
-  std::fill(movedAsD.begin(), movedAsD.begin() + 4, 0xFF);
-  movedAsD[224 - 40] = 'D';
   const Case kCases[] = {
-      {"name taken in its folder", 512 + 40, movedAsD},
+      {"name taken in its folder", 512 + 40, MovedToRootAs('d')},
       {"parent out of range", 512 + 40, {50, 0, 0, 0}},
       {"parent is a file", 40, {1, 0, 0, 0}},  // record 0 under record 1
       {"name without terminator", 512 + 224, std::vector<uint8_t>(260, 'z')},
@@ -205,6 +209,21 @@ TEST_F(DirTest, DamagedRecordsFailTheOpen) {
   testing::WriteFileBytes(name, good);
   Reopen();
   EXPECT_EQ(Get("/d/f"), std::vector<uint8_t>{7});
+}
+
+// A directory from elsewhere may hold names equal ignoring case in one
+// folder: it loads, and each item is reached by its own name.
+TEST_F(DirTest, NamesEqualIgnoringCaseFromElsewhereLoad) {
+  ASSERT_TRUE(fs->CreateDir("/d"));
+  ASSERT_TRUE(Put("/d/f", {7}));
+  const int32_t page = fs->PageFile().Header().FirstDirectoryPage();
+  fs.reset();
+  PatchPayload(name, page, 512 + 40, MovedToRootAs('D'), 3584);
+  ASSERT_NO_THROW(Reopen());
+  EXPECT_EQ(Get("/D"), std::vector<uint8_t>{7});
+  EXPECT_TRUE(fs->DirectoryExists("/d"));
+  EXPECT_EQ(fs->Directory().FindPath("/d"), 0);
+  EXPECT_EQ(fs->Directory().FindPath("/D"), 1);
 }
 
 }  // namespace

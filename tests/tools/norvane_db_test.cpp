@@ -1,10 +1,15 @@
 // The command-line tool run as a function: exit statuses, output formats and
-// the conversion of its UTF-8 arguments to engine text.
+// the conversion of its UTF-8 arguments to engine text; and run as a program
+// under the locales its users have.
 #include "tools/norvane-db/tool.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <sstream>
 
 #include "engine/platform/file_system.h"
@@ -204,6 +209,80 @@ TEST(NorvaneDb, CheckTakesThePasswordOfAnEncryptedFile) {
   const TRun locked = RunDb({"check", file});
   EXPECT_EQ(locked.status, 1);
   EXPECT_NE(locked.out.find("no password given opens it"), std::string::npos) << locked.out;
+}
+
+// The program itself, in a child process whose environment names the user's
+// locale (the collation is chosen once per process from it): its standard
+// output and error together, and its exit status.
+TRun RunProgramUnder(const std::string& lang, const std::vector<std::string>& args) {
+  std::string command = "env -u LC_ALL -u LC_COLLATE LANG=" + lang + " '" NORVANE_DB_PROGRAM "'";
+  for (const std::string& arg : args) command += " '" + arg + "'";
+  command += " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return {-1, "", "cannot start " + command};
+  std::string out;
+  char chunk[4096];
+  for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ""};
+}
+
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines = LinesOf(text);
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// Names the Turkish rules tell apart (I and i are no pair there) but other
+// locales find equal ignoring case: a catalogue holding them, made under a
+// Turkish locale, opens, lists, reads and checks under the others.
+TEST(NorvaneDbProgram, CatalogueMadeUnderTurkishWorksUnderEveryLocale) {
+  testing::TTempFolder dir;
+  const std::string file = dir / "c.adb";
+  struct Put { const char* path; const char* text; };
+  const Put kPuts[] = {{"/FILE", "upper"}, {"/file", "lower"}, {"/DIR/x", "in DIR"},
+                       {"/dir/y", "in dir"}, {"/DIR/IN/I", "deep"}, {"/DIR/in/i", "beside"}};
+  ASSERT_EQ(RunProgramUnder("tr_TR.UTF-8", {"create", file}).status, 0);
+  for (const Put& put : kPuts) {
+    testing::WriteFileBytes(dir / "src", std::vector<uint8_t>(put.text, put.text + strlen(put.text)));
+    const TRun run = RunProgramUnder("tr_TR.UTF-8", {"put", file, put.path, dir / "src"});
+    ASSERT_EQ(run.status, 0) << put.path << ": " << run.out;
+  }
+  const std::vector<std::string> listing = SortedLines(
+      "/DIR/\n/DIR/IN/\n/DIR/IN/I\t4\n/DIR/in/\n/DIR/in/i\t6\n/DIR/x\t6\n/FILE\t5\n/dir/\n"
+      "/dir/y\t6\n/file\t5\n");
+  for (const char* lang : {"C", "en_US.UTF-8", "ru_RU.UTF-8"}) {
+    const TRun ls = RunProgramUnder(lang, {"ls", file});
+    EXPECT_EQ(ls.status, 0) << lang << ": " << ls.out;
+    EXPECT_EQ(SortedLines(ls.out), listing) << lang;
+    for (const Put& put : kPuts) EXPECT_EQ(RunProgramUnder(lang, {"get", file, put.path}).out, put.text)
+        << lang << " " << put.path;
+    const TRun check = RunProgramUnder(lang, {"check", file});
+    EXPECT_EQ(check.status, 0) << lang << ": " << check.out;
+    const std::vector<std::string> lines = LinesOf(check.out);
+    ASSERT_EQ(lines.size(), 4u) << lang << ": " << check.out;  // three warnings and "ok"
+    EXPECT_EQ(lines.back(), "ok") << lang;
+    for (size_t i = 0; i + 1 < lines.size(); ++i)
+      EXPECT_EQ(lines[i].rfind("warning: ", 0), 0u) << lang << ": " << lines[i];
+    // A new name that clashes under these rules is still refused.
+    EXPECT_EQ(RunProgramUnder(lang, {"mv", file, "/DIR/x", "/FiLe"}).status, 1) << lang;
+  }
+  // Under the other rules a file keeps its place when put again under its
+  // own name, and a name that clashes with two is refused, costing neither.
+  testing::WriteFileBytes(dir / "src", {'n', 'e', 'w'});
+  EXPECT_EQ(RunProgramUnder("C", {"put", file, "/file", dir / "src"}).status, 0);
+  const TRun refused = RunProgramUnder("C", {"put", file, "/fiLE", dir / "src"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out, "Cannot create \"/fiLE\".\n");
+  EXPECT_EQ(RunProgramUnder("C", {"get", file, "/FILE"}).out, "upper");
+  EXPECT_EQ(RunProgramUnder("C", {"get", file, "/file"}).out, "new");
 }
 
 // Each failing command exits 1 with a message and leaves the file as it was.

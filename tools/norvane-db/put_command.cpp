@@ -53,6 +53,12 @@ int RunPut(const TCommandLine& line, TToolOutput& output) {
   SplitLastName(name, folder, base);
   if (!IsValidItemName(base)) FailCommand("Invalid file name \"" + ShownPath(name) + "\".");
   if (container->DirectoryExists(name)) FailCommand("\"" + ShownPath(name) + "\" is a folder.");
+  // In a folder whose names clash under this locale (made under another),
+  // a file may be replaced under its very name but no clashing name given:
+  // found out before the old file goes.
+  const int32_t existing = container->Directory().FindPath(name);
+  if (existing >= 0 && !container->Directory().MayReplace(name, existing))
+    FailCommand("Cannot create \"" + ShownPath(name) + "\".");
   const std::vector<std::string> missing = MissingFolders(*container, folder);
   std::string temporary;
   int32_t handle = -1;
