@@ -73,7 +73,7 @@ bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts,
   }
   step("backup settled");
   mode_ = kModeReadWrite;
-  password_ = password;
+  password_.Assign(password);
   OpenLayers(16, 4, "", "");
   return true;
 }

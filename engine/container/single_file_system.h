@@ -115,7 +115,7 @@ class TESingleFileSystem {
     int32_t Record;
     int64_t Position;
     uint16_t Mode;
-    std::string Key;  // the file's own key; empty without a file password
+    TSecret Key;  // the file's own key; empty without a file password
   };
 
   // Opens the page layer and the managers above it on fileName_; closes them.
@@ -136,12 +136,17 @@ class TESingleFileSystem {
   THandle* FindHandle(int32_t handle);
   void RequireWritable(const char* operation) const;
   const std::string& KeyFor(const TFileRec& rec, const THandle& handle) const;
+  // The data page holding byte `position` of the file; -1 beyond its pages.
+  int32_t PageHolding(const TFileRec& rec, int64_t position);
+  // Whether a file's own key deciphers its last data page consistently with
+  // the record (zeros beyond the size); true when there is nothing to check.
+  bool KeyReadsFile(const TFileRec& rec, const TSecret& key);
   void RaiseNoSpace();
   void ZeroTail(const TFileRec& rec, const THandle& handle, int64_t size);
   void Commit(int32_t index, const TFileRec& rec, const std::vector<int32_t>& released);
 
   std::string fileName_;
-  std::string password_;
+  TSecret password_;
   uint16_t mode_;
   bool inMemory_;
   bool readOnly_ = false;

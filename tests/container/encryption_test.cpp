@@ -96,7 +96,8 @@ TEST_F(EncryptedTest, AWrongPasswordThatPassesTheKeyCheckIsStillRefused) {
     for (int i = 0; i < 5; ++i) Put(fs, "/file" + std::to_string(i), Bytes(100, i));
   }
   TPageFileManager probe(name, 16, 4, false, "", "", "", 0);
-  std::string impostor, key;
+  std::string impostor;
+  TSecret key;
   for (int i = 0; i < 1000000 && impostor.empty(); ++i) {
     const std::string guess = "guess" + std::to_string(i);
     if (CheckPassword(probe.Header().PasswordBlock(), guess, key)) impostor = guess;
