@@ -62,7 +62,10 @@ class TESingleFileSystem {
   // could not be deleted (it is open), or another negative failure.
   int32_t CreateFile(const std::string& path, const std::string& password = "",
                      const std::string& question = "", const std::string& answer = "");
-  // mode 0xFFFF creates the file first. -1 when not found or a folder.
+  // mode 0xFFFF creates the file first. -1 when not found or a folder, or
+  // when the file has a password of its own that `password` does not open:
+  // its block refuses it, or the key it gives reads the file's last page
+  // inconsistently (a refused open writes nothing).
   int32_t OpenFile(const std::string& path, uint16_t mode, const std::string& password = "",
                    const std::string& question = "", const std::string& answer = "");
   void CloseFile(int32_t handle);
