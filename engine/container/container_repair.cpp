@@ -175,8 +175,8 @@ bool TESingleFileSystem::RepairFile(std::string& log, bool stopOnReadErrors,
                          "container cannot be removed by a repair.");
     target = std::make_unique<TESingleFileSystem>(
         newName, extentPages > 0 ? extentPages : kRepairExtentPages, pageSizeKB, 0,
-        freshKey ? answer : none, freshKey ? question : none, freshKey ? newPassword : none, false,
-        kModeCreate, parts_);
+        freshKey ? answer : none, freshKey ? question : none, freshKey ? newPassword : none,
+        false, kModeCreate, parts_);
     if (!freshKey) target->pages_->AdoptKey(*pages_);
     if (changePassword && IsEncrypted()) target->pages_->ChangePassword(newPassword, question, answer);
     page_.assign(static_cast<size_t>(pages_->PayloadSize()), 0);

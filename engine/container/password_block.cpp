@@ -58,7 +58,7 @@ TSecret MakeContainerKey(const uint8_t* keyBytes) {
 }
 
 TSecret BuildPasswordBlock(uint8_t* block, const std::string& password,
-                               const std::string& question, const std::string& answer) {
+                           const std::string& question, const std::string& answer) {
   CheckPasswordBlockArguments(password, question);
   uint8_t keyBytes[kKeyByteCount];
   DrawKeyBytes(keyBytes);

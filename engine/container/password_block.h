@@ -57,7 +57,7 @@ TSecret MakeContainerKey(const uint8_t* keyBytes);
 // length messages of CheckPasswordBlockArguments before anything is drawn or
 // written.
 TSecret BuildPasswordBlock(uint8_t* block, const std::string& password,
-                               const std::string& question, const std::string& answer);
+                           const std::string& question, const std::string& answer);
 // The same for given key bytes: a new password for a key that stays.
 void BuildPasswordBlockForKey(uint8_t* block, const uint8_t* keyBytes, const std::string& password,
                               const std::string& question, const std::string& answer);
