@@ -37,7 +37,33 @@ void TESingleFileSystem::RequireWritable(const char* operation) const {
 // The key of a file's pages: its own, or the container's (an empty key
 // string selects the container key in the page layer).
 const std::string& TESingleFileSystem::KeyFor(const TFileRec& rec, const THandle& handle) const {
-  return rec.HasPassword ? handle.Key : kNoKey;
+  return rec.HasPassword ? handle.Key.Str() : kNoKey;
+}
+
+int32_t TESingleFileSystem::PageHolding(const TFileRec& rec, int64_t position) {
+  std::vector<int32_t> pages;
+  TFileRec lookup = rec;
+  maps_->GetPageRange(lookup, false, pages, 1, position);
+  return pages.empty() ? -1 : pages[0];
+}
+
+// A wrong file password slips past the CRC-16 of the file's password block
+// about once in 65536 tries; its key would read garbage and write pages the
+// right key cannot read. The bytes of the last data page beyond the size are
+// known plaintext: every write, growth and cut leaves them zero, so the right
+// key deciphers them to zeros and a wrong one to noise. An empty file, a
+// size that fills its last page, or a last page still stored as plain zeros
+// (grown, never written) holds no such bytes under the key: nothing to check.
+bool TESingleFileSystem::KeyReadsFile(const TFileRec& rec, const TSecret& key) {
+  const int64_t p = pages_->PayloadSize();
+  const int64_t used = rec.Size % p;
+  if (rec.FirstMapPageNo == -1 || used == 0) return true;
+  const int32_t last = PageHolding(rec, rec.Size - 1);
+  TPageRecord page;
+  page.Data = page_.data();
+  // A page that cannot be read is damage, which reading the file reports.
+  if (last < 0 || !pages_->ReadPage(page, last, false, key.Str(), -1)) return true;
+  return std::all_of(page_.begin() + used, page_.end(), [](uint8_t b) { return b == 0; });
 }
 
 void TESingleFileSystem::RaiseNoSpace() {
@@ -81,14 +107,15 @@ int32_t TESingleFileSystem::OpenFile(const std::string& path, uint16_t mode,
     const int32_t existing = dir_->FindPath(path);
     if (existing >= 0 && !dir_->MayReplace(path, existing)) return -1;
     CreateFile(path, password, question, answer);
-  } else if (!dir_->CheckItemPassword(path, password)) {
-    return -1;
   }
-  std::string key;
-  const int32_t index = dir_->OpenItem(path, password, key);
+  TSecret key;
+  if (!dir_->CheckItemPassword(path, password, key)) return -1;
+  // Checked before the open touches the record: a refused key writes nothing.
+  if (!key.Empty() && !KeyReadsFile(dir_->ReadItem(dir_->FindPath(path)), key)) return -1;
+  const int32_t index = dir_->OpenItem(path);
   if (index < 0) return -1;
   const int32_t handle = nextHandle_++;
-  handles_[handle] = THandle{index, 0, mode, key};
+  handles_[handle] = THandle{index, 0, mode, std::move(key)};
   return handle;
 }
 
@@ -209,19 +236,17 @@ int64_t TESingleFileSystem::FileSeek(int32_t handle, int origin, int64_t offset)
 void TESingleFileSystem::ZeroTail(const TFileRec& rec, const THandle& handle, int64_t size) {
   const int64_t p = pages_->PayloadSize();
   if (size % p == 0) return;
-  std::vector<int32_t> pages;
-  TFileRec lookup = rec;
-  maps_->GetPageRange(lookup, false, pages, 1, size);
-  if (pages.empty()) return;
+  const int32_t pageNo = PageHolding(rec, size);
+  if (pageNo < 0) return;
   TPageRecord page;
   page.Data = page_.data();
-  if (!pages_->ReadPage(page, pages[0], false, KeyFor(rec, handle), -1))
+  if (!pages_->ReadPage(page, pageNo, false, KeyFor(rec, handle), -1))
     throw EEngineError("TESingleFileSystem.FileSetSize - can not load page, pageNo = " +
-                       std::to_string(pages[0]));
+                       std::to_string(pageNo));
   std::fill(page_.begin() + size % p, page_.end(), 0);
-  if (!pages_->WritePage(page, pages[0], KeyFor(rec, handle), -1))
+  if (!pages_->WritePage(page, pageNo, KeyFor(rec, handle), -1))
     throw EEngineError("TESingleFileSystem.FileSetSize - can not save page, pageNo = " +
-                       std::to_string(pages[0]));
+                       std::to_string(pageNo));
 }
 
 int64_t TESingleFileSystem::FileSetSize(int32_t handle, int64_t size) {

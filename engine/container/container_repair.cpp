@@ -168,13 +168,16 @@ bool TESingleFileSystem::RepairFile(std::string& log, bool stopOnReadErrors,
     // the same key: it takes the old block, or a new password for the same
     // key. Only a container without a key gets a new one with a password.
     const bool freshKey = changePassword && !IsEncrypted();
+    // Named, so the choices below bind references instead of copying the
+    // password into a temporary string nobody wipes.
+    const std::string none;
     if (changePassword && IsEncrypted() && newPassword.empty())
       throw EEngineError("TESingleFileSystem.RepairFile - The password of an encrypted "
                          "container cannot be removed by a repair.");
     target = std::make_unique<TESingleFileSystem>(
         newName, extentPages > 0 ? extentPages : kRepairExtentPages, pageSizeKB, 0,
-        freshKey ? answer : "", freshKey ? question : "", freshKey ? newPassword : "", false,
-        kModeCreate, parts_);
+        freshKey ? answer : none, freshKey ? question : none, freshKey ? newPassword : none,
+        false, kModeCreate, parts_);
     // Names come across byte for byte, including names this user's locale
     // finds equal ignoring case but the one that made them did not.
     target->dir_->KeepNamesAsGiven();
@@ -210,7 +213,7 @@ bool TESingleFileSystem::RepairFile(std::string& log, bool stopOnReadErrors,
   }
   const size_t newParts = target->pages_->Stream().PartCount();
   target.reset();  // closes "_new" whole before anything happens to the old file
-  if (!SwapIn(newName, newParts, changePassword ? newPassword : password_, log)) return false;
+  if (!SwapIn(newName, newParts, changePassword ? newPassword : password_.Str(), log)) return false;
   bool cancel = false;
   if (OnProgress) OnProgress(*this, cancel, 100.0);
   return true;

@@ -88,7 +88,7 @@ bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts,
   }
   step("backup settled");
   mode_ = kModeReadWrite;
-  password_ = password;
+  password_.Assign(password);
   return reopen();
 }
 

@@ -28,6 +28,7 @@
 #include "engine/container/dir_array.h"
 #include "engine/container/free_space_manager.h"
 #include "engine/container/page_file_manager.h"
+#include "engine/protection/secret.h"
 
 namespace norvane {
 
@@ -107,10 +108,15 @@ class TDIRManager {
 
   // Opens a file record (not a folder): counts the handle and, unless the
   // container is read-only, touches its last access time. -1 when not found.
-  int32_t OpenItem(const std::string& path, const std::string& password, std::string& fileKey);
+  int32_t OpenItem(const std::string& path);
   void CloseItem(int32_t index);
   int32_t OpenCount(int32_t index) const;
-  bool CheckItemPassword(const std::string& path, const std::string& password) const;
+  // Whether the password opens the record of the path: true for a record
+  // without a password of its own, else the slow check of its password
+  // block. fileKey receives the record's key string, empty for a record
+  // without a password or on false. False when the path is not found.
+  bool CheckItemPassword(const std::string& path, const std::string& password,
+                         TSecret& fileKey) const;
   // Moves or renames a file or folder with one record write. Fails when the
   // old path names nothing or an open file, the new name is taken by another
   // record (ignoring case, invariant 4, unless it is the item's own name

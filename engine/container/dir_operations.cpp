@@ -109,16 +109,10 @@ bool TDIRManager::RemoveDir(const std::string& path) {
   return true;
 }
 
-int32_t TDIRManager::OpenItem(const std::string& path, const std::string& password,
-                              std::string& fileKey) {
-  fileKey.clear();
+int32_t TDIRManager::OpenItem(const std::string& path) {
   const int32_t index = FindPath(path);
   if (index < 0 || IsFolder(index)) return -1;
   TFileRec rec = array_.ReadItem(index);
-  if (rec.HasPassword && !CheckPassword(rec.PasswordBlock.data(), password, fileKey)) {
-    // Callers check the password first; a key that does not check is no key.
-    fileKey.clear();
-  }
   ++openCounts_[static_cast<size_t>(index)];
   if (!pages_.ReadOnly()) {
     rec.LastAccessTime = NowAsFileTime();
@@ -136,12 +130,16 @@ int32_t TDIRManager::OpenCount(int32_t index) const {
   return index >= 0 && index < Count() ? openCounts_[static_cast<size_t>(index)] : -1;
 }
 
-bool TDIRManager::CheckItemPassword(const std::string& path, const std::string& password) const {
+bool TDIRManager::CheckItemPassword(const std::string& path, const std::string& password,
+                                    TSecret& fileKey) const {
+  fileKey.Wipe();
   const int32_t index = FindPath(path);
   if (index < 0) return false;
   const TFileRec& rec = array_.ReadItem(index);
-  std::string key;
-  return !rec.HasPassword || CheckPassword(rec.PasswordBlock.data(), password, key);
+  if (!rec.HasPassword) return true;
+  if (CheckPassword(rec.PasswordBlock.data(), password, fileKey)) return true;
+  fileKey.Wipe();  // a key that does not check is no key
+  return false;
 }
 
 bool TDIRManager::RenameItem(const std::string& oldPath, const std::string& newPath) {

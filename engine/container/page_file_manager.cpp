@@ -52,11 +52,11 @@ void TPageFileManager::CreateFile(int32_t pageSize, int32_t extentPageCount,
                                             readOnly_, parts.Factory);
   stream_->InternalOpen(true, false);
   header_ = TContainerHeader::New(pageSize, extentPageCount);
-  if (!password_.empty()) {
+  if (!password_.Empty()) {
     // The key is drawn here, so the new container knows it without the slow
     // check an open makes.
     header_.SetEncryptionType(1);
-    containerKey_ = BuildPasswordBlock(header_.PasswordBlock(), password_, question, answer);
+    containerKey_ = BuildPasswordBlock(header_.PasswordBlock(), password_.Str(), question, answer);
   }
   SaveHeader();
 }
@@ -71,8 +71,8 @@ void TPageFileManager::OpenFile(const TPartOptions& parts) {
   if (IsEncrypted()) {
     // A password that does not open the block leaves no key at all, so every
     // enciphered page fails to read instead of deciphering into garbage.
-    keyValid_ = CheckPassword(header_.PasswordBlock(), password_, containerKey_);
-    if (!keyValid_) containerKey_.clear();
+    keyValid_ = CheckPassword(header_.PasswordBlock(), password_.Str(), containerKey_);
+    if (!keyValid_) containerKey_.Wipe();
   }
 }
 
@@ -103,7 +103,7 @@ bool TPageFileManager::Fail(int32_t code) {
 bool TPageFileManager::ReadPage(TPageRecord& rec, int32_t n, bool raw, const std::string& key,
                                 int32_t length) {
   lastError_ = peNone;
-  const std::string& useKey = key.empty() ? containerKey_ : key;
+  const std::string& useKey = key.empty() ? containerKey_.Str() : key;
   if (length < 0) length = PayloadSize();
   if (length > PayloadSize())
     throw EEngineError("TPageFileManager.ReadPage - length exceeds the page payload.");
@@ -130,7 +130,7 @@ bool TPageFileManager::ReadPage(TPageRecord& rec, int32_t n, bool raw, const std
 bool TPageFileManager::WritePage(TPageRecord& rec, int32_t n, const std::string& key,
                                  int32_t length, bool raw) {
   lastError_ = peNone;
-  const std::string& useKey = key.empty() ? containerKey_ : key;
+  const std::string& useKey = key.empty() ? containerKey_.Str() : key;
   if (length < 0) length = PayloadSize();
   if (length > PayloadSize())
     throw EEngineError("TPageFileManager.WritePage - length exceeds the page payload.");
@@ -156,9 +156,9 @@ bool TPageFileManager::WritePage(TPageRecord& rec, int32_t n, const std::string&
 TCipher_Rijndael& TPageFileManager::CipherFor(const std::string& key) {
   // Every page starts from the initial feedback, so one cipher per key
   // string, reset per page, enciphers exactly as a fresh one would.
-  if (cipher_ == nullptr || cipherKey_ != key || !cacheCiphers_) {
+  if (cipher_ == nullptr || cipherKey_.View() != key || !cacheCiphers_) {
     cipher_ = std::make_unique<TCipher_Rijndael>(key);
-    cipherKey_ = key;
+    cipherKey_.Assign(key);
   } else {
     cipher_->Reset();
   }
@@ -192,18 +192,17 @@ bool TPageFileManager::DecodeBuffer(uint8_t* buffer, int32_t length, const std::
 }
 
 bool TPageFileManager::PasswordOpens(const std::string& password) const {
-  std::string key;
+  TSecret key;
   return !IsEncrypted() || CheckPassword(header_.PasswordBlock(), password, key);
 }
 
 void TPageFileManager::ChangePassword(const std::string& password, const std::string& question,
                                       const std::string& answer) {
-  if (!IsEncrypted() || containerKey_.size() != kContainerKeySize)
+  if (!IsEncrypted() || containerKey_.Size() != kContainerKeySize)
     throw EEngineError("TPageFileManager.ChangePassword - The container has no key to keep.");
   BuildPasswordBlockForKey(header_.PasswordBlock(),
-                           reinterpret_cast<const uint8_t*>(containerKey_.data()), password,
-                           question, answer);
-  password_ = password;
+                           containerKey_.Bytes(), password, question, answer);
+  password_.Assign(password);
   SaveHeader();
 }
 

@@ -18,6 +18,7 @@
 #include "engine/container/container_header.h"
 #include "engine/container/huge_file.h"
 #include "engine/protection/cipher_rijndael.h"
+#include "engine/protection/secret.h"
 
 namespace norvane {
 
@@ -136,8 +137,8 @@ class TPageFileManager {
   bool Exclusive() const { return exclusive_; }
   bool InMemory() const { return inMemory_; }
   const std::string& FileName() const { return fileName_; }
-  const std::string& ContainerKey() const { return containerKey_; }
-  const std::string& Password() const { return password_; }
+  const TSecret& ContainerKey() const { return containerKey_; }
+  const TSecret& Password() const { return password_; }
   int32_t LastError() const { return lastError_; }
   TESFSHugeFile& Stream() { return *stream_; }
 
@@ -152,14 +153,14 @@ class TPageFileManager {
   bool inMemory_;
   bool readOnly_;
   bool exclusive_;
-  std::string password_;
-  std::string containerKey_;
+  TSecret password_;
+  TSecret containerKey_;
   bool keyValid_ = true;
   TContainerHeader header_;
   std::unique_ptr<TESFSHugeFile> stream_;
   std::vector<uint8_t> io_;  // page header and payload of one transfer
   std::unique_ptr<TCipher_Rijndael> cipher_;
-  std::string cipherKey_;
+  TSecret cipherKey_;  // the key string cipher_ was set up with
   bool cacheCiphers_ = true;
   int32_t lastError_ = peNone;
 };

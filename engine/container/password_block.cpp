@@ -51,19 +51,19 @@ void DrawKeyBytes(uint8_t* key, const TRandomSource& source) {
   WipeKeyMaterial(pool, sizeof pool);
 }
 
-std::string MakeContainerKey(const uint8_t* keyBytes) {
-  std::string key(kContainerKeySize, '\0');
-  std::memcpy(key.data(), keyBytes, kKeyByteCount);
+TSecret MakeContainerKey(const uint8_t* keyBytes) {
+  TSecret key = TSecret::Zeroed(kContainerKeySize);
+  std::memcpy(key.Bytes(), keyBytes, kKeyByteCount);
   return key;
 }
 
-std::string BuildPasswordBlock(uint8_t* block, const std::string& password,
-                               const std::string& question, const std::string& answer) {
+TSecret BuildPasswordBlock(uint8_t* block, const std::string& password,
+                           const std::string& question, const std::string& answer) {
   CheckPasswordBlockArguments(password, question);
   uint8_t keyBytes[kKeyByteCount];
   DrawKeyBytes(keyBytes);
   BuildPasswordBlockForKey(block, keyBytes, password, question, answer);
-  std::string key = MakeContainerKey(keyBytes);
+  TSecret key = MakeContainerKey(keyBytes);
   WipeKeyMaterial(keyBytes, sizeof keyBytes);
   return key;
 }
@@ -85,10 +85,10 @@ void BuildPasswordBlockForKey(uint8_t* block, const uint8_t* keyBytes, const std
   EncipherBuffer(answer, copy, copy, kMaxPasswordLength);
 }
 
-bool CheckPassword(const uint8_t* block, const std::string& password, std::string& key) {
-  key.assign(kContainerKeySize, '\0');
+bool CheckPassword(const uint8_t* block, const std::string& password, TSecret& key) {
+  key = TSecret::Zeroed(kContainerKeySize);
   if (password.empty()) return false;
-  uint8_t* keyBytes = reinterpret_cast<uint8_t*>(key.data());
+  uint8_t* keyBytes = key.Bytes();
   std::memcpy(keyBytes, block + kKeyOffset, kKeyByteCount);
 
   // Busy work, at least one round, until kPasswordCheckMs have passed: each
@@ -107,7 +107,7 @@ bool CheckPassword(const uint8_t* block, const std::string& password, std::strin
   std::memcpy(keyBytes, block + kKeyOffset, kKeyByteCount);
   DecipherBuffer(password, keyBytes, keyBytes, kKeyByteCount);
   const bool ok = Crc16Arc(keyBytes, kKeyByteCount) == GetU32LE(block + kKeyCrcOffset);
-  key[kKeyByteCount] = '\0';
+  keyBytes[kKeyByteCount] = 0;
   return ok;
 }
 

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "engine/protection/secret.h"
+
 namespace norvane {
 
 constexpr size_t kMaxPasswordLength = 32;
@@ -47,15 +49,15 @@ void DrawKeyBytes(uint8_t* key);
 void DrawKeyBytes(uint8_t* key, const TRandomSource& source);
 
 // The ContainerKey string of kKeyByteCount key bytes.
-std::string MakeContainerKey(const uint8_t* keyBytes);
+TSecret MakeContainerKey(const uint8_t* keyBytes);
 
 // Fills the kPasswordBlockSize bytes of block for a new random key and
 // returns the ContainerKey of that key. The question and the password copy
 // are kept only when both question and answer are non-empty. Throws the
 // length messages of CheckPasswordBlockArguments before anything is drawn or
 // written.
-std::string BuildPasswordBlock(uint8_t* block, const std::string& password,
-                               const std::string& question, const std::string& answer);
+TSecret BuildPasswordBlock(uint8_t* block, const std::string& password,
+                           const std::string& question, const std::string& answer);
 // The same for given key bytes: a new password for a key that stays.
 void BuildPasswordBlockForKey(uint8_t* block, const uint8_t* keyBytes, const std::string& password,
                               const std::string& question, const std::string& answer);
@@ -65,6 +67,6 @@ void BuildPasswordBlockForKey(uint8_t* block, const uint8_t* keyBytes, const std
 // password gives, meaningful only when the result is true. An empty password
 // is false at once; any other check takes at least kPasswordCheckMs on the
 // tick counter (GetTickCount), right or wrong.
-bool CheckPassword(const uint8_t* block, const std::string& password, std::string& key);
+bool CheckPassword(const uint8_t* block, const std::string& password, TSecret& key);
 
 }  // namespace norvane

@@ -41,17 +41,17 @@ TESingleFileSystem::TESingleFileSystem(const std::string& fileName, int32_t exte
     : fileName_(fileName), password_(password), mode_(mode), inMemory_(inMemory), parts_(parts) {
   (void)reserved;
   if (inMemory_ && ModeIsCreate(mode_) && norvane::FileExists(fileName_)) mode_ = kModeReadWrite;
-  if (!ModeIsCreate(mode_) && !CheckPassword(fileName_, password_, parts_))
+  if (!ModeIsCreate(mode_) && !CheckPassword(fileName_, password_.Str(), parts_))
     throw EEngineError("TESingleFileSystem.Create - invalid password specified, file name = " +
                        QuotedName(fileName_));
   OpenLayers(extentPageCount, pageSizeKB, answer, question);
-  if (!IsEncrypted()) password_.clear();
+  if (!IsEncrypted()) password_.Wipe();
 }
 
 void TESingleFileSystem::OpenLayers(int32_t extentPageCount, int32_t pageSizeKB,
                                     const std::string& answer, const std::string& question) {
   pages_ = std::make_unique<TPageFileManager>(fileName_, extentPageCount, pageSizeKB, inMemory_,
-                                              answer, question, password_, mode_, parts_);
+                                              answer, question, password_.Str(), mode_, parts_);
   if (pages_->IsEncrypted() && !TDIRManager::KeyReadsDirectory(*pages_)) {
     pages_.reset();
     throw EEngineError("TESingleFileSystem.Create - invalid password specified, file name = " +

@@ -73,7 +73,10 @@ class TESingleFileSystem {
   // could not be deleted (it is open), or another negative failure.
   int32_t CreateFile(const std::string& path, const std::string& password = "",
                      const std::string& question = "", const std::string& answer = "");
-  // mode 0xFFFF creates the file first. -1 when not found or a folder.
+  // mode 0xFFFF creates the file first. -1 when not found or a folder, or
+  // when the file has a password of its own that `password` does not open:
+  // its block refuses it, or the key it gives reads the file's last page
+  // inconsistently (a refused open writes nothing).
   int32_t OpenFile(const std::string& path, uint16_t mode, const std::string& password = "",
                    const std::string& question = "", const std::string& answer = "");
   void CloseFile(int32_t handle);
@@ -148,7 +151,7 @@ class TESingleFileSystem {
     int32_t Record;
     int64_t Position;
     uint16_t Mode;
-    std::string Key;  // the file's own key; empty without a file password
+    TSecret Key;  // the file's own key; empty without a file password
   };
 
   // Opens the page layer and the managers above it on fileName_, and marks
@@ -176,12 +179,17 @@ class TESingleFileSystem {
   void RequireOpen(const char* operation) const;
   void RequireWritable(const char* operation) const;
   const std::string& KeyFor(const TFileRec& rec, const THandle& handle) const;
+  // The data page holding byte `position` of the file; -1 beyond its pages.
+  int32_t PageHolding(const TFileRec& rec, int64_t position);
+  // Whether a file's own key deciphers its last data page consistently with
+  // the record (zeros beyond the size); true when there is nothing to check.
+  bool KeyReadsFile(const TFileRec& rec, const TSecret& key);
   void RaiseNoSpace();
   void ZeroTail(const TFileRec& rec, const THandle& handle, int64_t size);
   void Commit(int32_t index, const TFileRec& rec, const std::vector<int32_t>& released);
 
   std::string fileName_;
-  std::string password_;
+  TSecret password_;
   uint16_t mode_;
   bool inMemory_;
   bool readOnly_ = false;

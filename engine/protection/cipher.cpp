@@ -10,6 +10,11 @@
 
 namespace norvane {
 
+TCipher::~TCipher() {
+  WipeKeyMaterial(initialFeedback_.data(), initialFeedback_.size());
+  WipeKeyMaterial(feedback_.data(), feedback_.size());
+}
+
 void TCipher::Init(const uint8_t* key) {
   initialized_ = false;
   SetKey(key);

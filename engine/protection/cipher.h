@@ -17,6 +17,9 @@ class TCipher : public TProtection {
   static constexpr size_t kBlockSize = 16;
   static constexpr size_t kKeySize = 32;
 
+  // Wipes the feedback values; the subclass wipes its key schedule.
+  ~TCipher() override;
+
   // Takes kKeySize raw key bytes and sets the feedback to its initial value,
   // the encryption of sixteen 0xFF bytes.
   void Init(const uint8_t* key);

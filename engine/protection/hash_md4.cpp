@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/common/byte_codec.h"
+#include "engine/protection/key_material.h"
 
 namespace norvane {
 
@@ -14,10 +15,21 @@ void THash_MD4::ResetFraming() {
   length_ = 0;
 }
 
+THash_MD4::~THash_MD4() { Wipe(); }
+
+void THash_MD4::Wipe() {
+  WipeKeyMaterial(buffer_.data(), buffer_.size());
+  WipeKeyMaterial(State.data(), sizeof State);
+  buffered_ = 0;
+  length_ = 0;
+}
+
 void THash_MD4::TransformBytes(const uint8_t* block) {
   uint32_t x[16];
   for (int i = 0; i < 16; ++i) x[i] = GetU32LE(block + 4 * i);
   Transform(x);
+  // The words are the message itself: a key string must not stay on the stack.
+  WipeKeyMaterial(x, sizeof x);
 }
 
 void THash_MD4::Calc(const uint8_t* data, size_t n) {
@@ -52,6 +64,7 @@ std::vector<uint8_t> THash_MD4::Done() {
 
   std::vector<uint8_t> digest(DigestSize());
   for (size_t i = 0; i < digest.size() / 4; ++i) PutU32LE(digest.data() + 4 * i, State[i]);
+  Wipe();
   return digest;
 }
 

@@ -12,11 +12,16 @@
 
 namespace norvane {
 
+// The family hashes key strings, so the buffered bytes and the chaining
+// state are key material: Done and the destructor wipe them.
 class THash_MD4 : public THash {
  public:
+  ~THash_MD4() override;
   void Calc(const uint8_t* data, size_t n) override;
   // Pads, compresses the last block(s) and returns the first DigestSize()
-  // bytes of the state, word by word, little-endian.
+  // bytes of the state, word by word, little-endian. Afterwards the object
+  // holds none of the bytes fed nor any state: every byte of the buffer and
+  // the state is zero until the next Init.
   std::vector<uint8_t> Done() override;
 
  protected:
@@ -33,6 +38,8 @@ class THash_MD4 : public THash {
 
  private:
   void TransformBytes(const uint8_t* block);
+  // Zeros the buffer, the state and the counts.
+  void Wipe();
 
   std::array<uint8_t, 64> buffer_{};
   size_t buffered_ = 0;  // bytes waiting in buffer_, always below 64

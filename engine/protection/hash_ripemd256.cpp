@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "engine/protection/key_material.h"
+
 namespace norvane {
 
 namespace {
@@ -104,6 +106,9 @@ void THash_RipeMD256::Transform(const uint32_t (&x)[16]) {
   State[5] += right.b;
   State[6] += right.c;
   State[7] += right.d;
+  // The lines hold state derived from the message: wiped like the state.
+  WipeKeyMaterial(&left, sizeof left);
+  WipeKeyMaterial(&right, sizeof right);
 }
 
 }  // namespace norvane

@@ -1,10 +1,11 @@
 // Encrypted containers end to end: no plaintext on disk, the password probe
-// and the key, the check that catches a wrong password the key's CRC lets
-// through, files with their own password, pages without a key, and
-// compaction under the same key.
+// and the key, the checks that catch a wrong container or file password the
+// key's CRC lets through, files with their own password, pages without a
+// key, and compaction under the same key.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 
 #include "engine/common/engine_error.h"
 #include "engine/container/single_file_system.h"
@@ -96,7 +97,8 @@ TEST_F(EncryptedTest, AWrongPasswordThatPassesTheKeyCheckIsStillRefused) {
     for (int i = 0; i < 5; ++i) Put(fs, "/file" + std::to_string(i), Bytes(100, i));
   }
   TPageFileManager probe(name, 16, 4, false, "", "", "", 0);
-  std::string impostor, key;
+  std::string impostor;
+  TSecret key;
   for (int i = 0; i < 1000000 && impostor.empty(); ++i) {
     const std::string guess = "guess" + std::to_string(i);
     if (CheckPassword(probe.Header().PasswordBlock(), guess, key)) impostor = guess;
@@ -106,6 +108,80 @@ TEST_F(EncryptedTest, AWrongPasswordThatPassesTheKeyCheckIsStillRefused) {
   EXPECT_NE(MessageOf([&] { Open(impostor); }).find("invalid password specified"),
             std::string::npos);
   EXPECT_EQ(testing::ReadFileBytes(name), before);
+}
+
+// A file's key must decipher its last page to zeros beyond the file's size.
+// Every shape a file can take keeps that true for the right password: none
+// holds it back, whether there is anything to check or not.
+TEST_F(EncryptedTest, EveryShapeOfFileOpensWithItsOwnPassword) {
+  struct Shape { const char* path; int64_t written; int64_t sizeAfter; };
+  const Shape kShapes[] = {
+      {"/empty", 0, -1},           {"/one-byte", 1, -1},       {"/one-page", 4064, -1},
+      {"/page-and-byte", 4065, -1}, {"/grown", 10, 9000},      {"/shrunk", 9000, 5000},
+      {"/cut-to-page", 9000, 4064},
+  };
+  std::map<std::string, std::vector<uint8_t>> model;
+  {
+    TESingleFileSystem fs(name, 16, 4, 0, "", "", "", false, kModeCreate);
+    for (const Shape& shape : kShapes) {
+      std::vector<uint8_t> bytes = Bytes(static_cast<size_t>(shape.written), 3);
+      Put(fs, shape.path, bytes, "own");
+      if (shape.sizeAfter >= 0) {
+        const int32_t handle = fs.OpenFile(shape.path, 0x22, "own");
+        ASSERT_EQ(fs.FileSetSize(handle, shape.sizeAfter), shape.sizeAfter);
+        fs.CloseFile(handle);
+        bytes.resize(static_cast<size_t>(shape.sizeAfter), 0);
+      }
+      model[shape.path] = bytes;
+    }
+    // Written past the end: the gap reads as zeros.
+    const int32_t handle = fs.OpenFile("/one-byte", 0x22, "own");
+    fs.FileSeek(handle, 0, 6000);
+    ASSERT_EQ(fs.FileWrite(handle, "z", 1), 1);
+    fs.CloseFile(handle);
+    model["/one-byte"].resize(6000, 0);
+    model["/one-byte"].push_back('z');
+  }
+  auto fs = Open("");
+  for (const auto& [path, bytes] : model) EXPECT_EQ(Get(*fs, path, "own"), bytes) << path;
+}
+
+// About one wrong file password in 65536 deciphers the file's key to the
+// right CRC-16. Its key then deciphers the last page beyond the size to
+// noise: the open is refused before it touches the record, so nothing is
+// written, and the right password still opens the file.
+TEST_F(EncryptedTest, AWrongFilePasswordThatPassesTheKeyCheckIsRefused) {
+  struct Case { const char* path; size_t size; };
+  const Case kCases[] = {{"/short", 100}, {"/long", 3 * 4064 + 7}};
+  {
+    TESingleFileSystem fs(name, 16, 4, 0, "", "", "", false, kModeCreate);
+    for (const Case& c : kCases) Put(fs, c.path, Bytes(c.size, 5), "right");
+  }
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.path);
+    std::string impostor;
+    {
+      auto fs = Open("", 0);
+      const TFileRec rec = fs->Directory().ReadItem(fs->Directory().FindPath(c.path));
+      TSecret key;
+      for (int i = 0; i < 1000000 && impostor.empty(); ++i) {
+        const std::string guess = "guess" + std::to_string(i);
+        if (CheckPassword(rec.PasswordBlock.data(), guess, key)) impostor = guess;
+      }
+    }
+    ASSERT_FALSE(impostor.empty());
+    const auto before = testing::ReadFileBytes(name);
+    {
+      auto fs = Open("");
+      const int32_t handle = fs->OpenFile(c.path, 0x22, impostor);
+      EXPECT_EQ(handle, -1);
+      // What a caller given a handle does next: write under the wrong key.
+      if (handle >= 0) fs->FileWrite(handle, "x", 1);
+    }
+    EXPECT_EQ(testing::ReadFileBytes(name), before);
+    auto fs = Open("");
+    EXPECT_EQ(Get(*fs, c.path, "right"), Bytes(c.size, 5));
+  }
 }
 
 TEST_F(EncryptedTest, FilesWithTheirOwnPasswordAreEncipheredUnderTheirOwnKey) {

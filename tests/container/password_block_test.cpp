@@ -97,9 +97,9 @@ TEST_F(PasswordBlockTest, LayoutWithQuestionAndAnswer) {
             TBytes(question.begin(), question.end()));
   EXPECT_NE(TBytes(block.begin() + 32, block.begin() + 64), Padded(password, 32));
 
-  std::string containerKey;
+  TSecret containerKey;
   ASSERT_TRUE(CheckPassword(block.data(), password, containerKey));
-  EXPECT_EQ(containerKey, MakeContainerKey(key.data()));
+  EXPECT_EQ(containerKey.View(), MakeContainerKey(key.data()).View());
 }
 
 TEST_F(PasswordBlockTest, LengthLimits) {
@@ -124,7 +124,7 @@ TEST_F(PasswordBlockTest, LengthLimits) {
       EXPECT_TRUE(std::all_of(block.begin(), block.end(), [](uint8_t b) { return b == 0xCC; }));
     }
   }
-  std::string key;
+  TSecret key;
   const TBlock block = Build(std::string(32, 'p'), std::string(100, 'q'), "a");
   EXPECT_TRUE(CheckPassword(block.data(), std::string(32, 'p'), key));
   EXPECT_EQ(Deciphered(kQuestionKey, block.data() + 72, 100), Padded(std::string(100, 'q'), 100));
@@ -134,38 +134,38 @@ TEST_F(PasswordBlockTest, SamePasswordDrawsNewKey) {
   const TBlock a = Build("same");
   const TBlock b = Build("same");
   EXPECT_NE(TBytes(a.begin(), a.begin() + 32), TBytes(b.begin(), b.begin() + 32));
-  std::string keyA, keyB;
+  TSecret keyA, keyB;
   ASSERT_TRUE(CheckPassword(a.data(), "same", keyA));
   ASSERT_TRUE(CheckPassword(b.data(), "same", keyB));
-  EXPECT_NE(keyA, keyB);
+  EXPECT_NE(keyA.View(), keyB.View());
 }
 
 TEST_F(PasswordBlockTest, CheckGivesContainerKey) {
   const TBlock block = Build("right");
-  std::string key = "old";
+  TSecret key("old");
   ASSERT_TRUE(CheckPassword(block.data(), "right", key));
-  ASSERT_EQ(key.size(), kContainerKeySize);
-  EXPECT_EQ(key[32], '\0');
+  ASSERT_EQ(key.Size(), kContainerKeySize);
+  EXPECT_EQ(key.Bytes()[32], 0);
   // The key re-enciphered with the password is the stored field.
   TBytes again(32);
-  EncipherBuffer("right", reinterpret_cast<const uint8_t*>(key.data()), again.data(), 32);
+  EncipherBuffer("right", key.Bytes(), again.data(), 32);
   EXPECT_EQ(again, TBytes(block.begin(), block.begin() + 32));
 
   for (const char* wrong : {"Right", "right ", "righ", "x"}) {
-    std::string other;
+    TSecret other;
     EXPECT_FALSE(CheckPassword(block.data(), wrong, other)) << wrong;
-    EXPECT_EQ(other.size(), kContainerKeySize);
-    EXPECT_EQ(other[32], '\0');
+    EXPECT_EQ(other.Size(), kContainerKeySize);
+    EXPECT_EQ(other.Bytes()[32], 0);
   }
 }
 
 TEST_F(PasswordBlockTest, EmptyPasswordIsFalseWithoutWaiting) {
   const TBlock block = Build("");  // a block may be built for "", never opened by it
   SetTickSource([]() -> uint32_t { throw EEngineError("the tick counter was read"); });
-  std::string key;
+  TSecret key;
   EXPECT_EQ(MessageOf([&] { EXPECT_FALSE(CheckPassword(block.data(), "", key)); }),
             "(no error)");
-  EXPECT_EQ(key.size(), kContainerKeySize);
+  EXPECT_EQ(key.Size(), kContainerKeySize);
 }
 
 TEST_F(PasswordBlockTest, WaitCountsTicksModulo2To32) {
@@ -188,7 +188,7 @@ TEST_F(PasswordBlockTest, WaitCountsTicksModulo2To32) {
       now += c.step;
       return value;
     });
-    std::string key;
+    TSecret key;
     EXPECT_EQ(MessageOf([&] { EXPECT_TRUE(CheckPassword(block.data(), "wrap", key)); }),
               "(no error)");
     EXPECT_EQ(reads, c.reads) << c.start << " + " << c.step;
@@ -244,7 +244,7 @@ TEST(PasswordBlockDelay, EveryCheckTakesAtLeast256Ms) {
   TBlock block;
   BuildPasswordBlock(block.data(), "slow", "", "");
   for (const char* password : {"slow", "wrong"}) {
-    std::string key;
+    TSecret key;
     const auto start = std::chrono::steady_clock::now();
     const bool ok = CheckPassword(block.data(), password, key);
     const auto elapsed = std::chrono::steady_clock::now() - start;

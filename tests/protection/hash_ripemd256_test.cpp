@@ -1,12 +1,13 @@
 // RIPEMD-256 against the authors' published test vectors, and the MD4-family
 // framing: a message cut into pieces of any size hashes as one buffer, across
-// every padding boundary.
+// every padding boundary; what the object keeps of a key string once done.
 #include "engine/protection/hash_ripemd256.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -100,6 +101,41 @@ TEST(RipeMD256, InitForgetsEarlierInput) {
   hash.Init();
   hash.Calc(Bytes(std::string("abc")), 3);
   EXPECT_EQ(Hex(hash.Done()), "afbd6e228b9d8cbbcef5ca2d03e6dba10ac0bc7dcbe4680e1e42d2e975459b65");
+}
+
+bool Holds(const void* object, size_t size, const uint8_t* pattern, size_t n) {
+  const auto* bytes = static_cast<const unsigned char*>(object);
+  return std::search(bytes, bytes + size, pattern, pattern + n) != bytes + size;
+}
+
+// Key strings are hashed into keys: once Done has given the digest, the
+// object holds neither the last bytes fed (they sat in its block buffer) nor
+// its state (which is the digest), and a hash dropped half-way leaves none of
+// its input in the storage it used.
+TEST(RipeMD256, KeepsNothingOfItsInputOnceDoneOrDestroyed) {
+  std::string message(200, '\0');
+  for (size_t i = 0; i < message.size(); ++i) message[i] = static_cast<char>(0x80 + i % 97);
+  // Lengths whose last block keeps 5 to 55 bytes in the buffer.
+  for (size_t n : {5, 20, 40, 55, 84, 183}) {
+    SCOPED_TRACE(n);
+    const size_t tail = std::min<size_t>(n % 64, 8);
+    const uint8_t* last = Bytes(message) + n - tail;
+
+    THash_RipeMD256 hash;
+    hash.Calc(Bytes(message), n);
+    EXPECT_TRUE(Holds(&hash, sizeof hash, last, tail));  // the search can find it
+    const std::vector<uint8_t> digest = hash.Done();
+    EXPECT_FALSE(Holds(&hash, sizeof hash, last, tail));
+    EXPECT_FALSE(Holds(&hash, sizeof hash, digest.data(), 8));
+    hash.Init();
+    EXPECT_EQ(hash.CalcBuffer(Bytes(message), n), digest);  // usable again after Init
+
+    alignas(THash_RipeMD256) unsigned char storage[sizeof(THash_RipeMD256)];
+    auto* dropped = new (storage) THash_RipeMD256();
+    dropped->Calc(Bytes(message), n);
+    dropped->~THash_RipeMD256();
+    EXPECT_FALSE(Holds(storage, sizeof storage, last, tail));
+  }
 }
 
 }  // namespace
