@@ -1,0 +1,217 @@
+// Salvage in the situations the sweeps meet only by chance: a directory
+// chain broken by its page type, by its link or with the header gone too;
+// parents lost (items go to the lost-and-found folder by record number); a
+// map chain of two pages with the first one damaged; encrypted catalogues.
+#include "engine/container/container_salvage.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+#include "engine/common/engine_error.h"
+#include "engine/platform/file_system.h"
+#include "tests/container/container_fixture.h"
+#include "tests/support/file_bytes.h"
+
+namespace norvane {
+namespace {
+
+using testing::Bytes;
+
+constexpr int64_t kBase = 280;  // file offset of logical byte 0
+constexpr int32_t kPageSize = 4096;
+constexpr int64_t kPayload = kPageSize - 32;
+constexpr int64_t kBigSize = 1016 * kPayload + 5000;  // two map pages
+
+// Folders /a and /a/b first (records 0 and 1, directory page 0), then 30
+// small files in /a so the directory has five pages, a file of several pages
+// below /a/b and one whose data pages need two map pages.
+class SalvageCaseTest : public testing::ContainerTest {
+ protected:
+  void Make(const std::string& withPassword) {
+    password = withPassword;
+    fs.reset();
+    fs = std::make_unique<TESingleFileSystem>(name, 16, 4, 0, "", "", password, false,
+                                              kModeCreate);
+    ASSERT_TRUE(fs->ForceDirectories("/a/b"));
+    for (int i = 0; i < 30; ++i) files["\\a\\f" + std::to_string(i)] = Bytes(100 + i * 37, i);
+    files["\\a\\b\\deep"] = Bytes(3 * kPayload - 10, 77);
+    files["\\big"] = Bytes(kBigSize, 78);
+    for (const auto& [path, bytes] : files) ASSERT_TRUE(Put(path, bytes)) << path;
+    directory = fs->Directory().PageList();
+    ASSERT_GE(directory.size(), 5u);
+    for (const auto& [path, bytes] : files) {
+      const int32_t record = fs->Directory().FindPath(path);
+      records[path] = record;
+      maps[path] = fs->PageMaps().GetMaps(fs->Directory().ReadItem(record));
+    }
+    fs.reset();
+    sound = testing::ReadFileBytes(name);
+  }
+
+  void Flip(std::vector<uint8_t>& bytes, int32_t page, int64_t offset) {
+    bytes.at(static_cast<size_t>(kBase + static_cast<int64_t>(page) * kPageSize + offset)) ^= 0x20;
+  }
+
+  TSalvageReport Salvage(const std::vector<uint8_t>& bytes, const std::string& with) {
+    back.reset();
+    testing::WriteFileBytes(name, bytes);
+    TSalvageReport report = SalvageContainer(name, recovered, with);
+    EXPECT_EQ(testing::ReadFileBytes(name), bytes);
+    back = std::make_unique<TESingleFileSystem>(recovered, 16, 4, 0, "", "", with, false,
+                                                testing::kModeReadShared);
+    return report;
+  }
+
+  const TSalvagedFile* Find(const TSalvageReport& report, const std::string& path) {
+    for (const TSalvagedFile& file : report.Files)
+      if (file.Record == records.at(path)) return &file;
+    return nullptr;
+  }
+
+  std::vector<uint8_t> Read(const std::string& path) {
+    const int32_t handle = back->OpenFile(path, 0);
+    if (handle < 0) return {};
+    std::vector<uint8_t> bytes(static_cast<size_t>(back->FileSize(path)));
+    back->FileRead(handle, bytes.data(), static_cast<int64_t>(bytes.size()));
+    back->CloseFile(handle);
+    return bytes;
+  }
+
+  int32_t DirectoryPageOf(const std::string& path) const {
+    return directory.at(static_cast<size_t>(records.at(path)) / 7);
+  }
+
+  std::string password;
+  std::string recovered = dir / "recovered.adb";
+  std::map<std::string, std::vector<uint8_t>> files;
+  std::map<std::string, int32_t> records;
+  std::map<std::string, TUserFilePageMapManager::TFileMaps> maps;
+  std::vector<int32_t> directory;
+  std::vector<uint8_t> sound;
+  std::unique_ptr<TESingleFileSystem> back;
+};
+
+// Directory page 2 of the chain is damaged four ways, with the header sound
+// and gone: the records of every other page keep their numbers (so their
+// parent links still hold) and come back where they were.
+TEST_F(SalvageCaseTest, ABrokenDirectoryChainLosesOnlyItsDamagedPage) {
+  struct Case {
+    const char* what;
+    int64_t offset;      // in directory page 2
+    bool recordsLost;    // whether that page's own records are lost
+  };
+  const Case kCases[] = {
+      {"payload", 32 + 700, true},
+      {"page type", 8, true},
+      {"link to the next page", 1, false},
+  };
+  Make("");
+  for (const bool headerToo : {false, true}) {
+    for (const Case& c : kCases) {
+      const std::string what = std::string(c.what) + (headerToo ? ", header damaged" : "");
+      std::vector<uint8_t> bytes = sound;
+      Flip(bytes, directory[2], c.offset);
+      if (headerToo) Flip(bytes, 0, 20);
+      const TSalvageReport report = Salvage(bytes, "");
+      for (const auto& [path, content] : files) {
+        const TSalvagedFile* file = Find(report, path);
+        if (c.recordsLost && DirectoryPageOf(path) == directory[2]) {
+          EXPECT_EQ(file, nullptr) << what << ": " << path;
+          continue;
+        }
+        ASSERT_NE(file, nullptr) << what << ": " << path;
+        EXPECT_EQ(file->State, TSalvageState::Whole) << what << ": " << path;
+        EXPECT_EQ(file->Path, path) << what;
+        EXPECT_EQ(Read(path), content) << what << ": " << path;
+      }
+    }
+  }
+}
+
+// The page holding the folders' records is lost: their files go to
+// \lost+found named by record number, a folder's files staying below it.
+TEST_F(SalvageCaseTest, ItemsWhoseFolderIsLostGoToLostAndFound) {
+  Make("");
+  std::vector<uint8_t> bytes = sound;
+  Flip(bytes, directory[0], 32 + 100);
+  const TSalvageReport report = Salvage(bytes, "");
+  for (const auto& [path, content] : files) {
+    if (DirectoryPageOf(path) == directory[0]) continue;
+    const TSalvagedFile* file = Find(report, path);
+    ASSERT_NE(file, nullptr) << path;
+    const std::string name = path.substr(path.rfind('\\') + 1);
+    const std::string expected =
+        path == "\\big" ? path : "\\lost+found\\" + std::to_string(records[path]) + "-" + name;
+    EXPECT_EQ(file->Path, expected);
+    EXPECT_EQ(Read(expected), content) << path;
+  }
+}
+
+// A damaged first map page loses the data pages it lists; its link still
+// leads to the second, whose pages come back.
+TEST_F(SalvageCaseTest, ADamagedMapPageLosesTheRangeItLists) {
+  Make("");
+  const auto& big = maps.at("\\big");
+  ASSERT_EQ(big.MapPages.size(), 2u);
+  std::vector<uint8_t> bytes = sound;
+  Flip(bytes, big.MapPages[0], 32 + 3000);
+  const TSalvageReport report = Salvage(bytes, "");
+  const TSalvagedFile* file = Find(report, "\\big");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->State, TSalvageState::Partial);
+  const int64_t listed = 1016 * kPayload;
+  EXPECT_EQ(file->Missing, (std::vector<std::pair<int64_t, int64_t>>{{0, listed}}));
+  std::vector<uint8_t> expected = files.at("\\big");
+  std::fill(expected.begin(), expected.begin() + listed, 0);
+  EXPECT_EQ(Read("\\big"), expected);
+  EXPECT_EQ(report.Summary(), "31 files whole, 1 with missing ranges, 0 lost");
+}
+
+// An encrypted catalogue is read with its key from a sound header and
+// salvaged into one with the same password; a wrong password, or a damaged
+// header (the key lives there), stops the salvage before anything is made.
+TEST_F(SalvageCaseTest, EncryptedCataloguesNeedThePasswordAndTheHeader) {
+  Make("secret");
+  std::vector<uint8_t> bytes = sound;
+  const int32_t page = maps.at("\\a\\b\\deep").DataPages[1];
+  Flip(bytes, page, 32 + 10);
+  const TSalvageReport report = Salvage(bytes, "secret");
+  const TSalvagedFile* deep = Find(report, "\\a\\b\\deep");
+  ASSERT_NE(deep, nullptr);
+  EXPECT_EQ(deep->Missing, (std::vector<std::pair<int64_t, int64_t>>{{kPayload, 2 * kPayload}}));
+  EXPECT_EQ(Read("\\a\\f3"), files.at("\\a\\f3"));
+  EXPECT_TRUE(back->IsEncrypted());
+  back.reset();
+
+  const struct {
+    const char* what;
+    std::function<void(std::vector<uint8_t>&)> damage;
+    const char* password;
+    const char* message;
+  } kRefusals[] = {
+      {"wrong password", [](std::vector<uint8_t>&) {}, "wrong",
+       "the password does not open the container"},
+      {"header damaged", [this](std::vector<uint8_t>& b) { Flip(b, 0, 20); }, "secret",
+       "cannot be recovered without the header"},
+  };
+  for (const auto& refusal : kRefusals) {
+    std::vector<uint8_t> damaged = sound;
+    refusal.damage(damaged);
+    testing::WriteFileBytes(name, damaged);
+    const std::string other = dir / "other.adb";
+    try {
+      SalvageContainer(name, other, refusal.password);
+      ADD_FAILURE() << refusal.what << ": no error";
+    } catch (const EEngineError& e) {
+      EXPECT_NE(std::string(e.what()).find(refusal.message), std::string::npos)
+          << refusal.what << ": " << e.what();
+    }
+    EXPECT_FALSE(FileExists(other)) << refusal.what;
+    EXPECT_EQ(testing::ReadFileBytes(name), damaged) << refusal.what;
+  }
+}
+
+}  // namespace
+}  // namespace norvane
