@@ -18,7 +18,7 @@ namespace norvane {
 namespace {
 
 constexpr char kLostFolder[] = "\\lost+found";
-constexpr double kScanShare = 30.0;   // percent of the progress the scan takes
+constexpr double kScanShare = 30.0;      // percent of the progress the scan takes
 constexpr int32_t kPagesPerWrite = 256;  // data pages gathered into one FileWrite
 
 std::string Range(const std::pair<int64_t, int64_t>& range) {
@@ -29,8 +29,12 @@ class TSalvager {
  public:
   TSalvager(TSalvagePages& pages, const TSalvageScan& scan, TESingleFileSystem& target,
             TSalvageReport& report)
-      : pages_(pages), scan_(scan), target_(target), report_(report),
-        paths_(scan.Records.size()), state_(scan.Records.size(), 0) {
+      : pages_(pages),
+        scan_(scan),
+        target_(target),
+        report_(report),
+        paths_(scan.Records.size()),
+        state_(scan.Records.size(), 0) {
     for (size_t i = 0; i < scan.Records.size(); ++i)
       if (scan.Records[i].Record >= 0) byNumber_.emplace(scan.Records[i].Record, i);
   }
@@ -169,8 +173,8 @@ class TSalvager {
       const int64_t length = std::min(payload, file.Size - start);
       TPageHeader header;
       const bool read = pages[j] >= 1 && pages[j] < pages_.PageCount() &&
-                        pages_.ReadPage(static_cast<int32_t>(pages[j]), static_cast<int32_t>(payload),
-                                        header, page.data()) &&
+                        pages_.ReadPage(static_cast<int32_t>(pages[j]),
+                                        static_cast<int32_t>(payload), header, page.data()) &&
                         header.PageType == ptFileData;
       if (read) {
         anyRead = true;
@@ -212,9 +216,15 @@ class TSalvager {
 
   void Count(const TSalvagedFile& file) {
     switch (file.State) {
-      case TSalvageState::Whole: ++report_.Whole; break;
-      case TSalvageState::Partial: ++report_.Partial; break;
-      case TSalvageState::Lost: ++report_.Lost; break;
+      case TSalvageState::Whole:
+        ++report_.Whole;
+        break;
+      case TSalvageState::Partial:
+        ++report_.Partial;
+        break;
+      case TSalvageState::Lost:
+        ++report_.Lost;
+        break;
     }
   }
 

@@ -60,7 +60,6 @@ using TSalvageProgress = std::function<void(bool& cancel, double percent)>;
 // container cannot be written. A cancel leaves the new container sound,
 // holding what was copied so far, with Cancelled set.
 TSalvageReport SalvageContainer(const std::string& damagedName, const std::string& newName,
-                                const std::string& password,
-                                const TSalvageProgress& progress = {});
+                                const std::string& password, const TSalvageProgress& progress = {});
 
 }  // namespace norvane

@@ -41,18 +41,21 @@ std::vector<int32_t> PieceStarts(const TSalvageScan& scan, const std::set<int32_
   return starts;
 }
 
+// " (records a to b)" for a placed directory page, empty for another.
+std::string RecordsText(int64_t position, int32_t perPage) {
+  if (position < 0) return "";
+  return " (records " + std::to_string(position * perPage) + " to " +
+         std::to_string((position + 1) * perPage - 1) + ")";
+}
+
 void AddRecords(TSalvagePages& pages, TSalvageScan& scan, int32_t page, int32_t position,
                 std::vector<std::string>& log) {
   const TSalvageDirPage& dir = scan.Directory.at(page);
   const int32_t perPage = pages.RecordsPerPage();
   const int64_t first = static_cast<int64_t>(position) * perPage;
   if (!dir.Sound) {
-    log.push_back(position >= 0 ? "Directory page " + std::to_string(page) + " (records " +
-                                      std::to_string(first) + " to " +
-                                      std::to_string(first + perPage - 1) +
-                                      ") cannot be read; the items it held are not found."
-                                : "Directory page " + std::to_string(page) +
-                                      " cannot be read; the items it held are not found.");
+    log.push_back("Directory page " + std::to_string(page) + RecordsText(position, perPage) +
+                  " cannot be read; the items it held are not found.");
     return;
   }
   for (int32_t slot = 0; slot < perPage; ++slot) {
@@ -85,7 +88,8 @@ void PlaceDirectory(TSalvagePages& pages, TSalvageScan& scan, std::vector<std::s
   int32_t stoppedAt = -1;
   std::vector<int32_t> order = Walk(scan, first, placed, stoppedAt);
   // The last page's link is never followed by the engine: it ends the count.
-  if (pages.HeaderSound() && order.size() > static_cast<size_t>(pages.Header().DirectoryPageCount()))
+  if (pages.HeaderSound() &&
+      order.size() > static_cast<size_t>(pages.Header().DirectoryPageCount()))
     order.resize(static_cast<size_t>(pages.Header().DirectoryPageCount()));
   placed.insert(order.begin(), order.end());
   const std::vector<int32_t> starts = PieceStarts(scan, placed);
@@ -93,24 +97,33 @@ void PlaceDirectory(TSalvagePages& pages, TSalvageScan& scan, std::vector<std::s
     int32_t pieceEnd = -1;
     const std::vector<int32_t> piece = Walk(scan, starts.front(), placed, pieceEnd);
     const auto reached = static_cast<int64_t>(order.size());
-    const bool stoppedInFile = stoppedAt >= 1 && stoppedAt < pages.PageCount() &&
-                               scan.Directory.count(stoppedAt) == 0;
-    const int64_t gap =
-        pages.HeaderSound()
-            ? pages.Header().DirectoryPageCount() - reached - static_cast<int64_t>(piece.size())
-            : (stoppedInFile ? 1 : 0);
+    const bool stoppedInFile =
+        stoppedAt >= 1 && stoppedAt < pages.PageCount() && scan.Directory.count(stoppedAt) == 0;
+    const int64_t gap = pages.HeaderSound() ? pages.Header().DirectoryPageCount() - reached -
+                                                  static_cast<int64_t>(piece.size())
+                                            : (stoppedInFile ? 1 : 0);
     if (gap >= 0 && gap <= pages.PageCount()) {
       order.resize(static_cast<size_t>(reached + gap), -1);
       order.insert(order.end(), piece.begin(), piece.end());
       placed.insert(piece.begin(), piece.end());
-      log.push_back("The directory chain breaks after " + std::to_string(reached) +
-                    " pages; the " + std::to_string(piece.size()) +
+      log.push_back("The directory chain breaks after " + std::to_string(reached) + " pages; the " +
+                    std::to_string(piece.size()) +
                     " found beyond the break are placed from position " +
                     std::to_string(reached + gap) + ".");
     }
   }
-  for (size_t position = 0; position < order.size(); ++position)
-    if (order[position] >= 0) AddRecords(pages, scan, order[position], static_cast<int32_t>(position), log);
+  if (pages.HeaderSound() &&
+      order.size() < static_cast<size_t>(pages.Header().DirectoryPageCount()))
+    order.resize(static_cast<size_t>(pages.Header().DirectoryPageCount()), -1);
+  for (size_t position = 0; position < order.size(); ++position) {
+    const auto at = static_cast<int32_t>(position);
+    if (order[position] >= 0)
+      AddRecords(pages, scan, order[position], at, log);
+    else
+      log.push_back("Directory page " + std::to_string(position) + " of the chain" +
+                    RecordsText(at, pages.RecordsPerPage()) +
+                    " is not found; the items it held are not found.");
+  }
   for (const auto& [page, dir] : scan.Directory)
     if (placed.count(page) == 0) AddRecords(pages, scan, page, -1, log);
 }
@@ -135,7 +148,8 @@ bool ScanContainer(TSalvagePages& pages, TSalvageScan& scan, std::vector<std::st
       TSalvageMapPage& map = scan.Maps[n];
       map.Next = header.NextPageNo;
       map.Entries.resize(static_cast<size_t>(payload / 4));
-      for (size_t i = 0; i < map.Entries.size(); ++i) map.Entries[i] = GetU32LE(buffer.data() + 4 * i);
+      for (size_t i = 0; i < map.Entries.size(); ++i)
+        map.Entries[i] = GetU32LE(buffer.data() + 4 * i);
     }
   }
   PlaceDirectory(pages, scan, log);

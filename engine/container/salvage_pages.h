@@ -65,7 +65,7 @@ class TSalvagePages {
 
   std::unique_ptr<TESFSHugeFile> stream_;
   std::unique_ptr<TESFSAbstractFile> part_;  // the first part alone, when the stream fails
-  int64_t size_ = 0;                          // logical bytes readable
+  int64_t size_ = 0;                         // logical bytes readable
   bool headerSound_ = false;
   TContainerHeader header_;
   int32_t pageSize_ = 0;

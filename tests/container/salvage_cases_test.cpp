@@ -2,14 +2,15 @@
 // chain broken by its page type, by its link or with the header gone too;
 // parents lost (items go to the lost-and-found folder by record number); a
 // map chain of two pages with the first one damaged; encrypted catalogues.
-#include "engine/container/container_salvage.h"
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
 #include "engine/common/engine_error.h"
+#include "engine/container/container_check.h"
+#include "engine/container/container_salvage.h"
 #include "engine/platform/file_system.h"
 #include "tests/container/container_fixture.h"
 #include "tests/support/file_bytes.h"
@@ -32,8 +33,7 @@ class SalvageCaseTest : public testing::ContainerTest {
   void Make(const std::string& withPassword) {
     password = withPassword;
     fs.reset();
-    fs = std::make_unique<TESingleFileSystem>(name, 16, 4, 0, "", "", password, false,
-                                              kModeCreate);
+    fs = std::make_unique<TESingleFileSystem>(name, 16, 4, 0, "", "", password, false, kModeCreate);
     ASSERT_TRUE(fs->ForceDirectories("/a/b"));
     for (int i = 0; i < 30; ++i) files["\\a\\f" + std::to_string(i)] = Bytes(100 + i * 37, i);
     files["\\a\\b\\deep"] = Bytes(3 * kPayload - 10, 77);
@@ -99,8 +99,8 @@ class SalvageCaseTest : public testing::ContainerTest {
 TEST_F(SalvageCaseTest, ABrokenDirectoryChainLosesOnlyItsDamagedPage) {
   struct Case {
     const char* what;
-    int64_t offset;      // in directory page 2
-    bool recordsLost;    // whether that page's own records are lost
+    int64_t offset;    // in directory page 2
+    bool recordsLost;  // whether that page's own records are lost
   };
   const Case kCases[] = {
       {"payload", 32 + 700, true},
@@ -167,6 +167,38 @@ TEST_F(SalvageCaseTest, ADamagedMapPageLosesTheRangeItLists) {
   std::fill(expected.begin(), expected.begin() + listed, 0);
   EXPECT_EQ(Read("\\big"), expected);
   EXPECT_EQ(report.Summary(), "31 files whole, 1 with missing ranges, 0 lost");
+}
+
+// Progress runs up to 100; a cancel during the copy leaves the new
+// container sound, holding byte-exact copies of what was done so far.
+TEST_F(SalvageCaseTest, ProgressRunsToTheEndAndACancelLeavesASoundCatalogue) {
+  Make("");
+  std::vector<double> seen;
+  const TSalvageReport whole = SalvageContainer(
+      name, recovered, "", [&](bool&, double percent) { seen.push_back(percent); });
+  EXPECT_FALSE(whole.Cancelled);
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), 100.0);
+
+  int copies = 0;
+  const TSalvageReport cancelled =
+      SalvageContainer(name, recovered, "", [&](bool& cancel, double percent) {
+        if (percent >= 30.0 && ++copies == 10) cancel = true;
+      });
+  EXPECT_TRUE(cancelled.Cancelled);
+  EXPECT_GT(cancelled.Whole, 0);
+  EXPECT_LT(cancelled.Whole, 32);
+  EXPECT_TRUE(CheckContainer(recovered).empty());
+  back = std::make_unique<TESingleFileSystem>(recovered, 16, 4, 0, "", "", "", false,
+                                              testing::kModeReadShared);
+  for (const TSalvagedFile& file : cancelled.Files) {
+    const auto original = std::find_if(records.begin(), records.end(),
+                                       [&](const auto& r) { return r.second == file.Record; });
+    ASSERT_NE(original, records.end());
+    EXPECT_EQ(Read(file.Path), files.at(original->first)) << file.Path;
+  }
+  EXPECT_EQ(testing::ReadFileBytes(name), sound);
 }
 
 // An encrypted catalogue is read with its key from a sound header and

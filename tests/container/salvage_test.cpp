@@ -4,8 +4,6 @@
 // with damaged data pages are reported with exactly those ranges, and the
 // damaged file is never written. NORVANE_SALVAGE_STRIDE=1 sweeps every page
 // (the default takes every few pages to stay quick) and prints the figures.
-#include "engine/container/container_salvage.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +14,7 @@
 #include <set>
 
 #include "engine/common/engine_error.h"
+#include "engine/container/container_salvage.h"
 #include "tests/container/container_fixture.h"
 #include "tests/support/file_bytes.h"
 
@@ -182,9 +181,12 @@ TEST_F(SalvageTest, AByteFlippedInAnyPageLosesOnlyThatPage) {
   for (int32_t page = 0; page < pageCount; page += static_cast<int32_t>(stride)) {
     std::vector<uint8_t> bytes = sound;
     int64_t offset = 32 + (page * 2654435761u) % 3584;
-    if (page == 0) offset = 20;           // the header's extent page count
-    else if (page % 5 == 1) offset = 8;   // page type
-    else if (page % 5 == 3) offset = 0;   // next page
+    if (page == 0)
+      offset = 20;  // the header's extent page count
+    else if (page % 5 == 1)
+      offset = 8;  // page type
+    else if (page % 5 == 3)
+      offset = 0;  // next page
     bytes.at(static_cast<size_t>(kBase + static_cast<int64_t>(page) * kPageSize + offset)) ^= 0x20;
     SalvageAndCompare(bytes, {page}, offset >= 32, "page " + std::to_string(page));
   }

@@ -24,8 +24,8 @@ int RunRecover(const TCommandLine& line, TToolOutput& output) {
 
 }  // namespace
 
-const TCommand kRecoverCommand{"recover", "DAMAGED NEW",
-                               "copy what can be read from a damaged file into a new one", 2, 2,
-                               RunRecover};
+const TCommand kRecoverCommand{
+    "recover", "DAMAGED NEW", "copy what can be read from a damaged file into a new one", 2,
+    2,         RunRecover};
 
 }  // namespace norvane::tool
