@@ -3,6 +3,7 @@
 #include "engine/container/salvage_pages.h"
 
 #include <algorithm>
+#include <map>
 
 #include "engine/common/engine_error.h"
 #include "engine/container/password_block.h"
@@ -167,10 +168,17 @@ void TSalvagePages::FindExtentSize(std::vector<std::string>& log) {
   }
   const int64_t bits = 8LL * payload;
   int32_t found = 0;
+  std::map<size_t, bool> holds;  // few lengths occur: each is checked once
   for (int64_t e = 1; e <= bits; ++e) {
     if (!ExtentFitsPage(pageSize_, static_cast<int32_t>(e))) continue;
     const auto length = static_cast<size_t>((bits - bits % e) / 8);
-    if (!VerifyPageChecksum(io_.data(), length, header.ChecksumType, header.Checksum)) continue;
+    auto known = holds.find(length);
+    if (known == holds.end())
+      known = holds
+                  .emplace(length, VerifyPageChecksum(io_.data(), length, header.ChecksumType,
+                                                      header.Checksum))
+                  .first;
+    if (!known->second) continue;
     if (e == kEngineExtentPages || found == 0) found = static_cast<int32_t>(e);
     if (e == kEngineExtentPages) break;
   }

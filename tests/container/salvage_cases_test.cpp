@@ -115,6 +115,16 @@ TEST_F(SalvageCaseTest, ABrokenDirectoryChainLosesOnlyItsDamagedPage) {
       Flip(bytes, directory[2], c.offset);
       if (headerToo) Flip(bytes, 0, 20);
       const TSalvageReport report = Salvage(bytes, "");
+      if (headerToo) {
+        // The geometry comes from the pages: the engine's 4 KB and 16.
+        const auto& log = report.Log;
+        EXPECT_NE(std::find(log.begin(), log.end(),
+                            "Extent size 16 pages (it fits the first free-space page)."),
+                  log.end());
+        EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
+          return line.starts_with("Page size 4096 bytes");
+        }));
+      }
       for (const auto& [path, content] : files) {
         const TSalvagedFile* file = Find(report, path);
         if (c.recordsLost && DirectoryPageOf(path) == directory[2]) {

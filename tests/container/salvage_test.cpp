@@ -177,7 +177,7 @@ TEST_F(SalvageTest, ASoundCatalogueComesBackWhole) {
 // link to the next page, which only directory and map pages use. Page 0
 // loses its header, so the geometry must come from the pages.
 TEST_F(SalvageTest, AByteFlippedInAnyPageLosesOnlyThatPage) {
-  const int64_t stride = StrideFromEnvironment(7);
+  const int64_t stride = StrideFromEnvironment(11);
   for (int32_t page = 0; page < pageCount; page += static_cast<int32_t>(stride)) {
     std::vector<uint8_t> bytes = sound;
     int64_t offset = 32 + (page * 2654435761u) % 3584;
@@ -195,7 +195,7 @@ TEST_F(SalvageTest, AByteFlippedInAnyPageLosesOnlyThatPage) {
 
 // Cut at many lengths: pages wholly before the cut are intact.
 TEST_F(SalvageTest, ACatalogueCutShortKeepsEveryFileBeforeTheCut) {
-  const int64_t stride = StrideFromEnvironment(7);
+  const int64_t stride = StrideFromEnvironment(11);
   for (int32_t page = 1; page < pageCount; page += static_cast<int32_t>(stride)) {
     const int64_t cut = kBase + static_cast<int64_t>(page) * kPageSize + (page * 7919) % kPageSize;
     std::vector<uint8_t> bytes(sound.begin(), sound.begin() + cut);
