@@ -159,6 +159,18 @@ TEST_F(SalvageCaseTest, ItemsWhoseFolderIsLostGoToLostAndFound) {
   }
 }
 
+// A damaged part header (before the container's page 0) still leaves the
+// pages where they were: everything comes back.
+TEST_F(SalvageCaseTest, ADamagedPartHeaderLosesNothing) {
+  Make("");
+  std::vector<uint8_t> bytes = sound;
+  bytes[3] ^= 0x20;  // the part header's magic
+  const TSalvageReport report = Salvage(bytes, "");
+  EXPECT_EQ(report.Log.front(), "The part header is damaged: the first part is read alone.");
+  EXPECT_EQ(report.Summary(), "32 files whole, 0 with missing ranges, 0 lost");
+  for (const auto& [path, content] : files) EXPECT_EQ(Read(path), content) << path;
+}
+
 // A damaged first map page loses the data pages it lists; its link still
 // leads to the second, whose pages come back.
 TEST_F(SalvageCaseTest, ADamagedMapPageLosesTheRangeItLists) {
