@@ -16,11 +16,14 @@ namespace {
 
 // Page sizes tried when the header cannot tell: the engine's own first, then
 // every power of two the format allows, then the other multiples of 1 KB up
-// to 64 KB. Each is judged on the first pages of the file.
+// to 64 KB. Each is judged by how many pages with sound checksums it finds
+// in the same first stretch of the file. Counting pages rather than the
+// share of them matters: XOR32 sums cancel over pairs of whole pages, so an
+// odd multiple of the true size also finds sound pages, just fewer of them.
 constexpr int32_t kEnginePageSize = 4096;
 constexpr int32_t kEngineExtentPages = 16;
 constexpr int32_t kLastOddPageSize = 64 * 1024;
-constexpr int32_t kSampledPages = 64;
+constexpr int64_t kSampledBytes = 1024 * 1024;
 constexpr int kDirectoryRecordSize = 512;
 
 std::vector<int32_t> PageSizeCandidates() {
@@ -119,12 +122,16 @@ bool TSalvagePages::LoadHeader() {
          header_.EncryptionType() <= 1;
 }
 
+int32_t TSalvagePages::SampledPages(int32_t pageSize) const {
+  return std::min(PagesIn(size_, pageSize), static_cast<int32_t>(kSampledBytes / pageSize) + 1);
+}
+
 int32_t TSalvagePages::ScorePageSize(int32_t pageSize) {
   pageSize_ = pageSize;
   pageCount_ = PagesIn(size_, pageSize);
   io_.resize(static_cast<size_t>(pageSize));
   int32_t score = 0;
-  for (int32_t n = 1; n < std::min(pageCount_, kSampledPages + 1); ++n) {
+  for (int32_t n = 1; n < SampledPages(pageSize); ++n) {
     TPageHeader header;
     if (!ReadHeader(n, header)) continue;
     const int32_t length = CheckedLength(header.PageType, pageSize);
@@ -142,7 +149,7 @@ void TSalvagePages::FindPageSize(std::vector<std::string>& log) {
       best = size;
       bestScore = score;
     }
-    if (score > 0 && score == std::min(pageCount_ - 1, kSampledPages)) break;  // all fit
+    if (score > 0 && score == SampledPages(size) - 1) break;  // every page fits
   }
   if (bestScore == 0)
     throw EEngineError("TESingleFileSystem.Salvage - no page of a container was found.");

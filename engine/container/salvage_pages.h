@@ -57,6 +57,8 @@ class TSalvagePages {
   // False when the stream cannot be opened and the first part is read alone.
   bool OpenStream(const std::string& fileName, const TPartOptions& parts);
   bool LoadHeader();
+  // Page slots, page 0 included, in the stretch that judges a page size.
+  int32_t SampledPages(int32_t pageSize) const;
   int32_t ScorePageSize(int32_t pageSize);
   void FindPageSize(std::vector<std::string>& log);
   void FindExtentSize(std::vector<std::string>& log);

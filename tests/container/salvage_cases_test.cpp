@@ -140,6 +140,32 @@ TEST_F(SalvageCaseTest, ABrokenDirectoryChainLosesOnlyItsDamagedPage) {
   }
 }
 
+// Two breaks in the chain without a header leave the pages after the first
+// break unplaced: their records lose their numbers (so nothing can name them
+// as a parent), but their own parent links still put them where they were.
+TEST_F(SalvageCaseTest, RecordsOfUnplacedDirectoryPagesKeepTheirFolders) {
+  Make("");
+  std::vector<uint8_t> bytes = sound;
+  Flip(bytes, 0, 20);
+  Flip(bytes, directory[1], 8);
+  Flip(bytes, directory[3], 8);
+  const TSalvageReport report = Salvage(bytes, "");
+  int unnumbered = 0;
+  for (const auto& [path, content] : files) {
+    const int32_t page = DirectoryPageOf(path);
+    if (page == directory[1] || page == directory[3]) continue;
+    const bool placed = page == directory[0];
+    const auto file = std::find_if(report.Files.begin(), report.Files.end(),
+                                   [&](const TSalvagedFile& f) { return f.Path == path; });
+    ASSERT_NE(file, report.Files.end()) << path << "\n" << ::testing::PrintToString(report.Log);
+    EXPECT_EQ(file->Record, placed ? records.at(path) : -1) << path;
+    EXPECT_EQ(file->State, TSalvageState::Whole) << path;
+    EXPECT_EQ(Read(path), content) << path;
+    unnumbered += placed ? 0 : 1;
+  }
+  EXPECT_GT(unnumbered, 0);
+}
+
 // The page holding the folders' records is lost: their files go to
 // \lost+found named by record number, a folder's files staying below it.
 TEST_F(SalvageCaseTest, ItemsWhoseFolderIsLostGoToLostAndFound) {
