@@ -74,16 +74,18 @@ class TSalvager {
 
   // The folder an item goes into: its parent's path, or the lost-and-found
   // folder (the name then carries the record number) when the parent is not
-  // found, is no folder, or lies on a cycle.
+  // found, is no folder, lies on a cycle or deeper than kMaxFolderDepth.
   std::string ParentPath(size_t i, std::string& name) {
     const TSalvageRecord& found = scan_.Records[i];
     name = found.Rec.FileName;
     if (found.Rec.ParentID == -1) return "";
     const auto parent = byNumber_.find(found.Rec.ParentID);
     if (parent != byNumber_.end() && scan_.Records[parent->second].Rec.IsFolder &&
-        state_[parent->second] != kResolving) {
+        state_[parent->second] != kResolving && depth_ < kMaxFolderDepth) {
+      ++depth_;
       const std::string path = FolderPath(parent->second);
-      if (!path.empty()) return path;
+      --depth_;
+      return path;
     }
     const std::string label = Label(found) + "-";
     name = label + name.substr(0, TFileRec::kMaxNameLength - label.size());
@@ -229,6 +231,10 @@ class TSalvager {
   }
 
   static constexpr uint8_t kResolving = 1, kDone = 2;
+  // Folders are made parent first by recursion; a damaged file could chain
+  // more folders than the stack holds.
+  static constexpr int32_t kMaxFolderDepth = 1000;
+  int32_t depth_ = 0;
   TSalvagePages& pages_;
   const TSalvageScan& scan_;
   TESingleFileSystem& target_;

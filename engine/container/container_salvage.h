@@ -48,7 +48,8 @@ using TSalvageProgress = std::function<void(bool& cancel, double percent)>;
 //     bytes of pages that cannot be read are written as zeros and reported
 //     as missing ranges; a file none of whose bytes can be read is lost;
 //   - folders are rebuilt from the records' parent links; an item whose
-//     parent folder is not found goes into the folder "\lost+found" under
+//     parent folder is not found (or lies on a cycle of folders, or more
+//     than 1000 folders deep) goes into the folder "\lost+found" under
 //     the name "<record number>-<name>" ("p<page>s<slot>-<name>" when its
 //     record number is unknown), its own children staying below it; a name
 //     taken already in the new container gets "~<record number>" appended;

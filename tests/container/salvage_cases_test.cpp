@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 
+#include "engine/common/byte_codec.h"
 #include "engine/common/engine_error.h"
 #include "engine/container/container_check.h"
 #include "engine/container/container_salvage.h"
@@ -183,6 +184,23 @@ TEST_F(SalvageCaseTest, ItemsWhoseFolderIsLostGoToLostAndFound) {
     EXPECT_EQ(file->Path, expected);
     EXPECT_EQ(Read(expected), content) << path;
   }
+}
+
+// Folders whose parent links make a cycle (/a names /a/b as its parent) are
+// cut where the cycle closes: the folder reached last goes to \lost+found.
+TEST_F(SalvageCaseTest, AFolderCycleIsCutIntoLostAndFound) {
+  Make("");
+  {
+    TPageFileManager pages(name, 16, 4, false, "", "", "", testing::kModeReadWrite);
+    auto page = pages.NewPageBuffer();
+    ASSERT_TRUE(pages.ReadPage(page->Rec, directory[0], false, "", 7 * TFileRec::kSize));
+    PutI32LE(page->Payload.data() + 40, 1);  // record 0 (/a): parent record 1 (/a/b)
+    ASSERT_TRUE(pages.WritePage(page->Rec, directory[0], "", 7 * TFileRec::kSize));
+  }
+  const TSalvageReport report = Salvage(testing::ReadFileBytes(name), "");
+  EXPECT_EQ(report.Summary(), "32 files whole, 0 with missing ranges, 0 lost");
+  EXPECT_EQ(Read("\\lost+found\\1-b\\a\\f3"), files.at("\\a\\f3"));
+  EXPECT_EQ(Read("\\lost+found\\1-b\\deep"), files.at("\\a\\b\\deep"));
 }
 
 // A damaged part header (before the container's page 0) still leaves the
