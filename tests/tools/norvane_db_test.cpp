@@ -211,6 +211,10 @@ TEST_F(NorvaneDbFiles, RecoverCopiesWhatCanBeReadAndLeavesTheDamagedFileAsItWas)
   ASSERT_NE(at, bytes.end());
   *at ^= 0x20;
   testing::WriteFileBytes(file, bytes);
+  const TRun exists = RunDb({"recover", file, copy});
+  EXPECT_EQ(exists.status, 1);
+  EXPECT_NE(exists.err.find("exists already"), std::string::npos) << exists.err;
+  ASSERT_TRUE(DeleteFileByName(copy));
   const TRun damaged = RunDb({"recover", file, copy});
   EXPECT_EQ(damaged.status, 1);
   EXPECT_NE(damaged.out.find("lost: record "), std::string::npos) << damaged.out;

@@ -1,8 +1,9 @@
 // norvane-db recover DAMAGED NEW: salvages what can be read from a damaged
 // catalogue into a new one. The log (one line a file) goes to standard
 // output, its last line the summary; exit status 0 only when every file
-// found came back whole. DAMAGED is only read.
+// found came back whole. DAMAGED is only read; NEW must not exist yet.
 #include "engine/container/container_salvage.h"
+#include "engine/platform/file_system.h"
 #include "tools/norvane-db/command.h"
 #include "tools/norvane-db/open_container.h"
 #include "tools/norvane-db/progress_line.h"
@@ -12,6 +13,9 @@ namespace norvane::tool {
 namespace {
 
 int RunRecover(const TCommandLine& line, TToolOutput& output) {
+  // A slip of the keyboard must not replace another catalogue.
+  if (FileExists(line.Positional[1]))
+    FailCommand("The file " + line.Positional[1] + " exists already; recover makes a new one.");
   TProgressLine progress(output, "recovering");
   const TSalvageReport report =
       SalvageContainer(line.Positional[0], line.Positional[1], PasswordOf(line),
