@@ -85,12 +85,14 @@ void PlaceDirectory(TSalvagePages& pages, TSalvageScan& scan, std::vector<std::s
     const std::vector<int32_t> starts = PieceStarts(scan, placed);
     if (!starts.empty()) first = starts.front();
   }
+  // The header's count of directory pages, never more than the file holds.
+  const auto counted = static_cast<size_t>(
+      pages.HeaderSound() ? std::clamp(pages.Header().DirectoryPageCount(), 0, pages.PageCount())
+                          : 0);
   int32_t stoppedAt = -1;
   std::vector<int32_t> order = Walk(scan, first, placed, stoppedAt);
   // The last page's link is never followed by the engine: it ends the count.
-  if (pages.HeaderSound() &&
-      order.size() > static_cast<size_t>(pages.Header().DirectoryPageCount()))
-    order.resize(static_cast<size_t>(pages.Header().DirectoryPageCount()));
+  if (pages.HeaderSound() && order.size() > counted) order.resize(counted);
   placed.insert(order.begin(), order.end());
   const std::vector<int32_t> starts = PieceStarts(scan, placed);
   if (starts.size() == 1) {
@@ -99,7 +101,7 @@ void PlaceDirectory(TSalvagePages& pages, TSalvageScan& scan, std::vector<std::s
     const auto reached = static_cast<int64_t>(order.size());
     const bool stoppedInFile =
         stoppedAt >= 1 && stoppedAt < pages.PageCount() && scan.Directory.count(stoppedAt) == 0;
-    const int64_t gap = pages.HeaderSound() ? pages.Header().DirectoryPageCount() - reached -
+    const int64_t gap = pages.HeaderSound() ? static_cast<int64_t>(counted) - reached -
                                                   static_cast<int64_t>(piece.size())
                                             : (stoppedInFile ? 1 : 0);
     if (gap >= 0 && gap <= pages.PageCount()) {
@@ -112,9 +114,7 @@ void PlaceDirectory(TSalvagePages& pages, TSalvageScan& scan, std::vector<std::s
                     std::to_string(reached + gap) + ".");
     }
   }
-  if (pages.HeaderSound() &&
-      order.size() < static_cast<size_t>(pages.Header().DirectoryPageCount()))
-    order.resize(static_cast<size_t>(pages.Header().DirectoryPageCount()), -1);
+  if (order.size() < counted) order.resize(counted, -1);
   for (size_t position = 0; position < order.size(); ++position) {
     const auto at = static_cast<int32_t>(position);
     if (order[position] >= 0)
