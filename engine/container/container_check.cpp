@@ -138,6 +138,13 @@ void TContainerChecker::CheckGeometry() {
   if (gamCount_ != gamNeeded)
     Report(0, -1, "the header counts " + Num(gamCount_) + " GAM pages; " + Num(extentCount_) +
                       " extents need " + Num(gamNeeded));
+  // The page layer opens a file whose last page is cut short; that page is
+  // the damage, whoever owns it.
+  const int64_t size = pages_.Stream().Size();
+  const int32_t last = pageCount_ - 1;
+  if (last >= 1 && size < pages_.PageOffset(last) + pages_.PageSize())
+    Report(last, -1, "the file ends " + Num(size - pages_.PageOffset(last)) +
+                         " bytes into the last page; it is cut short");
 }
 
 void TContainerChecker::CheckSpaceMaps() {

@@ -28,7 +28,8 @@ struct TCheckProblem {
 
 // Walks the container file read-only (opened shared, never written):
 //   - the container header (the page layer checks its geometry on open, and
-//     a file it refuses is one problem carrying the engine's message);
+//     a file it refuses is one problem carrying the engine's message; a
+//     last page cut short is damage of that page);
 //   - the PFS, GAM and SGAM pages: placed where the header's counts put
 //     them, readable, of their type, and no map page marked free;
 //   - the directory chain: page numbers, checksums, page types, records that

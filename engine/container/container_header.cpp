@@ -48,7 +48,9 @@ bool TContainerHeader::IsSane(int64_t streamSize) const {
   if (FirstExtentPage() != 1) return false;
   const int32_t pages = PageCount();
   if (pages < 1) return false;
-  const int64_t needed = pages == 1 ? kSize : static_cast<int64_t>(pages) * pageSize;
+  // The last page may be cut short (a copy or a disk that stopped early): its
+  // reads fail like any damaged page, and everything before it stays readable.
+  const int64_t needed = pages == 1 ? kSize : static_cast<int64_t>(pages - 1) * pageSize;
   if (streamSize < needed) return false;
   for (int32_t count : {GAMPageCount(), PFSPageCount(), DirectoryPageCount()})
     if (count < 0 || count > pages - 1) return false;

@@ -66,8 +66,9 @@ class TContainerHeader {
   void SetEncryptionType(uint8_t v) { bytes_[224] = v; }
 
   // True when every number is one the engine could have written and the
-  // pages it counts fit in a stream of `streamSize` bytes. Checked on open so
-  // that a damaged header never reaches a division, an allocation or a seek.
+  // pages it counts fit in a stream of `streamSize` bytes, all but the last,
+  // which may be cut short. Checked on open so that a damaged header never
+  // reaches a division, an allocation or a seek.
   bool IsSane(int64_t streamSize) const;
 
  private:

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "engine/common/byte_codec.h"
@@ -168,6 +169,52 @@ TEST_F(CheckTest, BrokenChainsAreReportedWhereTheyBreak) {
   EXPECT_EQ(Lines(Check()), "page " + std::to_string(big.MapPages[0]) +
                                 ": map page 0 of \"\\big\" ends the chain; size 4129025 needs 2 "
                                 "map pages\n");
+}
+
+// A file cut short anywhere in its last page still opens: the checker names
+// that page alone, every file that does not own it reads back whole, and
+// compaction rebuilds the container from what can be read.
+TEST_F(CheckTest, ACatalogueCutShortInItsLastPageOpensAndNamesThatPage) {
+  const std::vector<std::pair<std::string, std::vector<uint8_t>>> kFiles = {
+      {"/docs/a.txt", Bytes(10000, 1)}, {"/docs/sub/b", Bytes(4064, 2)},
+      {"/big", Bytes(1016 * 4064 + 1, 3)}};
+  for (const int64_t cut : {1, 100, 4095, 4096}) {
+    SetUp();
+    const int32_t last = fs->PageFile().PageCount() - 1;
+    const auto big = MapsOf("/big");
+    const bool bigOwnsLast =
+        std::find(big.DataPages.begin(), big.DataPages.end(), last) != big.DataPages.end();
+    fs.reset();
+    auto bytes = testing::ReadFileBytes(name);
+    bytes.resize(bytes.size() - static_cast<size_t>(cut));
+    testing::WriteFileBytes(name, bytes);
+
+    const auto problems = Check();
+    ASSERT_FALSE(problems.empty()) << cut;
+    for (const TCheckProblem& p : problems)
+      EXPECT_EQ(p.Page, last) << cut << ": " << FormatCheckProblem(p);
+
+    ASSERT_NO_THROW(Reopen(testing::kModeReadShared)) << cut;
+    for (const auto& [path, content] : kFiles) {
+      if (path == "/big" && bigOwnsLast) {
+        const int32_t handle = fs->OpenFile(path, 0);
+        std::vector<uint8_t> back(content.size());
+        EXPECT_LT(fs->FileRead(handle, back.data(), static_cast<int64_t>(back.size())),
+                  static_cast<int64_t>(back.size()));
+        EXPECT_TRUE(fs->LastError() == peHeaderRead || fs->LastError() == pePayloadRead);
+        fs->CloseFile(handle);
+      } else {
+        EXPECT_EQ(Get(path), content) << cut << " " << path;
+      }
+    }
+
+    Reopen();
+    std::string log;
+    ASSERT_TRUE(fs->RepairFile(log, false, "", "", "", false)) << cut << "\n" << log;
+    EXPECT_EQ(fs->RepairLostData(), bigOwnsLast) << log;
+    EXPECT_EQ(Get("/docs/a.txt"), kFiles[0].second);
+    EXPECT_EQ(Lines(Check()), "") << cut;
+  }
 }
 
 // Records are edited in the directory page: each damage names its record.

@@ -60,6 +60,7 @@ TEST(NorvaneDb, HelpListsTheCommandsWhereverItStands) {
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("create FILE"), std::string::npos);
     EXPECT_NE(run.out.find("info FILE"), std::string::npos);
+    EXPECT_NE(run.out.find("recover DAMAGED NEW"), std::string::npos);
   }
 }
 
@@ -196,6 +197,41 @@ TEST_F(NorvaneDbFiles, CheckListsEachProblemAndLeavesTheFileAsItWas) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "");
   EXPECT_NE(missing.err.find("Cannot open the file"), std::string::npos);
+}
+
+// recover copies a damaged file into a new one: the log names each file,
+// the last line sums up, the status is 0 only when everything came back,
+// and the damaged file is never written.
+TEST_F(NorvaneDbFiles, RecoverCopiesWhatCanBeReadAndLeavesTheDamagedFileAsItWas) {
+  const std::string copy = dir / "copy.adb";
+  const TRun sound = RunDb({"recover", file, copy});
+  EXPECT_EQ(sound.status, 0) << sound.err;
+  EXPECT_NE(sound.out.find("whole: /top.txt (5 bytes)\n"), std::string::npos) << sound.out;
+  EXPECT_TRUE(sound.out.ends_with("\n2 files whole, 0 with missing ranges, 0 lost.\n")) << sound.out;
+  EXPECT_EQ(RunDb({"ls", copy}).out, RunDb({"ls", file}).out);
+
+  auto bytes = testing::ReadFileBytes(file);
+  const std::string hello = "hello";
+  const auto at = std::search(bytes.begin(), bytes.end(), hello.begin(), hello.end());
+  ASSERT_NE(at, bytes.end());
+  *at ^= 0x20;
+  testing::WriteFileBytes(file, bytes);
+  const TRun exists = RunDb({"recover", file, copy});
+  EXPECT_EQ(exists.status, 1);
+  EXPECT_NE(exists.err.find("exists already"), std::string::npos) << exists.err;
+  ASSERT_TRUE(DeleteFileByName(copy));
+  const TRun damaged = RunDb({"recover", file, copy});
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_NE(damaged.out.find("lost: record "), std::string::npos) << damaged.out;
+  EXPECT_TRUE(damaged.out.ends_with("\n1 file whole, 0 with missing ranges, 1 lost.\n"))
+      << damaged.out;
+  EXPECT_EQ(RunDb({"get", copy, "/docs/a.txt"}).out, std::string("\0\1\2\xFF", 4));
+  EXPECT_EQ(RunDb({"get", copy, "/top.txt"}).status, 1);
+  EXPECT_EQ(testing::ReadFileBytes(file), bytes);
+
+  EXPECT_EQ(RunDb({"recover", file}).status, 2);
+  EXPECT_EQ(RunDb({"recover", file, file}).status, 1);
+  EXPECT_EQ(testing::ReadFileBytes(file), bytes);
 }
 
 TEST(NorvaneDb, CheckTakesThePasswordOfAnEncryptedFile) {

@@ -41,5 +41,6 @@ extern const TCommand kMvCommand;
 extern const TCommand kMkdirCommand;
 extern const TCommand kCheckCommand;
 extern const TCommand kCompactCommand;
+extern const TCommand kRecoverCommand;
 
 }  // namespace norvane::tool

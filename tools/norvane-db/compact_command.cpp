@@ -3,6 +3,7 @@
 // sizes before and after on standard output.
 #include "tools/norvane-db/command.h"
 #include "tools/norvane-db/open_container.h"
+#include "tools/norvane-db/progress_line.h"
 
 namespace norvane::tool {
 
@@ -17,19 +18,13 @@ std::string LinuxLines(std::string text) {
 int RunCompact(const TCommandLine& line, TToolOutput& output) {
   const auto container = OpenContainer(line.Positional[0], TOpenFor::Alone, line);
   const int64_t before = container->PageFile().Stream().PhysicalSize();
-  int shown = -1;
+  TProgressLine progress(output, "compacting");
   container->OnProgress = [&](TESingleFileSystem&, bool&, double percent) {
-    const int now = static_cast<int>(percent + 0.5);
-    if (output.ErrIsTerminal) {
-      if (now != shown) output.Err << "\rcompacting: " << now << "%" << std::flush;
-    } else if (now / 10 != shown / 10 || shown < 0) {
-      output.Err << "compacting: " << now << "%\n";
-    }
-    shown = now;
+    progress.Show(percent);
   };
   std::string log;
   const bool ok = container->RepairFile(log, false, "", "", "", false);
-  if (output.ErrIsTerminal && shown >= 0) output.Err << "\n";
+  progress.Finish();
   std::string text = LinuxLines(log);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (!text.empty()) output.Line(text);

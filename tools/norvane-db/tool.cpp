@@ -13,7 +13,7 @@ namespace {
 
 const TCommand* const kCommands[] = {&kCreateCommand, &kInfoCommand, &kLsCommand, &kPutCommand,
                                      &kGetCommand,    &kRmCommand,   &kMvCommand, &kMkdirCommand,
-                                     &kCompactCommand, &kCheckCommand};
+                                     &kCompactCommand, &kCheckCommand, &kRecoverCommand};
 
 const std::vector<TOptionRule> kOptions = {
     {"help", 'h', false},     {"password", 0, true}, {"password-file", 0, true},
@@ -34,7 +34,9 @@ void PrintUsage(std::ostream& stream) {
             "  --password-file F           the password is the first line of F\n"
             "  --question Q, --answer A    create: a question and answer kept with the password\n"
             "  -h, --help                  show this help and exit\n"
-            "\nExit status: 0 success, 1 engine error, 2 usage error.\n";
+            "\nExit status: 0 success, 1 engine error (check: problems found; recover: a file\n"
+            "came back with missing ranges or was lost), 2 usage error.\n"
+            "recover puts items whose folder is lost into /lost+found/ as RECORD-NAME.\n";
 }
 
 int UsageError(std::ostream& err, const std::string& message) {
