@@ -76,7 +76,7 @@ TSalvagePages::TSalvagePages(const std::string& fileName, const std::string& pas
     if (!CheckPassword(header_.PasswordBlock(), password, key_))
       throw EEngineError("TESingleFileSystem.Salvage - the password does not open the container " +
                          ExtractFileName(fileName) + ".");
-    cipher_ = std::make_unique<TCipher_Rijndael>(key_);
+    cipher_ = std::make_unique<TCipher_Rijndael>(key_.Str());
   } else if (!headerSound_ && AnyEncipheredPage()) {
     throw EEngineError("TESingleFileSystem.Salvage - the container " + ExtractFileName(fileName) +
                        " is encrypted and its header is damaged; its key cannot be recovered "

@@ -13,6 +13,7 @@
 #include "engine/container/container_header.h"
 #include "engine/container/huge_file.h"
 #include "engine/protection/cipher_rijndael.h"
+#include "engine/protection/secret.h"
 
 namespace norvane {
 
@@ -40,7 +41,7 @@ class TSalvagePages {
   // Pages that may be read: those the file holds, a short last one included,
   // and, with a sound header, no more than it counts.
   int32_t PageCount() const { return pageCount_; }
-  bool Encrypted() const { return !key_.empty(); }
+  bool Encrypted() const { return !key_.Empty(); }
   // Records a directory page holds with this page size.
   int32_t RecordsPerPage() const;
 
@@ -73,7 +74,7 @@ class TSalvagePages {
   int32_t pageSize_ = 0;
   int32_t extentPages_ = 0;
   int32_t pageCount_ = 0;
-  std::string key_;
+  TSecret key_;
   std::unique_ptr<TCipher_Rijndael> cipher_;
   std::vector<uint8_t> io_;
 };
