@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/common/engine_error.h"
+#include "engine/container/page_owners.h"
 #include "engine/container/single_file_system.h"
 #include "engine/platform/file_time.h"
 
@@ -25,6 +26,11 @@ void TESingleFileSystem::RequireWritable(const char* operation) const {
   if (readOnly_)
     throw EEngineError(std::string("TESingleFileSystem.") + operation +
                        " - The container is open for reading only.");
+  if (!ownersChecked_) {
+    RequireSoleOwners(std::string("TESingleFileSystem.") + operation, *dir_, *maps_,
+                      pages_->PageCount());
+    ownersChecked_ = true;
+  }
 }
 
 // The key of a file's pages: its own, or the container's (an empty key

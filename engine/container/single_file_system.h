@@ -134,6 +134,8 @@ class TESingleFileSystem {
   void RaiseNoSpaceQuietly();
 
   THandle* FindHandle(int32_t handle);
+  // Throws for a read-only container and, before the first change, for one
+  // whose pages are not each named once (page_owners.h).
   void RequireWritable(const char* operation) const;
   const std::string& KeyFor(const TFileRec& rec, const THandle& handle) const;
   void RaiseNoSpace();
@@ -149,6 +151,9 @@ class TESingleFileSystem {
   int32_t lastError_ = 0;
   TPartOptions parts_;
   bool repairLostData_ = false;
+  // Whether RequireSoleOwners passed on the layers now open; from then on
+  // every page map is cached and only free pages are handed out.
+  mutable bool ownersChecked_ = false;
   // Destroyed in reverse order: maps, directory, free space, page layer.
   std::unique_ptr<TPageFileManager> pages_;
   std::unique_ptr<TFreeSpaceManager> space_;
