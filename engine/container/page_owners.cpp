@@ -44,9 +44,15 @@ void RequireSoleOwners(const std::string& where, const TDIRManager& dir,
   for (int32_t index = 0; index < dir.Count(); ++index) {
     const TFileRec& rec = dir.ReadItem(index);
     if (rec.Deleted || rec.IsFolder || rec.FirstMapPageNo == -1) continue;
-    const TUserFilePageMapManager::TFileMaps& owned = maps.GetMaps(rec);
-    for (int32_t page : owned.MapPages) claim(page, index);
-    for (int32_t page : owned.DataPages) claim(page, index);
+    const TUserFilePageMapManager::TFileMaps* owned = nullptr;
+    try {
+      owned = &maps.GetMaps(rec);
+    } catch (const EEngineError& e) {
+      // Its pages are unknown, so any other owner's may be among them.
+      refuse("the page map of " + OwnerText(dir, index) + " cannot be read (" + e.what() + ")");
+    }
+    for (int32_t page : owned->MapPages) claim(page, index);
+    for (int32_t page : owned->DataPages) claim(page, index);
   }
 }
 

@@ -17,9 +17,11 @@ namespace norvane {
 // checks that no page is named by two owners: two files, a file twice, or a
 // file and the directory. Throws EEngineError "<where> - page <n> is named by
 // <owner> and by <owner>: the container is damaged and must be repaired
-// before it is changed." on the first page named twice, and the page maps'
-// own damage errors for a map chain that cannot be read. Reads each map page
-// once; memory is one integer per page of the container.
+// before it is changed." on the first page named twice, and "<where> - the
+// page map of <owner> cannot be read (<the page maps' error>): the container
+// ..." for a map chain that cannot be read, since that file's pages are
+// unknown. Reads each map page once; memory is one integer per page of the
+// container.
 void RequireSoleOwners(const std::string& where, const TDIRManager& dir,
                        TUserFilePageMapManager& maps, int32_t pageCount);
 

@@ -1,7 +1,8 @@
 // Pages named twice: a container whose file maps share a page with another
 // file or with the directory opens and reads, but refuses every change with a
 // damage error before anything is freed or written, so the other owner's
-// bytes survive; the checker still reports the sharing.
+// bytes survive; the checker still reports the sharing. A page map that
+// cannot be read hides its pages, so it refuses changes too.
 #include "engine/container/page_owners.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include "engine/common/engine_error.h"
 #include "engine/container/container_check.h"
 #include "tests/container/container_fixture.h"
+#include "tests/support/file_bytes.h"
 
 namespace norvane {
 namespace {
@@ -27,6 +29,9 @@ void WriteNew(TESingleFileSystem& fs, int32_t handle) {
   const auto bytes = Bytes(9000, 3);
   fs.FileWrite(handle, bytes.data(), static_cast<int64_t>(bytes.size()));
 }
+
+constexpr int64_t kBase = 280;  // file offset of page 0
+constexpr int64_t kPageSize = 4096;
 
 class PageOwnersTest : public ContainerTest {
  protected:
@@ -107,6 +112,33 @@ TEST_F(PageOwnersTest, SharedPagesRefuseEveryChangeAndKeepTheOtherOwnersBytes) {
       EXPECT_TRUE(reported) << "the checker no longer reports page " << shared;
     }
   }
+}
+
+TEST_F(PageOwnersTest, AnUnreadableMapRefusesChangesToEveryFile) {
+  ASSERT_TRUE(Put("/a", original));
+  ASSERT_TRUE(Put("/b", Bytes(100, 2)));
+  const int32_t bMap = fs->PageMaps().GetMaps(RecordOf(*fs, "/b")).MapPages.at(0);
+  fs.reset();
+  auto bytes = testing::ReadFileBytes(name);
+  bytes.at(static_cast<size_t>(kBase + int64_t{bMap} * kPageSize + 1000)) ^= 0x20;
+  testing::WriteFileBytes(name, bytes);
+  Reopen();
+  EXPECT_EQ(Get("/a"), original);
+  try {
+    fs->DeleteFile("/a");
+    ADD_FAILURE() << "the change was allowed";
+  } catch (const EEngineError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "TESingleFileSystem.DeleteFile - the page map of \"\\b\" cannot be read "
+              "(TUserFilePageMapManager.GetMaps - Error on reading map page.): the container is "
+              "damaged and must be repaired before it is changed.");
+  }
+  EXPECT_EQ(Get("/a"), original);
+  // Repair copies what can be read into a sound container, which takes changes.
+  std::string log;
+  fs->RepairFile(log, false, "", "", "", false);
+  EXPECT_TRUE(fs->DeleteFile("/b")) << log;
+  EXPECT_EQ(Get("/a"), original);
 }
 
 }  // namespace
