@@ -27,7 +27,7 @@ void TESingleFileSystem::RequireWritable(const char* operation) const {
     throw EEngineError(std::string("TESingleFileSystem.") + operation +
                        " - The container is open for reading only.");
   if (!ownersChecked_) {
-    RequireSoleOwners(std::string("TESingleFileSystem.") + operation, *dir_, *maps_,
+    RequireSoleOwners(std::string("TESingleFileSystem.") + operation, *dir_, *space_, *maps_,
                       pages_->PageCount());
     ownersChecked_ = true;
   }

@@ -22,7 +22,8 @@ std::string OwnerText(const TDIRManager& dir, int32_t owner) {
 }  // namespace
 
 void RequireSoleOwners(const std::string& where, const TDIRManager& dir,
-                       TUserFilePageMapManager& maps, int32_t pageCount) {
+                       const TFreeSpaceManager& space, TUserFilePageMapManager& maps,
+                       int32_t pageCount) {
   std::vector<int32_t> owners(static_cast<size_t>(std::max(pageCount, 0)), kNobody);
   auto refuse = [&](const std::string& what) {
     ReportDamage(where, what + ": the container is damaged and must be repaired before it is "
@@ -40,7 +41,13 @@ void RequireSoleOwners(const std::string& where, const TDIRManager& dir,
              " and by " + OwnerText(dir, owner));
     first = owner;
   };
-  for (int32_t page : dir.PageList()) claim(page, kDirectory);
+  for (int32_t page : dir.PageList()) {
+    claim(page, kDirectory);
+    // File pages marked free are refused when their maps are read; a
+    // directory page marked free would be handed out to the next file.
+    if (space.IsPageFree(page))
+      refuse("page " + std::to_string(page) + " of the directory is marked free");
+  }
   for (int32_t index = 0; index < dir.Count(); ++index) {
     const TFileRec& rec = dir.ReadItem(index);
     if (rec.Deleted || rec.IsFolder || rec.FirstMapPageNo == -1) continue;

@@ -14,15 +14,18 @@
 namespace norvane {
 
 // Loads the page maps of every live file into `maps` (they stay cached) and
-// checks that no page is named by two owners: two files, a file twice, or a
-// file and the directory. Throws EEngineError "<where> - page <n> is named by
-// <owner> and by <owner>: the container is damaged and must be repaired
-// before it is changed." on the first page named twice, and "<where> - the
-// page map of <owner> cannot be read (<the page maps' error>): the container
-// ..." for a map chain that cannot be read, since that file's pages are
-// unknown. Reads each map page once; memory is one integer per page of the
-// container.
+// checks that no page is named by two owners (two files, a file twice, or a
+// file and the directory) and that no owned page is marked free in `space`.
+// Throws EEngineError "<where> - <what>: the container is damaged and must be
+// repaired before it is changed." at the first fault, <what> being one of
+//   "page <n> is named by <owner> and by <owner>",
+//   "the page map of <owner> cannot be read (<the page maps' error>)": that
+//     file's pages are unknown, so they may be anyone's,
+//   "page <n> of the directory is marked free": the allocator would hand it
+//     out to the next file.
+// Reads each map page once; memory is one integer per page of the container.
 void RequireSoleOwners(const std::string& where, const TDIRManager& dir,
-                       TUserFilePageMapManager& maps, int32_t pageCount);
+                       const TFreeSpaceManager& space, TUserFilePageMapManager& maps,
+                       int32_t pageCount);
 
 }  // namespace norvane

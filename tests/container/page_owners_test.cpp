@@ -2,7 +2,8 @@
 // file or with the directory opens and reads, but refuses every change with a
 // damage error before anything is freed or written, so the other owner's
 // bytes survive; the checker still reports the sharing. A page map that
-// cannot be read hides its pages, so it refuses changes too.
+// cannot be read hides its pages, and a directory page marked free would be
+// handed out again, so they refuse changes too.
 #include "engine/container/page_owners.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +35,10 @@ constexpr int64_t kBase = 280;  // file offset of page 0
 constexpr int64_t kPageSize = 4096;
 
 class PageOwnersTest : public ContainerTest {
- protected:
+ public:  // the cases' lambdas use these
+  using ContainerTest::fs;
+  using ContainerTest::name;
+
   // "/a" (two data pages) and "/b" (one), then b's map made to name `shared`
   // (chosen from a's pages and the directory's) in place of its own page,
   // through the page layer so that every checksum holds.
@@ -114,33 +118,61 @@ TEST_F(PageOwnersTest, SharedPagesRefuseEveryChangeAndKeepTheOtherOwnersBytes) {
   }
 }
 
-TEST_F(PageOwnersTest, AnUnreadableMapRefusesChangesToEveryFile) {
-  ASSERT_TRUE(Put("/a", original));
-  ASSERT_TRUE(Put("/b", Bytes(100, 2)));
-  const int32_t bMap = fs->PageMaps().GetMaps(RecordOf(*fs, "/b")).MapPages.at(0);
-  fs.reset();
-  auto bytes = testing::ReadFileBytes(name);
-  bytes.at(static_cast<size_t>(kBase + int64_t{bMap} * kPageSize + 1000)) ^= 0x20;
-  testing::WriteFileBytes(name, bytes);
-  Reopen();
-  EXPECT_EQ(Get("/a"), original);
-  try {
-    fs->DeleteFile("/a");
-    ADD_FAILURE() << "the change was allowed";
-  } catch (const EEngineError& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "TESingleFileSystem.DeleteFile - the page map of \"\\b\" cannot be read "
-              "(TUserFilePageMapManager.GetMaps - Error on reading map page.): the container is "
-              "damaged and must be repaired before it is changed.");
+TEST_F(PageOwnersTest, DamageThatHidesOwnersRefusesChangesUntilRepaired) {
+  struct Damage {
+    const char* what;
+    // Damages the container (open with "/a" and "/b"), closes it and returns
+    // what the refusal must say.
+    std::function<std::string(PageOwnersTest&)> apply;
+  };
+  const Damage kDamages[] = {
+      {"a map page that fails its checksum",
+       [](PageOwnersTest& t) {
+         const int32_t bMap = t.fs->PageMaps().GetMaps(RecordOf(*t.fs, "/b")).MapPages.at(0);
+         t.fs.reset();
+         auto bytes = testing::ReadFileBytes(t.name);
+         bytes.at(static_cast<size_t>(kBase + int64_t{bMap} * kPageSize + 1000)) ^= 0x20;
+         testing::WriteFileBytes(t.name, bytes);
+         return std::string("the page map of \"\\b\" cannot be read "
+                            "(TUserFilePageMapManager.GetMaps - Error on reading map page.)");
+       }},
+      {"a directory page marked free",
+       [](PageOwnersTest& t) {
+         const int32_t page = t.fs->Directory().PageList().at(0);
+         t.fs.reset();
+         TPageFileManager pages(t.name, 16, 4, false, "", "", "", testing::kModeReadWrite);
+         auto pfs = pages.NewPageBuffer();
+         EXPECT_TRUE(pages.ReadPage(pfs->Rec, 1, false, "", -1));
+         pfs->Payload.at(static_cast<size_t>(page - 1) / 8) |= static_cast<uint8_t>(1 << ((page - 1) % 8));
+         EXPECT_TRUE(pages.WritePage(pfs->Rec, 1, "", -1));
+         return "page " + std::to_string(page) + " of the directory is marked free";
+       }},
+  };
+  for (const Damage& damage : kDamages) {
+    SCOPED_TRACE(damage.what);
+    fs.reset();
+    ContainerTest::SetUp();
+    ASSERT_TRUE(Put("/a", original));
+    ASSERT_TRUE(Put("/b", Bytes(100, 2)));
+    const std::string refusal = damage.apply(*this);
+    Reopen();
+    EXPECT_EQ(Get("/a"), original);
+    try {
+      fs->DeleteFile("/a");
+      ADD_FAILURE() << "the change was allowed";
+    } catch (const EEngineError& e) {
+      EXPECT_EQ(std::string(e.what()), "TESingleFileSystem.DeleteFile - " + refusal +
+                                           ": the container is damaged and must be repaired "
+                                           "before it is changed.");
+    }
+    EXPECT_EQ(Get("/a"), original);
+    // Repair copies what can be read into a sound container, which takes
+    // changes again.
+    std::string log;
+    fs->RepairFile(log, false, "", "", "", false);
+    EXPECT_TRUE(Put("/c", Bytes(9000, 3))) << log;
+    EXPECT_EQ(Get("/a"), original);
   }
-  EXPECT_EQ(Get("/a"), original);
-  // Repair copies what can be read into a sound container (without "/b",
-  // whose pages cannot be found), which takes changes again.
-  std::string log;
-  fs->RepairFile(log, false, "", "", "", false);
-  EXPECT_FALSE(fs->FileExists("/b")) << log;
-  EXPECT_TRUE(Put("/c", Bytes(9000, 3)));
-  EXPECT_EQ(Get("/a"), original);
 }
 
 }  // namespace
