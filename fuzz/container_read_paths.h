@@ -5,8 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "engine/container/single_file_system.h"
 
 namespace norvane::fuzz {
 
@@ -14,6 +17,12 @@ struct TReadOutcome {
   std::string EngineError;   // the EEngineError that stopped the reads, if any
   size_t CheckProblems = 0;  // what the consistency checker reported, warnings aside
 };
+
+// Walks every folder from the root and calls visit for each file and folder
+// found, with its full path ("\\docs\\a.txt"); folders are visited before
+// their content. Enumeration failures throw EEngineError.
+void VisitItems(TESingleFileSystem& container,
+                const std::function<void(const std::string& path, bool folder)>& visit);
 
 // Opens the bytes read-only through TESingleFileSystem (header, free-space
 // maps, directory), enumerates every folder, reads every file whole, then

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/common/engine_error.h"
+#include "engine/container/page_owners.h"
 #include "engine/container/single_file_system.h"
 #include "engine/platform/file_time.h"
 
@@ -32,6 +33,11 @@ void TESingleFileSystem::RequireOpen(const char* operation) const {
 void TESingleFileSystem::RequireWritable(const char* operation) const {
   RequireOpen(operation);
   if (readOnly_) Refuse(operation, "The container is open for reading only.");
+  if (!ownersChecked_) {
+    RequireSoleOwners(std::string("TESingleFileSystem.") + operation, *dir_, *space_, *maps_,
+                      pages_->PageCount());
+    ownersChecked_ = true;
+  }
 }
 
 // The key of a file's pages: its own, or the container's (an empty key

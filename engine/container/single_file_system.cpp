@@ -61,6 +61,7 @@ void TESingleFileSystem::OpenLayers(int32_t extentPageCount, int32_t pageSizeKB,
   dir_ = std::make_unique<TDIRManager>(*pages_, *space_);
   maps_ = std::make_unique<TUserFilePageMapManager>(*pages_, *space_);
   page_.assign(static_cast<size_t>(pages_->PayloadSize()), 0);
+  ownersChecked_ = false;
   readOnly_ = pages_->ReadOnly();
   exclusive_ = pages_->Exclusive();
   closedWhy_ = nullptr;

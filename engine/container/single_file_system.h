@@ -175,7 +175,9 @@ class TESingleFileSystem {
 
   THandle* FindHandle(int32_t handle);
   // Throw "TESingleFileSystem.<operation> - " and the reason when the
-  // container is closed, or (RequireWritable) open for reading only.
+  // container is closed, or (RequireWritable) open for reading only; before
+  // the first change RequireWritable also refuses a container whose pages are
+  // not each named once (page_owners.h).
   void RequireOpen(const char* operation) const;
   void RequireWritable(const char* operation) const;
   const std::string& KeyFor(const TFileRec& rec, const THandle& handle) const;
@@ -200,6 +202,9 @@ class TESingleFileSystem {
   // Why the container is closed; null while it is open, and then every layer
   // below is set.
   const char* closedWhy_ = "The container is closed.";
+  // Whether RequireSoleOwners passed on the layers now open; from then on
+  // every page map is cached and only free pages are handed out.
+  mutable bool ownersChecked_ = false;
   // Destroyed in reverse order: maps, directory, free space, page layer.
   std::unique_ptr<TPageFileManager> pages_;
   std::unique_ptr<TFreeSpaceManager> space_;
