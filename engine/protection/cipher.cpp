@@ -50,6 +50,9 @@ namespace {
 // Blocks handed to one call of the block operation: enough for libcrypto to
 // keep its parallel lanes busy, small enough to stay on the stack.
 constexpr size_t kBlocksPerCall = 64;
+// Blocks of each buffer enciphered side by side between copies (see
+// EncodeGroupFromStart).
+constexpr size_t kTileBlocks = 8;
 
 // out = a xor b over one block; any of them may be the same block. Whole
 // words at a time: XOR pairs bytes by position, so byte order plays no part.
@@ -123,27 +126,37 @@ void TCipher::EncodeBuffersFromStart(uint8_t* data, size_t n, size_t stride, siz
 }
 
 // Up to kBlocksPerCall buffers: step k enciphers block k of every buffer in
-// one call, each block chained on its own buffer's feedback.
+// one call, each block chained on its own buffer's feedback. The buffers
+// usually lie a page apart, where touching one block of each in turn would
+// make them evict each other from the cache; so a few blocks of each are
+// copied into a tile, enciphered there and copied back.
 void TCipher::EncodeGroupFromStart(uint8_t* data, size_t n, size_t stride, size_t count) {
+  constexpr size_t kRow = kTileBlocks * kBlockSize;
   uint8_t feedback[kBlocksPerCall * kBlockSize];
   uint8_t blocks[kBlocksPerCall * kBlockSize];
+  uint8_t tile[kBlocksPerCall * kRow];
   for (size_t g = 0; g < count; ++g)
     std::memcpy(feedback + g * kBlockSize, initialFeedback_.data(), kBlockSize);
-  size_t at = 0;
-  for (; at + kBlockSize <= n; at += kBlockSize) {
-    for (size_t g = 0; g < count; ++g)
-      XorBlock(blocks + g * kBlockSize, data + g * stride + at, feedback + g * kBlockSize);
-    EncodeBlocks(blocks, blocks, count);
-    for (size_t g = 0; g < count; ++g) {
-      std::memcpy(data + g * stride + at, blocks + g * kBlockSize, kBlockSize);
-      XorBlock(feedback + g * kBlockSize, feedback + g * kBlockSize, blocks + g * kBlockSize);
+  const size_t whole = n / kBlockSize * kBlockSize;
+  for (size_t at = 0; at < whole; at += kRow) {
+    const size_t span = std::min(kRow, whole - at);
+    for (size_t g = 0; g < count; ++g) std::memcpy(tile + g * kRow, data + g * stride + at, span);
+    for (size_t b = 0; b < span; b += kBlockSize) {
+      for (size_t g = 0; g < count; ++g)
+        XorBlock(blocks + g * kBlockSize, tile + g * kRow + b, feedback + g * kBlockSize);
+      EncodeBlocks(blocks, blocks, count);
+      for (size_t g = 0; g < count; ++g) {
+        std::memcpy(tile + g * kRow + b, blocks + g * kBlockSize, kBlockSize);
+        XorBlock(feedback + g * kBlockSize, feedback + g * kBlockSize, blocks + g * kBlockSize);
+      }
     }
+    for (size_t g = 0; g < count; ++g) std::memcpy(data + g * stride + at, tile + g * kRow, span);
   }
-  if (at == n) return;
+  if (whole == n) return;
   // The final partial block of each buffer is its data xor E(feedback).
   EncodeBlocks(feedback, blocks, count);
   for (size_t g = 0; g < count; ++g)
-    for (size_t i = 0; at + i < n; ++i) data[g * stride + at + i] ^= blocks[g * kBlockSize + i];
+    for (size_t i = 0; whole + i < n; ++i) data[g * stride + whole + i] ^= blocks[g * kBlockSize + i];
 }
 
 }  // namespace norvane
