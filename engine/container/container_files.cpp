@@ -16,6 +16,19 @@ constexpr int32_t kNoHandle = -6;
 constexpr int32_t kCannotReplace = -16;
 const std::string kNoKey;
 
+// The most bytes of pages moved by one transfer of the page layer.
+constexpr int64_t kRunBytes = 1 << 20;
+
+// How many pages from pages[at] on lie one after another in the container,
+// at most `most`: such a run moves with one transfer.
+size_t RunLength(const std::vector<int32_t>& pages, size_t at, int64_t most) {
+  size_t n = 1;
+  while (static_cast<int64_t>(n) < most && at + n < pages.size() &&
+         pages[at + n] == pages[at] + static_cast<int32_t>(n))
+    ++n;
+  return n;
+}
+
 [[noreturn]] void Refuse(const char* operation, const char* why) {
   throw EEngineError(std::string("TESingleFileSystem.") + operation + " - " + why);
 }
@@ -144,19 +157,20 @@ int64_t TESingleFileSystem::FileRead(int32_t handle, void* buffer, int64_t lengt
   maps_->GetPageRange(rec, false, pages, length, h->Position);
   if (pages.empty()) throw EEngineError("TESingleFileSystem.FileRead - no pages were found by UFM.");
   const int64_t p = pages_->PayloadSize();
+  const int64_t most = std::max<int64_t>(1, kRunBytes / pages_->PageSize());
   int64_t done = 0;
-  for (int32_t page : pages) {
-    const int64_t offset = (h->Position + done) % p;
-    const int64_t chunk = std::min(p - offset, length - done);
-    TPageRecord rec2;
-    rec2.Data = page_.data();
-    if (!pages_->ReadPage(rec2, page, false, KeyFor(rec, *h), -1)) {
+  for (size_t i = 0; i < pages.size() && done < length;) {
+    const size_t run = RunLength(pages, i, most);
+    const int64_t skip = (h->Position + done) % p;
+    const int64_t want = std::min(static_cast<int64_t>(run) * p - skip, length - done);
+    const int64_t got = pages_->ReadPayloadRun(pages[i], static_cast<int32_t>(run), KeyFor(rec, *h),
+                                               skip, want, static_cast<uint8_t*>(buffer) + done);
+    done += got;
+    if (got < want) {
       lastError_ = pages_->LastError();
       break;
     }
-    std::memcpy(static_cast<uint8_t*>(buffer) + done, page_.data() + offset, static_cast<size_t>(chunk));
-    done += chunk;
-    if (done >= length) break;
+    i += run;
   }
   h->Position += done;
   return done;
@@ -177,33 +191,45 @@ int64_t TESingleFileSystem::FileWrite(int32_t handle, const void* buffer, int64_
     lastError_ = maps_->LastError();
     return 0;
   }
-  const uint8_t encryption = rec.HasPassword ? 1 : pages_->Header().EncryptionType();
+  TPageHeader header;
+  header.PageType = ptFileData;
+  header.EncryptionType = rec.HasPassword ? 1 : pages_->Header().EncryptionType();
+  const int64_t most = std::max<int64_t>(1, kRunBytes / pages_->PageSize());
   const int64_t firstIndex = h->Position / p;
+  const auto* source = static_cast<const uint8_t*>(buffer);
   int64_t done = 0;
-  for (size_t i = 0; i < pages.size() && done < length; ++i) {
+  for (size_t i = 0; i < pages.size() && done < length;) {
     const int64_t offset = (h->Position + done) % p;
     const int64_t chunk = std::min(p - offset, length - done);
-    TPageRecord page;
-    page.Data = page_.data();
-    // A page new to the file holds zeros, and a page written whole needs
-    // nothing of its old content: neither is read first.
-    const bool fresh = firstIndex + static_cast<int64_t>(i) >= hadPages;
-    if (fresh || chunk == p) {
-      std::fill(page_.begin(), page_.end(), 0);
-    } else if (!pages_->ReadPage(page, pages[i], false, KeyFor(rec, *h), -1)) {
+    size_t run = 1;
+    const uint8_t* payloads = page_.data();
+    if (chunk == p) {
+      // Whole pages need nothing of their old content: they go from the
+      // caller's buffer, as many at once as lie one after another.
+      run = RunLength(pages, i, std::min(most, (length - done) / p));
+      payloads = source + done;
+    } else {
+      // A page new to the file holds zeros; any other keeps the bytes around
+      // the part written.
+      const bool fresh = firstIndex + static_cast<int64_t>(i) >= hadPages;
+      TPageRecord page;
+      page.Data = page_.data();
+      if (fresh) {
+        std::fill(page_.begin(), page_.end(), 0);
+      } else if (!pages_->ReadPage(page, pages[i], false, KeyFor(rec, *h), -1)) {
+        lastError_ = pages_->LastError();
+        break;
+      }
+      std::memcpy(page_.data() + offset, source + done, static_cast<size_t>(chunk));
+    }
+    const int32_t stored = pages_->WritePageRun(header, pages[i], static_cast<int32_t>(run),
+                                                KeyFor(rec, *h), payloads);
+    done += stored * chunk;  // chunk is p whenever run > 1
+    if (stored < static_cast<int32_t>(run)) {
       lastError_ = pages_->LastError();
       break;
     }
-    std::memcpy(page_.data() + offset, static_cast<const uint8_t*>(buffer) + done,
-                static_cast<size_t>(chunk));
-    page.Header = TPageHeader{};
-    page.Header.PageType = ptFileData;
-    page.Header.EncryptionType = encryption;
-    if (!pages_->WritePage(page, pages[i], KeyFor(rec, *h), -1)) {
-      lastError_ = pages_->LastError();
-      break;
-    }
-    done += chunk;
+    i += run;
   }
   h->Position += done;
   std::vector<int32_t> released;

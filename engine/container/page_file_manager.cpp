@@ -103,7 +103,7 @@ bool TPageFileManager::Fail(int32_t code) {
 bool TPageFileManager::ReadPage(TPageRecord& rec, int32_t n, bool raw, const std::string& key,
                                 int32_t length) {
   lastError_ = peNone;
-  const std::string& useKey = key.empty() ? containerKey_.Str() : key;
+  const std::string& useKey = KeyOrContainerKey(key);
   if (length < 0) length = PayloadSize();
   if (length > PayloadSize())
     throw EEngineError("TPageFileManager.ReadPage - length exceeds the page payload.");
@@ -119,18 +119,62 @@ bool TPageFileManager::ReadPage(TPageRecord& rec, int32_t n, bool raw, const std
   const uint8_t* payload = io_.data() + kPageHeaderSize;
   std::memcpy(rec.Data, payload, static_cast<size_t>(got - kPageHeaderSize));
   if (got < want) return Fail(pePayloadRead);
-  if (!VerifyPageChecksum(rec.Data, static_cast<size_t>(length), rec.Header.ChecksumType,
-                          rec.Header.Checksum))
+  return OpenPayload(rec.Header, rec.Data, length, raw, useKey);
+}
+
+bool TPageFileManager::OpenPayload(const TPageHeader& header, uint8_t* payload, int32_t length,
+                                   bool raw, const std::string& key) {
+  if (!VerifyPageChecksum(payload, static_cast<size_t>(length), header.ChecksumType,
+                          header.Checksum))
     return Fail(peChecksum);
-  if (!raw && !DecodeBuffer(rec.Data, length, useKey, rec.Header.EncryptionType))
-    return Fail(peDecipher);
+  if (!raw && !DecodeBuffer(payload, length, key, header.EncryptionType)) return Fail(peDecipher);
   return true;
+}
+
+int64_t TPageFileManager::ReadPayloadRun(int32_t first, int32_t count, const std::string& key,
+                                         int64_t skip, int64_t length, uint8_t* dest) {
+  lastError_ = peNone;
+  const std::string& useKey = KeyOrContainerKey(key);
+  const int64_t p = PayloadSize();
+  const int64_t size = PageSize();
+  if (count < 0 || skip < 0 || length < 0 || skip + length > count * p)
+    throw EEngineError("TPageFileManager.ReadPayloadRun - the range exceeds the pages.");
+  // Pages beyond the container fail as ReadPage fails them, after the ones
+  // before them have been delivered.
+  const int32_t inside = PagesInside(first, count);
+  uint8_t* run = RunBuffer(inside);
+  int64_t got = 0;
+  if (inside > 0) {
+    stream_->Seek(0, PageOffset(first));
+    got = stream_->Read(run, inside * size);
+  }
+  int64_t done = 0;
+  for (int32_t i = 0; i < count && done < length; ++i) {
+    const int64_t held = got - i * size;  // bytes of this page the transfer brought
+    if (i >= inside || held < kPageHeaderSize) {
+      Fail(peHeaderRead);
+      break;
+    }
+    if (held < size) {
+      Fail(pePayloadRead);
+      break;
+    }
+    uint8_t* image = run + i * size;
+    if (!OpenPayload(DecodePageHeader(image), image + kPageHeaderSize, static_cast<int32_t>(p),
+                     false, useKey))
+      break;
+    const int64_t from = i == 0 ? skip : 0;
+    const int64_t chunk = std::min(p - from, length - done);
+    std::memcpy(dest + done, image + kPageHeaderSize + from, static_cast<size_t>(chunk));
+    done += chunk;
+  }
+  return done;
 }
 
 bool TPageFileManager::WritePage(TPageRecord& rec, int32_t n, const std::string& key,
                                  int32_t length, bool raw) {
   lastError_ = peNone;
-  const std::string& useKey = key.empty() ? containerKey_.Str() : key;
+  const std::string& useKey = KeyOrContainerKey(key);
   if (length < 0) length = PayloadSize();
   if (length > PayloadSize())
     throw EEngineError("TPageFileManager.WritePage - length exceeds the page payload.");
@@ -143,14 +187,65 @@ bool TPageFileManager::WritePage(TPageRecord& rec, int32_t n, const std::string&
     std::memcpy(payload, rec.Data, static_cast<size_t>(length));  // invariant 3
     if (!raw && !EncodeBuffer(payload, length, useKey, rec.Header.EncryptionType))
       return Fail(peEncipher);
-    rec.Header.Checksum = PageChecksum(payload, static_cast<size_t>(length), rec.Header.ChecksumType);
+    SealPage(rec.Header, io_.data(), length);
+  } else {
+    EncodePageHeader(rec.Header, io_.data());
   }
-  EncodePageHeader(rec.Header, io_.data());
   stream_->Seek(0, PageOffset(n));
   const int64_t put = stream_->Write(io_.data(), total);
   if (put < kPageHeaderSize) return Fail(peHeaderWrite);
   if (put < total) return Fail(pePayloadWrite);
   return true;
+}
+
+int32_t TPageFileManager::PagesInside(int32_t first, int32_t count) const {
+  return first < 1 ? 0 : std::clamp(PageCount() - first, 0, count);
+}
+
+uint8_t* TPageFileManager::RunBuffer(int32_t pages) {
+  // Grown, never shrunk: growing a vector zeroes the new bytes, which would
+  // cost a pass over the buffer for every run after a smaller one.
+  const size_t bytes = static_cast<size_t>(pages) * static_cast<size_t>(PageSize());
+  if (run_.size() < bytes) run_.resize(bytes);
+  return run_.data();
+}
+
+void TPageFileManager::SealPage(TPageHeader& header, uint8_t* image, int32_t length) const {
+  header.Checksum =
+      PageChecksum(image + kPageHeaderSize, static_cast<size_t>(length), header.ChecksumType);
+  EncodePageHeader(header, image);
+}
+
+int32_t TPageFileManager::WritePageRun(const TPageHeader& header, int32_t first, int32_t count,
+                                       const std::string& key, const uint8_t* payloads) {
+  lastError_ = peNone;
+  const std::string& useKey = KeyOrContainerKey(key);
+  const int32_t p = PayloadSize();
+  const int64_t size = PageSize();
+  const int32_t inside = PagesInside(first, count);
+  uint8_t* run = RunBuffer(inside);
+  for (int32_t i = 0; i < inside; ++i)
+    std::memcpy(run + i * size + kPageHeaderSize, payloads + int64_t{i} * p,
+                static_cast<size_t>(p));
+  // Every page of the run shares key and type, so a failure to encipher is
+  // the first page's failure, and nothing is written.
+  if (inside > 0 && !EncodePayloads(run + kPageHeaderSize, p, size, inside, useKey,
+                                    header.EncryptionType)) {
+    Fail(peEncipher);
+    return 0;
+  }
+  for (int32_t i = 0; i < inside; ++i) {
+    TPageHeader stamped = header;
+    SealPage(stamped, run + i * size, p);
+  }
+  int64_t put = 0;
+  if (inside > 0) {
+    stream_->Seek(0, PageOffset(first));
+    put = stream_->Write(run, inside * size);
+  }
+  const int32_t stored = static_cast<int32_t>(put / size);
+  if (stored < count) Fail(put - stored * size < kPageHeaderSize ? peHeaderWrite : pePayloadWrite);
+  return stored;
 }
 
 TCipher_Rijndael& TPageFileManager::CipherFor(const std::string& key) {
@@ -167,12 +262,18 @@ TCipher_Rijndael& TPageFileManager::CipherFor(const std::string& key) {
 
 bool TPageFileManager::EncodeBuffer(uint8_t* buffer, int32_t length, const std::string& key,
                                     uint8_t type) {
+  return EncodePayloads(buffer, length, length, 1, key, type);
+}
+
+bool TPageFileManager::EncodePayloads(uint8_t* first, int32_t length, int64_t stride,
+                                      int32_t count, const std::string& key, uint8_t type) {
   if (type == 0) return true;
   if (type != 1) throw EEngineError("TPageFileManager.EncodeBuffer - Unknown encryption type");
   // An empty key string would be the hash of nothing: never a real key.
   if (key.empty()) return false;
   try {
-    CipherFor(key).EncodeBuffer(buffer, buffer, static_cast<size_t>(length));
+    CipherFor(key).EncodeBuffersFromStart(first, static_cast<size_t>(length),
+                                          static_cast<size_t>(stride), static_cast<size_t>(count));
     return true;
   } catch (const EEngineError&) {
     return false;

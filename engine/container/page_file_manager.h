@@ -87,6 +87,23 @@ class TPageFileManager {
   bool WritePage(TPageRecord& rec, int32_t n, const std::string& key, int32_t length,
                  bool raw = false);
 
+  // Reads the `count` pages first .. first + count - 1, which lie one after
+  // another in the container, with one transfer, and checks and deciphers
+  // each as ReadPage(rec, n, false, key, -1) does. Then copies `length`
+  // bytes of their payloads, taken one after another and starting `skip`
+  // bytes into the first, to dest (skip + length <= count * PayloadSize()).
+  // Returns the bytes copied: `length`, or only those of the pages before
+  // the first that fails, with LastError as ReadPage gives it.
+  int64_t ReadPayloadRun(int32_t first, int32_t count, const std::string& key, int64_t skip,
+                         int64_t length, uint8_t* dest);
+  // Stores the `count` pages first .. first + count - 1 with one transfer,
+  // each as WritePage(rec, n, key, -1) does with a copy of `header` and the
+  // next whole payload from `payloads` (count * PayloadSize() bytes, which
+  // stay unchanged). Returns the pages stored: count, or those before the
+  // first that fails, with LastError as WritePage gives it.
+  int32_t WritePageRun(const TPageHeader& header, int32_t first, int32_t count,
+                       const std::string& key, const uint8_t* payloads);
+
   // Encipher / decipher in place. Type 0 does nothing; type 1 needs a key
   // (an empty one fails); an unknown type makes EncodeBuffer throw and
   // DecodeBuffer fail.
@@ -143,11 +160,31 @@ class TPageFileManager {
   TESFSHugeFile& Stream() { return *stream_; }
 
  private:
+  // The key a page operation uses: the one given, or the container's.
+  const std::string& KeyOrContainerKey(const std::string& key) const {
+    return key.empty() ? containerKey_.Str() : key;
+  }
   void CreateFile(int32_t pageSize, int32_t extentPageCount, const TPartOptions& parts,
                   const std::string& answer, const std::string& question);
   TCipher_Rijndael& CipherFor(const std::string& key);
   void OpenFile(const TPartOptions& parts);
   bool Fail(int32_t code);
+  // The checks and deciphering ReadPage applies to a payload read into
+  // `payload`; false with LastError set when one fails.
+  bool OpenPayload(const TPageHeader& header, uint8_t* payload, int32_t length, bool raw,
+                   const std::string& key);
+  // EncodeBuffer over `count` payloads of `length` bytes, `stride` bytes
+  // apart, each enciphered from the initial feedback.
+  bool EncodePayloads(uint8_t* first, int32_t length, int64_t stride, int32_t count,
+                      const std::string& key, uint8_t type);
+  // How many of the `count` pages from `first` on lie inside the container
+  // (pages before page 1 count as outside).
+  int32_t PagesInside(int32_t first, int32_t count) const;
+  // run_, with room for `pages` whole pages.
+  uint8_t* RunBuffer(int32_t pages);
+  // Puts the checksum of the payload that follows `image`'s page header
+  // into `header` and encodes the header at the start of `image`.
+  void SealPage(TPageHeader& header, uint8_t* image, int32_t length) const;
 
   std::string fileName_;
   bool inMemory_;
@@ -159,6 +196,7 @@ class TPageFileManager {
   TContainerHeader header_;
   std::unique_ptr<TESFSHugeFile> stream_;
   std::vector<uint8_t> io_;  // page header and payload of one transfer
+  std::vector<uint8_t> run_;  // the pages of one run transfer
   std::unique_ptr<TCipher_Rijndael> cipher_;
   TSecret cipherKey_;  // the key string cipher_ was set up with
   bool cacheCiphers_ = true;

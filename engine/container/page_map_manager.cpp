@@ -81,6 +81,11 @@ const TUserFilePageMapManager::TFileMaps& TUserFilePageMapManager::GetMaps(const
   return cache_.emplace(rec.FirstMapPageNo, std::move(maps)).first->second;
 }
 
+TUserFilePageMapManager::TFileMaps& TUserFilePageMapManager::CachedMaps(const TFileRec& rec) {
+  GetMaps(rec);
+  return cache_.at(rec.FirstMapPageNo);
+}
+
 void TUserFilePageMapManager::WriteMapPages(const TFileMaps& maps, size_t from) {
   const size_t m = static_cast<size_t>(EntriesPerMapPage());
   for (size_t i = from; i < maps.MapPages.size(); ++i) {
@@ -114,7 +119,11 @@ bool TUserFilePageMapManager::AppendPages(TFileRec& rec, int64_t n, bool zero) {
   lastError_ = 0;
   const int64_t m = EntriesPerMapPage();
   const bool fresh = rec.FirstMapPageNo == -1;
-  TFileMaps maps = fresh ? TFileMaps{} : GetMaps(rec);
+  // The cached maps grow in place (a copy of a large file's maps for every
+  // append would cost time quadratic in its size) and are cut back if
+  // writing them fails, so the cache never names pages the record does not.
+  TFileMaps freshMaps;
+  TFileMaps& maps = fresh ? freshMaps : CachedMaps(rec);
   const size_t oldMaps = maps.MapPages.size();
   const int64_t d = static_cast<int64_t>(maps.DataPages.size());
   if (n > MaxDataPages() - d) {  // invariant 4; below it counts fit in 32 bits
@@ -140,18 +149,25 @@ bool TUserFilePageMapManager::AppendPages(TFileRec& rec, int64_t n, bool zero) {
   }
   maps.MapPages.insert(maps.MapPages.end(), newMaps.begin(), newMaps.end());
   maps.DataPages.insert(maps.DataPages.end(), newData.begin(), newData.end());
-  WriteMapPages(maps, oldMaps == 0 ? 0 : oldMaps - 1);
-  if (zero) WriteZeroPages(newData);
-  if (fresh) rec.FirstMapPageNo = maps.MapPages[0];
-  cache_[rec.FirstMapPageNo] = std::move(maps);
+  try {
+    WriteMapPages(maps, oldMaps == 0 ? 0 : oldMaps - 1);
+    if (zero) WriteZeroPages(newData);
+  } catch (...) {
+    maps.MapPages.resize(oldMaps);
+    maps.DataPages.resize(static_cast<size_t>(d));
+    throw;
+  }
+  if (fresh) {
+    rec.FirstMapPageNo = maps.MapPages[0];
+    cache_[rec.FirstMapPageNo] = std::move(maps);
+  }
   return true;
 }
 
 std::vector<int32_t> TUserFilePageMapManager::DeletePagesFromEOF(TFileRec& rec, int64_t n) {
   if (rec.FirstMapPageNo == -1)
     throw EEngineError("TUserFilePageMapManager.DeletePagesFromEOF - File map not exists.");
-  GetMaps(rec);
-  TFileMaps& maps = cache_[rec.FirstMapPageNo];
+  TFileMaps& maps = CachedMaps(rec);
   const int64_t d = static_cast<int64_t>(maps.DataPages.size());
   const int64_t keepData = std::max<int64_t>(0, d - n);
   const size_t keepMaps = static_cast<size_t>(CeilDiv(keepData, EntriesPerMapPage()));

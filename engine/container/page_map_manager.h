@@ -79,6 +79,8 @@ class TUserFilePageMapManager {
  private:
   int32_t EntriesPerMapPage() const { return pages_.PayloadSize() / 4; }
   bool FilePageIsValid(int32_t page) const;
+  // GetMaps, as the cache entry to change.
+  TFileMaps& CachedMaps(const TFileRec& rec);
   void WriteMapPages(const TFileMaps& maps, size_t from);
 
   TPageFileManager& pages_;

@@ -40,6 +40,14 @@ class TCipher : public TProtection {
   void EncodeBuffer(const uint8_t* source, uint8_t* dest, size_t n);
   void DecodeBuffer(const uint8_t* source, uint8_t* dest, size_t n);
 
+  // Enciphers `count` buffers of n bytes in place, the first at `data` and
+  // each next one `stride` bytes further (stride >= n), every one from the
+  // initial feedback: the same bytes as Reset and EncodeBuffer on each in
+  // turn. Enciphering chains block to block inside a buffer, so the buffers
+  // advance side by side and the block operation takes one block of each per
+  // call. Leaves the feedback at its initial value.
+  void EncodeBuffersFromStart(uint8_t* data, size_t n, size_t stride, size_t count);
+
   // Returns the feedback to its initial value, so the next buffer is
   // enciphered as by a fresh cipher with the same key.
   void Reset();
@@ -49,13 +57,15 @@ class TCipher : public TProtection {
 
   // Schedules kKeySize key bytes for the block operations.
   virtual void SetKey(const uint8_t* key) = 0;
-  // One block; in and out may be the same block.
-  virtual void EncodeBlock(const uint8_t* in, uint8_t* out) = 0;
-  virtual void DecodeBlock(const uint8_t* in, uint8_t* out) = 0;
+  // `count` consecutive blocks, each on its own; in and out may be the same
+  // blocks.
+  virtual void EncodeBlocks(const uint8_t* in, uint8_t* out, size_t count) = 0;
+  virtual void DecodeBlocks(const uint8_t* in, uint8_t* out, size_t count) = 0;
 
  private:
   void CheckInitialized() const;
   void CodeTail(const uint8_t* source, uint8_t* dest, size_t r);
+  void EncodeGroupFromStart(uint8_t* data, size_t n, size_t stride, size_t count);
 
   bool initialized_ = false;
   std::array<uint8_t, kBlockSize> initialFeedback_{};

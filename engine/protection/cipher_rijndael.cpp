@@ -15,9 +15,13 @@ void TCipher_Rijndael::SetKey(const uint8_t* key) {
   block_ = std::make_unique<TRijndaelBlock>(key);
 }
 
-void TCipher_Rijndael::EncodeBlock(const uint8_t* in, uint8_t* out) { block_->Encrypt(in, out); }
+void TCipher_Rijndael::EncodeBlocks(const uint8_t* in, uint8_t* out, size_t count) {
+  block_->EncryptBlocks(in, out, count);
+}
 
-void TCipher_Rijndael::DecodeBlock(const uint8_t* in, uint8_t* out) { block_->Decrypt(in, out); }
+void TCipher_Rijndael::DecodeBlocks(const uint8_t* in, uint8_t* out, size_t count) {
+  block_->DecryptBlocks(in, out, count);
+}
 
 void EncipherBuffer(const std::string& keyString, const uint8_t* source, uint8_t* dest,
                     size_t n) {

@@ -23,8 +23,8 @@ class TCipher_Rijndael : public TCipher {
 
  protected:
   void SetKey(const uint8_t* key) override;
-  void EncodeBlock(const uint8_t* in, uint8_t* out) override;
-  void DecodeBlock(const uint8_t* in, uint8_t* out) override;
+  void EncodeBlocks(const uint8_t* in, uint8_t* out, size_t count) override;
+  void DecodeBlocks(const uint8_t* in, uint8_t* out, size_t count) override;
 
  private:
   std::unique_ptr<TRijndaelBlock> block_;

@@ -1,9 +1,10 @@
-// AES-256 blocks through libcrypto's EVP interface: ECB without padding, one
-// block per call, so every byte of chaining stays in the engine's hands.
+// AES-256 blocks through libcrypto's EVP interface: ECB without padding, so
+// every byte of chaining stays in the engine's hands.
 #include "engine/protection/rijndael_block.h"
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/common/engine_error.h"
@@ -36,12 +37,19 @@ EVP_CIPHER_CTX* NewContext(const uint8_t* key, bool encrypt) {
   return ctx;
 }
 
-void RunBlock(EVP_CIPHER_CTX* ctx, const uint8_t* in, uint8_t* out) {
-  int written = 0;
-  if (EVP_CipherUpdate(ctx, out, &written, in, static_cast<int>(TRijndaelBlock::kBlockSize)) !=
-          1 ||
-      written != static_cast<int>(TRijndaelBlock::kBlockSize))
-    Fail("the AES-256 block operation");
+void RunBlocks(EVP_CIPHER_CTX* ctx, const uint8_t* in, uint8_t* out, size_t count) {
+  // libcrypto counts bytes in an int: a long row goes in several calls.
+  constexpr size_t kMaxBlocksPerCall = (1u << 30) / TRijndaelBlock::kBlockSize;
+  while (count > 0) {
+    const size_t blocks = std::min(count, kMaxBlocksPerCall);
+    const int bytes = static_cast<int>(blocks * TRijndaelBlock::kBlockSize);
+    int written = 0;
+    if (EVP_CipherUpdate(ctx, out, &written, in, bytes) != 1 || written != bytes)
+      Fail("the AES-256 block operation");
+    in += bytes;
+    out += bytes;
+    count -= blocks;
+  }
 }
 
 }  // namespace
@@ -56,11 +64,17 @@ TRijndaelBlock::~TRijndaelBlock() {
   EVP_CIPHER_CTX_free(decrypt_);
 }
 
-void TRijndaelBlock::Encrypt(const uint8_t* in, uint8_t* out) { RunBlock(encrypt_, in, out); }
+void TRijndaelBlock::Encrypt(const uint8_t* in, uint8_t* out) { EncryptBlocks(in, out, 1); }
 
-void TRijndaelBlock::Decrypt(const uint8_t* in, uint8_t* out) {
+void TRijndaelBlock::Decrypt(const uint8_t* in, uint8_t* out) { DecryptBlocks(in, out, 1); }
+
+void TRijndaelBlock::EncryptBlocks(const uint8_t* in, uint8_t* out, size_t count) {
+  RunBlocks(encrypt_, in, out, count);
+}
+
+void TRijndaelBlock::DecryptBlocks(const uint8_t* in, uint8_t* out, size_t count) {
   if (decrypt_ == nullptr) decrypt_ = NewContext(key_.data(), false);
-  RunBlock(decrypt_, in, out);
+  RunBlocks(decrypt_, in, out, count);
 }
 
 }  // namespace norvane

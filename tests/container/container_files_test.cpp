@@ -212,5 +212,34 @@ TEST_F(FaultyFilesTest, PagesAreFreedOnlyAfterTheRecordIsWritten) {
   EXPECT_EQ(Get("/f"), Bytes(3 * kPayload, 6));
 }
 
+// The cached maps of a growing file take new pages in place: when a map or
+// zero page cannot be written, they must be cut back to what the record
+// names, or later writes would use pages the file does not own.
+TEST_F(FaultyFilesTest, FailedGrowthLeavesTheCachedMapsAsTheRecordSays) {
+  ASSERT_TRUE(Put("/f", Bytes(3 * kPayload, 6)));
+  // The first writes of the growth are free-space pages and the header,
+  // then map pages, then some of the 2000 zero pages: a failure of any of
+  // them fails the growth, with an exception or with -17.
+  for (int write = 1; write <= 10; ++write) {
+    const int32_t handle = fs->OpenFile("/f", 0x22);
+    plan->FailWriteAt = plan->Writes + write;
+    bool grew = false;
+    try {
+      grew = fs->FileSetSize(handle, 2000 * kPayload) >= 0;
+    } catch (const EEngineError&) {
+    }
+    EXPECT_FALSE(grew) << write;
+    plan->FailWriteAt = 0;
+    fs->CloseFile(handle);
+    const TFileRec rec = fs->Directory().ReadItem(fs->Directory().FindPath("/f"));
+    EXPECT_EQ(rec.Size, 3 * kPayload) << write;
+    EXPECT_EQ(fs->PageMaps().DataPageCount(rec), 3) << write;
+  }
+  EXPECT_EQ(Get("/f"), Bytes(3 * kPayload, 6));
+  fs.reset();
+  Reopen();
+  EXPECT_EQ(Get("/f"), Bytes(3 * kPayload, 6));
+}
+
 }  // namespace
 }  // namespace norvane

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 namespace norvane {
 namespace {
@@ -23,6 +25,24 @@ TEST(PageChecksum, Xor32CountsWholeLittleEndianWordsOnly) {
   const Case kCases[] = {
       {0, 0}, {3, 0}, {4, 0x04030201}, {7, 0x04030201}, {8, 0x44332211}, {11, 0x44332211}};
   for (const Case& c : kCases) EXPECT_EQ(Xor32Checksum(data, c.n), c.sum) << c.n;
+}
+
+TEST(PageChecksum, Xor32MatchesWordByWordSumForEveryLengthAndAlignment) {
+  // Lengths around the eight-byte steps and starts off any word boundary.
+  std::mt19937 random(7);
+  std::vector<uint8_t> data(4200);
+  for (uint8_t& b : data) b = static_cast<uint8_t>(random());
+  for (size_t start = 0; start < 8; ++start) {
+    for (size_t n : {size_t{0}, size_t{4}, size_t{12}, size_t{13}, size_t{15}, size_t{16},
+                     size_t{20}, size_t{4064}, size_t{4065}, size_t{4068}, size_t{4092}}) {
+      uint32_t model = 0;
+      for (size_t i = 0; i + 4 <= n; i += 4) {
+        const uint8_t* w = data.data() + start + i;
+        model ^= uint32_t{w[0]} | uint32_t{w[1]} << 8 | uint32_t{w[2]} << 16 | uint32_t{w[3]} << 24;
+      }
+      EXPECT_EQ(Xor32Checksum(data.data() + start, n), model) << "start " << start << " n " << n;
+    }
+  }
 }
 
 TEST(PageChecksum, UnknownKindHasZeroSumAndNeverVerifies) {
