@@ -19,7 +19,6 @@ namespace {
 
 constexpr char kFileName[] = "input.adb";
 constexpr char kPartMagic[] = "AAMVHFSS";
-constexpr uint16_t kModeReadOnly = 0;
 constexpr uint32_t kEveryEntry = faHidden | faSysFile | faVolumeID | faDirectory;
 constexpr int64_t kChunk = 65536;
 
@@ -99,7 +98,7 @@ TPartOptions InputParts(const std::vector<TSlice>& slices) {
 }
 
 void ReadWhole(TESingleFileSystem& container, const std::string& path) {
-  const int32_t handle = container.OpenFile(path, kModeReadOnly);
+  const int32_t handle = container.OpenFile(path, kModeReadOnlyProbe);
   if (handle < 0) return;
   const int64_t size = container.FileSize(path);
   std::vector<uint8_t> chunk(kChunk);
@@ -112,7 +111,7 @@ void ReadWhole(TESingleFileSystem& container, const std::string& path) {
 }
 
 void ReadEverything(const TPartOptions& parts) {
-  TESingleFileSystem container(kFileName, 16, 4, 0, "", "", "", true, kModeReadOnly, parts);
+  TESingleFileSystem container(kFileName, 16, 4, 0, "", "", "", true, kModeReadOnlyProbe, parts);
   std::vector<std::string> folders{""};
   while (!folders.empty()) {
     const std::string folder = folders.back();

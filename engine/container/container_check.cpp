@@ -14,7 +14,6 @@ namespace norvane {
 
 namespace {
 
-constexpr uint16_t kModeReadShared = 0;  // read-only, shared with everyone
 // Any valid geometry: opening takes the real one from the header.
 constexpr int32_t kAnyExtentPages = 16;
 constexpr int32_t kAnyPageSizeKB = 4;
@@ -46,7 +45,7 @@ std::vector<TCheckProblem> CheckContainer(const std::string& fileName, const TPa
   std::unique_ptr<TPageFileManager> pages;
   try {
     pages = std::make_unique<TPageFileManager>(fileName, kAnyExtentPages, kAnyPageSizeKB, false,
-                                               "", "", password, kModeReadShared, parts);
+                                               "", "", password, kModeReadOnlyProbe, parts);
   } catch (const EEngineError& e) {
     problems.push_back({-1, -1, e.what(), false});
     return problems;

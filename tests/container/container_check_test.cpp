@@ -64,7 +64,7 @@ class CheckTest : public ContainerTest {
   // the checksum stays right and only the content is wrong.
   void EditPayload(int32_t n, int32_t length, const std::function<void(uint8_t*)>& edit) {
     fs.reset();
-    TPageFileManager pages(name, 16, 4, false, "", "", "", testing::kModeReadWrite);
+    TPageFileManager pages(name, 16, 4, false, "", "", "", kModeReadWriteDenyWrite);
     auto page = pages.NewPageBuffer();
     ASSERT_TRUE(pages.ReadPage(page->Rec, n, false, "", length));
     edit(page->Payload.data());
@@ -159,7 +159,7 @@ TEST_F(CheckTest, BrokenChainsAreReportedWhereTheyBreak) {
   ASSERT_EQ(big.MapPages.size(), 2u);
   fs.reset();
   {
-    TPageFileManager pages(name, 16, 4, false, "", "", "", testing::kModeReadWrite);
+    TPageFileManager pages(name, 16, 4, false, "", "", "", kModeReadWriteDenyWrite);
     TPageRecord rec;
     ASSERT_TRUE(pages.ReadPage(rec, big.MapPages[0], false, "", 0));
     rec.Header.NextPageNo = -1;
