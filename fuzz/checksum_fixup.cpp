@@ -13,8 +13,6 @@ namespace norvane::fuzz {
 
 namespace {
 
-constexpr char kPartMagic[] = "AAMVHFSS";
-constexpr char kContainerMagic[] = "AASFSSGN";
 constexpr int64_t kRecordSize = 512;
 
 // The offset of logical byte 0: the first part header followed by the

@@ -10,6 +10,7 @@
 #include "engine/common/engine_error.h"
 #include "engine/container/container_check.h"
 #include "engine/container/memory_part_file.h"
+#include "engine/container/part_header.h"
 #include "engine/container/single_file_system.h"
 #include "fuzz/checksum_fixup.h"
 
@@ -18,7 +19,6 @@ namespace norvane::fuzz {
 namespace {
 
 constexpr char kFileName[] = "input.adb";
-constexpr char kPartMagic[] = "AAMVHFSS";
 constexpr uint32_t kEveryEntry = faHidden | faSysFile | faVolumeID | faDirectory;
 constexpr int64_t kChunk = 65536;
 

@@ -9,7 +9,6 @@
 namespace norvane {
 
 namespace {
-constexpr char kContainerMagic[] = "AASFSSGN";
 constexpr float kContainerVersion = 1.2f;
 constexpr int kDirectoryRecordSize = 512;
 }  // namespace

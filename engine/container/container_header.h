@@ -28,6 +28,8 @@ namespace norvane {
 //  225  31   reserved, zero
 // The bytes are kept as read, so a header is written back unchanged but for
 // the fields that were set.
+constexpr char kContainerMagic[] = "AASFSSGN";  // eight bytes, no terminator on disk
+
 class TContainerHeader {
  public:
   static constexpr int kSize = 256;

@@ -6,13 +6,12 @@
 #include <vector>
 
 #include "engine/common/byte_codec.h"
+#include "engine/container/container_header.h"
 #include "engine/container/part_file.h"
 
 namespace norvane {
 
 namespace {
-constexpr char kPartMagic[] = "AAMVHFSS";
-constexpr char kContainerMagic[] = "AASFSSGN";
 constexpr int64_t kScanChunk = 65535;
 constexpr int64_t kHitProbe = 4;  // "AAMV", the start of the part magic
 

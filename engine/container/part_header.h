@@ -15,6 +15,7 @@ class TESFSAbstractFile;
 //   16  261  file name (no folder) of the next part, zero-terminated;
 //            all zero in the last part
 //  277  3    zero
+constexpr char kPartMagic[] = "AAMVHFSS";  // eight bytes, no terminator on disk
 constexpr int64_t kPartHeaderSize = 280;
 constexpr int64_t kPartNameCapacity = 261;
 
