@@ -6,14 +6,13 @@
 
 #include "engine/common/byte_codec.h"
 #include "engine/container/container_header.h"
+#include "engine/container/file_rec.h"
 #include "engine/container/part_header.h"
 #include "engine/protection/page_checksum.h"
 
 namespace norvane::fuzz {
 
 namespace {
-
-constexpr int64_t kRecordSize = 512;
 
 // The offset of logical byte 0: the first part header followed by the
 // container magic; -1 when there is none.
@@ -57,7 +56,7 @@ void FixChecksums(std::vector<uint8_t>& bytes) {
     uint8_t* at = bytes.data() + start + page * pageSize;
     int64_t length = payload;
     switch (at[8]) {
-      case ptDirectory: length = payload / kRecordSize * kRecordSize; break;
+      case ptDirectory: length = payload / TFileRec::kSize * TFileRec::kSize; break;
       case ptPFS: length = pfsBytes; break;
       case ptGAM:
       case ptSGAM: length = gamBytes; break;

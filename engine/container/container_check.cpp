@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "engine/common/engine_error.h"
+#include "engine/common/whole_numbers.h"
 #include "engine/container/container_checker.h"
 
 namespace norvane {
@@ -24,8 +25,6 @@ constexpr size_t kMaxProblems = 10000;
 
 // Unwinds the walk once the list is full.
 struct TListFull {};
-
-std::string Num(int64_t n) { return std::to_string(n); }
 
 // Opening the first part alone tells a file that cannot be opened (no
 // damage, so it throws) from one whose bytes are wrong.

@@ -35,6 +35,7 @@
 #include <unordered_set>
 
 #include "engine/common/engine_error.h"
+#include "engine/common/whole_numbers.h"
 #include "engine/container/damage.h"
 
 namespace norvane {
@@ -42,8 +43,6 @@ namespace norvane {
 namespace {
 constexpr char kCreate[] = "TFreeSpaceManager.Create";
 constexpr char kFreePages[] = "TFreeSpaceManager.FreePages";
-
-std::string Num(int64_t n) { return std::to_string(n); }
 }  // namespace
 
 TFreeSpaceManager::TFreeSpaceManager(TPageFileManager& pages) : pages_(pages) {
