@@ -47,10 +47,10 @@ void FixChecksums(std::vector<uint8_t>& bytes) {
     return;
   // The free-space map lengths, as TFreeSpaceManager computes them.
   const int64_t payload = pageSize - kPageHeaderSize;
-  const int64_t bits = 8 * payload;
-  const int64_t pfsBytes = (bits - bits % extent) / 8;
-  const int64_t pfsExtents = 8 * pfsBytes / extent;
-  const int64_t gamBytes = (bits - bits % pfsExtents) / 8;
+  const TMapGeometry geometry =
+      MapGeometryOf(static_cast<int32_t>(payload), static_cast<int32_t>(extent));
+  const int64_t pfsBytes = geometry.PFSBytes;
+  const int64_t gamBytes = geometry.GAMBytes;
   const int64_t end = FirstPartEnd(bytes, start);
   for (int64_t page = 1; start + (page + 1) * pageSize <= end; ++page) {
     uint8_t* at = bytes.data() + start + page * pageSize;

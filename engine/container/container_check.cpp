@@ -78,16 +78,12 @@ TContainerChecker::TContainerChecker(TPageFileManager& pages, std::vector<TCheck
   gamCount_ = header.GAMPageCount();
   // The same geometry as TFreeSpaceManager; the page layer refused headers
   // whose extents do not fit a page, but nothing here divides unchecked.
-  const int64_t bits = 8LL * payload_;
-  if (extentPages_ >= 1 && extentPages_ <= bits) {
-    pfsBytes_ = static_cast<int32_t>((bits - bits % extentPages_) / 8);
-    pfsExtents_ = 8 * pfsBytes_ / extentPages_;
-  }
-  if (pfsExtents_ >= 1) {
-    gamBytes_ = static_cast<int32_t>((bits - bits % pfsExtents_) / 8);
-    gamExtents_ = 8 * gamBytes_;
-    extentCount_ = (pageCount_ - 1) / extentPages_;
-  }
+  const TMapGeometry geometry = MapGeometryOf(payload_, extentPages_);
+  pfsBytes_ = geometry.PFSBytes;
+  pfsExtents_ = geometry.ExtentsPerPFSPage;
+  gamBytes_ = geometry.GAMBytes;
+  gamExtents_ = geometry.ExtentsPerGAMPage;
+  if (pfsExtents_ >= 1) extentCount_ = (pageCount_ - 1) / extentPages_;
   owners_.assign(static_cast<size_t>(pageCount_), TOwner{});
   buffer_.assign(static_cast<size_t>(payload_), 0);
 }

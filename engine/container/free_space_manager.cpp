@@ -51,15 +51,16 @@ TFreeSpaceManager::TFreeSpaceManager(TPageFileManager& pages) : pages_(pages) {
   extentPages_ = header.ExtentPageCount();
   if (extentPages_ < 1 || extentPages_ > bits)
     ReportDamage(kCreate, "extent page count " + Num(extentPages_) + " does not fit a page.");
-  pfsBytes_ = static_cast<int32_t>((bits - bits % extentPages_) / 8);
-  pfsExtents_ = 8 * pfsBytes_ / extentPages_;
+  const TMapGeometry geometry = MapGeometryOf(pages_.PayloadSize(), extentPages_);
+  pfsBytes_ = geometry.PFSBytes;
+  pfsExtents_ = geometry.ExtentsPerPFSPage;
   // Extents of more than half a page's bits that are no multiple of 8 leave
   // a PFS page no room for even one extent; no map layout exists for them.
   if (pfsExtents_ < 1)
     throw EEngineError(std::string(kCreate) + " - extent page count " + Num(extentPages_) +
                        " leaves no room for a PFS bitmap.");
-  gamBytes_ = static_cast<int32_t>((bits - bits % pfsExtents_) / 8);
-  gamExtents_ = 8 * gamBytes_;
+  gamBytes_ = geometry.GAMBytes;
+  gamExtents_ = geometry.ExtentsPerGAMPage;
   extentCount_ = (pages_.PageCount() - 1) / extentPages_;
 
   const int64_t pfsCount = header.PFSPageCount(), gamCount = header.GAMPageCount();
