@@ -112,8 +112,8 @@ void TContainerChecker::Report(int32_t page, int32_t record, const std::string& 
 }
 
 void TContainerChecker::CheckGeometry() {
-  const int64_t pfsNeeded = (extentCount_ + pfsExtents_ - 1) / pfsExtents_;
-  const int64_t gamNeeded = (extentCount_ + gamExtents_ - 1) / gamExtents_;
+  const int64_t pfsNeeded = CeilDiv(extentCount_, pfsExtents_);
+  const int64_t gamNeeded = CeilDiv(extentCount_, gamExtents_);
   if (pfsCount_ != pfsNeeded)
     Report(0, -1, "the header counts " + Num(pfsCount_) + " PFS pages; " + Num(extentCount_) +
                       " extents need " + Num(pfsNeeded));
@@ -127,7 +127,7 @@ void TContainerChecker::CheckSpaceMaps() {
   const int64_t gamSpan = static_cast<int64_t>(gamExtents_) * extentPages_;
   // PFS pages beyond those the extents need (reported above) describe no
   // page; their bits are not loaded.
-  const int64_t pfsNeeded = (extentCount_ + pfsExtents_ - 1) / pfsExtents_;
+  const int64_t pfsNeeded = CeilDiv(extentCount_, pfsExtents_);
   const auto pfsLoad = static_cast<int32_t>(std::min<int64_t>(pfsCount_, pfsNeeded));
   pfs_.assign(static_cast<size_t>(pfsLoad) * static_cast<size_t>(pfsBytes_), 0);
   pfsLoaded_.assign(static_cast<size_t>(pfsLoad), false);

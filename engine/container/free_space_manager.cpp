@@ -70,8 +70,8 @@ TFreeSpaceManager::TFreeSpaceManager(TPageFileManager& pages) : pages_(pages) {
     throw EEngineError("TFreeSpaceManager.Create - GAMPageCount * FPageSize < FExtentCount!");
   // Map pages exist only for existing extents, so more of them than the
   // extents need would put a map page where free pages are expected.
-  const int64_t pfsNeeded = (extentCount_ + pfsExtents_ - 1) / pfsExtents_;
-  const int64_t gamNeeded = (extentCount_ + gamExtents_ - 1) / gamExtents_;
+  const int64_t pfsNeeded = CeilDiv(extentCount_, pfsExtents_);
+  const int64_t gamNeeded = CeilDiv(extentCount_, gamExtents_);
   if (pfsCount > pfsNeeded)
     ReportDamage(kCreate, "PFSPageCount " + Num(pfsCount) + " exceeds the " + Num(pfsNeeded) +
                               " PFS pages of " + Num(extentCount_) + " extents.");
