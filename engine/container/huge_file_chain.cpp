@@ -10,13 +10,6 @@ namespace norvane {
 
 namespace {
 
-// Reads the part header at `at`; false when it is not a valid one.
-bool ReadPartHeader(TESFSAbstractFile& part, int64_t at, TPartHeader& header) {
-  uint8_t raw[kPartHeaderSize];
-  part.SeekFromStart(at);
-  return part.Read(raw, kPartHeaderSize) == kPartHeaderSize && DecodePartHeader(raw, header);
-}
-
 // Reads the header of a part of the chain whose first part is named
 // `firstBase`: after the foreign prefix in the first part, at the start of any
 // other; `at` receives where it lies. False when the header is not valid or

@@ -60,6 +60,12 @@ int64_t FindContainerPrefix(TESFSAbstractFile& part) {
   return 0;
 }
 
+bool ReadPartHeader(TESFSAbstractFile& part, int64_t at, TPartHeader& header) {
+  uint8_t raw[kPartHeaderSize];
+  part.SeekFromStart(at);
+  return part.Read(raw, kPartHeaderSize) == kPartHeaderSize && DecodePartHeader(raw, header);
+}
+
 bool IsValidNextPartName(const std::string& nextName, const std::string& firstPartFileName) {
   if (nextName.size() <= firstPartFileName.size()) return false;
   if (nextName.compare(0, firstPartFileName.size(), firstPartFileName) != 0) return false;
