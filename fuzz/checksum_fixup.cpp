@@ -6,16 +6,13 @@
 
 #include "engine/common/byte_codec.h"
 #include "engine/container/container_header.h"
+#include "engine/container/file_rec.h"
 #include "engine/container/part_header.h"
 #include "engine/protection/page_checksum.h"
 
 namespace norvane::fuzz {
 
 namespace {
-
-constexpr char kPartMagic[] = "AAMVHFSS";
-constexpr char kContainerMagic[] = "AASFSSGN";
-constexpr int64_t kRecordSize = 512;
 
 // The offset of logical byte 0: the first part header followed by the
 // container magic; -1 when there is none.
@@ -50,16 +47,16 @@ void FixChecksums(std::vector<uint8_t>& bytes) {
     return;
   // The free-space map lengths, as TFreeSpaceManager computes them.
   const int64_t payload = pageSize - kPageHeaderSize;
-  const int64_t bits = 8 * payload;
-  const int64_t pfsBytes = (bits - bits % extent) / 8;
-  const int64_t pfsExtents = 8 * pfsBytes / extent;
-  const int64_t gamBytes = (bits - bits % pfsExtents) / 8;
+  const TMapGeometry geometry =
+      MapGeometryOf(static_cast<int32_t>(payload), static_cast<int32_t>(extent));
+  const int64_t pfsBytes = geometry.PFSBytes;
+  const int64_t gamBytes = geometry.GAMBytes;
   const int64_t end = FirstPartEnd(bytes, start);
   for (int64_t page = 1; start + (page + 1) * pageSize <= end; ++page) {
     uint8_t* at = bytes.data() + start + page * pageSize;
     int64_t length = payload;
     switch (at[8]) {
-      case ptDirectory: length = payload / kRecordSize * kRecordSize; break;
+      case ptDirectory: length = payload / TFileRec::kSize * TFileRec::kSize; break;
       case ptPFS: length = pfsBytes; break;
       case ptGAM:
       case ptSGAM: length = gamBytes; break;

@@ -16,12 +16,11 @@ namespace norvane::fuzz {
 
 namespace {
 
-constexpr uint16_t kModeReadOnly = 0;
 constexpr uint32_t kEveryEntry = faHidden | faSysFile | faVolumeID | faDirectory;
 constexpr int64_t kChunk = 65536;
 
 void ReadWhole(TESingleFileSystem& container, const std::string& path) {
-  const int32_t handle = container.OpenFile(path, kModeReadOnly);
+  const int32_t handle = container.OpenFile(path, kModeReadOnlyProbe);
   if (handle < 0) return;
   const int64_t size = container.FileSize(path);
   std::vector<uint8_t> chunk(kChunk);
@@ -34,7 +33,7 @@ void ReadWhole(TESingleFileSystem& container, const std::string& path) {
 }
 
 void ReadEverything(const TPartOptions& parts) {
-  TESingleFileSystem container(kInputName, 16, 4, 0, "", "", "", true, kModeReadOnly, parts);
+  TESingleFileSystem container(kInputName, 16, 4, 0, "", "", "", true, kModeReadOnlyProbe, parts);
   VisitItems(container, [&container](const std::string& path, bool folder) {
     if (!folder) ReadWhole(container, path);
   });

@@ -20,7 +20,6 @@ namespace {
 
 using TScript = std::array<uint8_t, kScriptBytes>;
 
-constexpr uint16_t kModeReadWrite = 2;
 // Sizes a step may use: empty, one byte, around one and two data pages, a few
 // pages, a whole extent and more, and one more data page than a map page lists.
 constexpr int64_t kPayload = 4064;
@@ -53,7 +52,7 @@ std::vector<uint8_t> Pattern(int64_t length, uint8_t seed) {
 
 void WriteAt(TESingleFileSystem& container, const std::string& path, int64_t position,
              int64_t length, uint8_t seed) {
-  const int32_t handle = container.OpenFile(path, kModeReadWrite);
+  const int32_t handle = container.OpenFile(path, kModeAccessReadWrite);
   if (handle < 0) return;
   const std::vector<uint8_t> bytes = Pattern(length, seed);
   container.FileSeek(handle, 0, position);
@@ -62,7 +61,7 @@ void WriteAt(TESingleFileSystem& container, const std::string& path, int64_t pos
 }
 
 void SetSize(TESingleFileSystem& container, const std::string& path, int64_t size) {
-  const int32_t handle = container.OpenFile(path, kModeReadWrite);
+  const int32_t handle = container.OpenFile(path, kModeAccessReadWrite);
   if (handle < 0) return;
   container.FileSetSize(handle, size);
   container.CloseFile(handle);
@@ -130,7 +129,7 @@ TWriteOutcome RunScript(const uint8_t* data, size_t size, const TScript& script)
   TWriteOutcome outcome;
   outcome.ProblemsBefore = CheckLines(parts).size();
   try {
-    TESingleFileSystem container(kInputName, 16, 4, 0, "", "", "", false, kModeReadWrite, parts);
+    TESingleFileSystem container(kInputName, 16, 4, 0, "", "", "", false, kModeAccessReadWrite, parts);
     for (size_t step = 0; step < script.size() / 2; ++step)
       RunStep(container, script[2 * step], script[2 * step + 1], step);
     container.Flush();

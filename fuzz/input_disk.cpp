@@ -8,12 +8,12 @@
 
 #include "engine/common/engine_error.h"
 #include "engine/container/memory_part_file.h"
+#include "engine/container/part_header.h"
 
 namespace norvane::fuzz {
 
 namespace {
 
-constexpr char kPartMagic[] = "AAMVHFSS";
 constexpr size_t kPartMagicSize = 8;
 
 using TFiles = std::map<std::string, std::vector<uint8_t>>;

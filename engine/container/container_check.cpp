@@ -8,13 +8,13 @@
 #include <memory>
 
 #include "engine/common/engine_error.h"
+#include "engine/common/whole_numbers.h"
 #include "engine/container/container_checker.h"
 
 namespace norvane {
 
 namespace {
 
-constexpr uint16_t kModeReadShared = 0;  // read-only, shared with everyone
 // Any valid geometry: opening takes the real one from the header.
 constexpr int32_t kAnyExtentPages = 16;
 constexpr int32_t kAnyPageSizeKB = 4;
@@ -25,8 +25,6 @@ constexpr size_t kMaxProblems = 10000;
 
 // Unwinds the walk once the list is full.
 struct TListFull {};
-
-std::string Num(int64_t n) { return std::to_string(n); }
 
 // Opening the first part alone tells a file that cannot be opened (no
 // damage, so it throws) from one whose bytes are wrong.
@@ -46,7 +44,7 @@ std::vector<TCheckProblem> CheckContainer(const std::string& fileName, const TPa
   std::unique_ptr<TPageFileManager> pages;
   try {
     pages = std::make_unique<TPageFileManager>(fileName, kAnyExtentPages, kAnyPageSizeKB, false,
-                                               "", "", password, kModeReadShared, parts);
+                                               "", "", password, kModeReadOnlyProbe, parts);
   } catch (const EEngineError& e) {
     problems.push_back({-1, -1, e.what(), false});
     return problems;
@@ -86,16 +84,12 @@ TContainerChecker::TContainerChecker(TPageFileManager& pages, std::vector<TCheck
   gamCount_ = header.GAMPageCount();
   // The same geometry as TFreeSpaceManager; the page layer refused headers
   // whose extents do not fit a page, but nothing here divides unchecked.
-  const int64_t bits = 8LL * payload_;
-  if (extentPages_ >= 1 && extentPages_ <= bits) {
-    pfsBytes_ = static_cast<int32_t>((bits - bits % extentPages_) / 8);
-    pfsExtents_ = 8 * pfsBytes_ / extentPages_;
-  }
-  if (pfsExtents_ >= 1) {
-    gamBytes_ = static_cast<int32_t>((bits - bits % pfsExtents_) / 8);
-    gamExtents_ = 8 * gamBytes_;
-    extentCount_ = (pageCount_ - 1) / extentPages_;
-  }
+  const TMapGeometry geometry = MapGeometryOf(payload_, extentPages_);
+  pfsBytes_ = geometry.PFSBytes;
+  pfsExtents_ = geometry.ExtentsPerPFSPage;
+  gamBytes_ = geometry.GAMBytes;
+  gamExtents_ = geometry.ExtentsPerGAMPage;
+  if (pfsExtents_ >= 1) extentCount_ = (pageCount_ - 1) / extentPages_;
   owners_.assign(static_cast<size_t>(pageCount_), TOwner{});
   buffer_.assign(static_cast<size_t>(payload_), 0);
 }
@@ -130,8 +124,8 @@ void TContainerChecker::Warn(int32_t page, int32_t record, const std::string& wh
 }
 
 void TContainerChecker::CheckGeometry() {
-  const int64_t pfsNeeded = (extentCount_ + pfsExtents_ - 1) / pfsExtents_;
-  const int64_t gamNeeded = (extentCount_ + gamExtents_ - 1) / gamExtents_;
+  const int64_t pfsNeeded = CeilDiv(extentCount_, pfsExtents_);
+  const int64_t gamNeeded = CeilDiv(extentCount_, gamExtents_);
   if (pfsCount_ != pfsNeeded)
     Report(0, -1, "the header counts " + Num(pfsCount_) + " PFS pages; " + Num(extentCount_) +
                       " extents need " + Num(pfsNeeded));
@@ -152,7 +146,7 @@ void TContainerChecker::CheckSpaceMaps() {
   const int64_t gamSpan = static_cast<int64_t>(gamExtents_) * extentPages_;
   // PFS pages beyond those the extents need (reported above) describe no
   // page; their bits are not loaded.
-  const int64_t pfsNeeded = (extentCount_ + pfsExtents_ - 1) / pfsExtents_;
+  const int64_t pfsNeeded = CeilDiv(extentCount_, pfsExtents_);
   const auto pfsLoad = static_cast<int32_t>(std::min<int64_t>(pfsCount_, pfsNeeded));
   pfs_.assign(static_cast<size_t>(pfsLoad) * static_cast<size_t>(pfsBytes_), 0);
   pfsLoaded_.assign(static_cast<size_t>(pfsLoad), false);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/common/byte_codec.h"
+#include "engine/common/whole_numbers.h"
 #include "engine/container/container_checker.h"
 #include "engine/protection/collation.h"
 
@@ -16,10 +17,6 @@ constexpr int32_t kRecordSize = TFileRec::kSize;
 // Deeper items are named by record number: a path is only worth building
 // when a person can read it.
 constexpr int32_t kMaxShownDepth = 256;
-
-std::string Num(int64_t n) { return std::to_string(n); }
-
-int64_t CeilDiv(int64_t a, int64_t b) { return (a + b - 1) / b; }
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/common/engine_error.h"
+#include "engine/common/whole_numbers.h"
 #include "engine/container/page_owners.h"
 #include "engine/container/single_file_system.h"
 #include "engine/platform/file_time.h"
@@ -234,7 +235,7 @@ int64_t TESingleFileSystem::FileWrite(int32_t handle, const void* buffer, int64_
   h->Position += done;
   std::vector<int32_t> released;
   if (h->Position > rec.Size) rec.Size = h->Position;
-  const int64_t keep = (rec.Size + p - 1) / p;
+  const int64_t keep = CeilDiv(rec.Size, p);
   const int64_t have = maps_->DataPageCount(rec);
   if (have > keep) {
     // Pages added for bytes that never arrived hold no zeros: cut them so a

@@ -4,14 +4,13 @@
 #include <cstring>
 
 #include "engine/common/byte_codec.h"
+#include "engine/container/file_rec.h"
 #include "engine/protection/page_checksum.h"
 
 namespace norvane {
 
 namespace {
-constexpr char kContainerMagic[] = "AASFSSGN";
 constexpr float kContainerVersion = 1.2f;
-constexpr int kDirectoryRecordSize = 512;
 }  // namespace
 
 TContainerHeader TContainerHeader::New(int32_t pageSize, int32_t extentPageCount) {
@@ -56,7 +55,7 @@ bool TContainerHeader::IsSane(int64_t streamSize) const {
     if (count < 0 || count > pages - 1) return false;
   const int32_t firstDirectory = FirstDirectoryPage();
   if (firstDirectory != 0 && (firstDirectory < 1 || firstDirectory >= pages)) return false;
-  const int64_t recordsPerPage = (pageSize - kPageHeaderSize) / kDirectoryRecordSize;
+  const int64_t recordsPerPage = (pageSize - kPageHeaderSize) / TFileRec::kSize;
   const int32_t items = DirectoryItemCount();
   if (items < 0 || items > DirectoryPageCount() * recordsPerPage) return false;
   return EncryptionType() <= 1;

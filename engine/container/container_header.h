@@ -28,6 +28,8 @@ namespace norvane {
 //  225  31   reserved, zero
 // The bytes are kept as read, so a header is written back unchanged but for
 // the fields that were set.
+constexpr char kContainerMagic[] = "AASFSSGN";  // eight bytes, no terminator on disk
+
 class TContainerHeader {
  public:
   static constexpr int kSize = 256;
@@ -81,14 +83,29 @@ class TContainerHeader {
 constexpr int32_t kMinPageSize = 1024;
 constexpr int32_t kMaxPageSize = 1024 * 1024;
 constexpr int32_t kPageHeaderSize = 32;
+// The free-space map layout a payload size and extent give: a PFS page has a
+// bit a page for whole extents (8 bits a payload byte, cut to whole bytes), a
+// GAM or SGAM page a bit an extent for whole PFS spans. Fields stay 0 from the
+// first that cannot be laid out (an extent of no pages or more pages than a
+// page has bits; then a PFS page for no extent at all).
+struct TMapGeometry {
+  int32_t PFSBytes = 0, ExtentsPerPFSPage = 0, GAMBytes = 0, ExtentsPerGAMPage = 0;
+};
+constexpr TMapGeometry MapGeometryOf(int32_t payloadSize, int32_t extentPageCount) {
+  TMapGeometry geometry;
+  const int64_t bits = 8LL * payloadSize;
+  if (extentPageCount < 1 || extentPageCount > bits) return geometry;
+  geometry.PFSBytes = static_cast<int32_t>((bits - bits % extentPageCount) / 8);
+  geometry.ExtentsPerPFSPage = 8 * geometry.PFSBytes / extentPageCount;
+  if (geometry.ExtentsPerPFSPage < 1) return geometry;
+  geometry.GAMBytes = static_cast<int32_t>((bits - bits % geometry.ExtentsPerPFSPage) / 8);
+  geometry.ExtentsPerGAMPage = 8 * geometry.GAMBytes;
+  return geometry;
+}
 // Whether extents of this many pages fit the free-space maps: one PFS page
-// (8 bits a payload byte, cut to whole bytes after whole extents) must
-// describe at least one extent.
+// must describe at least one extent.
 constexpr bool ExtentFitsPage(int32_t pageSize, int32_t extentPageCount) {
-  const int64_t bits = 8LL * (pageSize - kPageHeaderSize);
-  if (extentPageCount < 1 || extentPageCount > bits) return false;
-  const int64_t pfsBytes = (bits - bits % extentPageCount) / 8;
-  return 8 * pfsBytes / extentPageCount >= 1;
+  return MapGeometryOf(pageSize - kPageHeaderSize, extentPageCount).ExtentsPerPFSPage >= 1;
 }
 
 enum TPageType : uint8_t {

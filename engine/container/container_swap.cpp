@@ -19,7 +19,6 @@ namespace {
 
 constexpr char kCrLf[] = "\r\n";
 constexpr int32_t kCannotTakeName = -15;
-constexpr uint16_t kModeReadWrite = 2;
 constexpr char kClosedAfterRepair[] = "The container is closed after a failed repair.";
 
 std::string BackupName(const std::string& fileName) {
@@ -87,7 +86,7 @@ bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts,
     stream(backup).DeleteAll();
   }
   step("backup settled");
-  mode_ = kModeReadWrite;
+  mode_ = kModeReadWriteReopen;
   password_.Assign(password);
   return reopen();
 }

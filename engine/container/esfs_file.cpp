@@ -8,7 +8,6 @@ namespace norvane {
 
 namespace {
 // Open mode words of the container: access in the low bits, sharing above.
-constexpr uint16_t kReadWrite = 2, kShareExclusive = 0x10, kShareNone = 0x40;
 }
 
 TESFSFile::~TESFSFile() {
@@ -21,9 +20,9 @@ TESFSFile::~TESFSFile() {
 
 void TESFSFile::Open(bool create) {
   OpenOrFallBack(create, [&](bool readOnly) {
-    const uint16_t mode = create ? kModeCreate
-                                 : static_cast<uint16_t>((readOnly ? 0 : kReadWrite) |
-                                                         (Exclusive() ? kShareExclusive : kShareNone));
+    const uint16_t access = readOnly ? kModeAccessRead : kModeAccessReadWrite;
+    const uint16_t sharing = Exclusive() ? kModeShareExclusive : kModeShareDenyNone;
+    const uint16_t mode = create ? kModeCreate : static_cast<uint16_t>(access | sharing);
     handle_ = container_.OpenFile("\\" + Name(), mode);
     return handle_ >= 0;
   });

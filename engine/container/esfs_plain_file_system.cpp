@@ -10,9 +10,6 @@ namespace norvane {
 
 namespace {
 
-constexpr uint16_t kModeReadShared = 0x40;  // read-only, deny none
-constexpr uint16_t kModeDenyWrite = 0x22;   // read/write, deny write
-
 std::string InRoot(const std::string& name) { return "\\" + name; }
 
 }  // namespace
@@ -21,7 +18,9 @@ TESFSPlainFileSystem::TESFSPlainFileSystem(const std::string& fileName, bool cre
                                            bool inMemory, bool readOnly, int32_t mode,
                                            const std::string& password, const TPartOptions& parts)
     : TAbstractPlainFileSystem(fileName, mode) {
-  const uint16_t word = create ? kModeCreate : readOnly ? kModeReadShared : kModeDenyWrite;
+  const uint16_t word = create     ? kModeCreate
+                        : readOnly ? kModeReadOnlyDenyNone
+                                   : kModeReadWriteDenyWrite;
   container_ = std::make_unique<TESingleFileSystem>(fileName, 16, 4, 0, "", "", password,
                                                     inMemory, word, parts);
 }

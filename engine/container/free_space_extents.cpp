@@ -3,6 +3,7 @@
 // the map pages that land in them. Nothing here touches the disk.
 #include <algorithm>
 
+#include "engine/common/whole_numbers.h"
 #include "engine/container/free_space_manager.h"
 
 namespace norvane {
@@ -11,7 +12,7 @@ namespace {
 
 // The smallest i >= 0 with offset + i * span >= from.
 int64_t FirstIndexFrom(int64_t from, int64_t offset, int64_t span) {
-  return from <= offset ? 0 : (from - offset + span - 1) / span;
+  return from <= offset ? 0 : CeilDiv(from - offset, span);
 }
 
 }  // namespace

@@ -35,6 +35,7 @@
 #include <unordered_set>
 
 #include "engine/common/engine_error.h"
+#include "engine/common/whole_numbers.h"
 #include "engine/container/damage.h"
 
 namespace norvane {
@@ -42,8 +43,6 @@ namespace norvane {
 namespace {
 constexpr char kCreate[] = "TFreeSpaceManager.Create";
 constexpr char kFreePages[] = "TFreeSpaceManager.FreePages";
-
-std::string Num(int64_t n) { return std::to_string(n); }
 }  // namespace
 
 TFreeSpaceManager::TFreeSpaceManager(TPageFileManager& pages) : pages_(pages) {
@@ -52,15 +51,16 @@ TFreeSpaceManager::TFreeSpaceManager(TPageFileManager& pages) : pages_(pages) {
   extentPages_ = header.ExtentPageCount();
   if (extentPages_ < 1 || extentPages_ > bits)
     ReportDamage(kCreate, "extent page count " + Num(extentPages_) + " does not fit a page.");
-  pfsBytes_ = static_cast<int32_t>((bits - bits % extentPages_) / 8);
-  pfsExtents_ = 8 * pfsBytes_ / extentPages_;
+  const TMapGeometry geometry = MapGeometryOf(pages_.PayloadSize(), extentPages_);
+  pfsBytes_ = geometry.PFSBytes;
+  pfsExtents_ = geometry.ExtentsPerPFSPage;
   // Extents of more than half a page's bits that are no multiple of 8 leave
   // a PFS page no room for even one extent; no map layout exists for them.
   if (pfsExtents_ < 1)
     throw EEngineError(std::string(kCreate) + " - extent page count " + Num(extentPages_) +
                        " leaves no room for a PFS bitmap.");
-  gamBytes_ = static_cast<int32_t>((bits - bits % pfsExtents_) / 8);
-  gamExtents_ = 8 * gamBytes_;
+  gamBytes_ = geometry.GAMBytes;
+  gamExtents_ = geometry.ExtentsPerGAMPage;
   extentCount_ = (pages_.PageCount() - 1) / extentPages_;
 
   const int64_t pfsCount = header.PFSPageCount(), gamCount = header.GAMPageCount();
@@ -70,8 +70,8 @@ TFreeSpaceManager::TFreeSpaceManager(TPageFileManager& pages) : pages_(pages) {
     throw EEngineError("TFreeSpaceManager.Create - GAMPageCount * FPageSize < FExtentCount!");
   // Map pages exist only for existing extents, so more of them than the
   // extents need would put a map page where free pages are expected.
-  const int64_t pfsNeeded = (extentCount_ + pfsExtents_ - 1) / pfsExtents_;
-  const int64_t gamNeeded = (extentCount_ + gamExtents_ - 1) / gamExtents_;
+  const int64_t pfsNeeded = CeilDiv(extentCount_, pfsExtents_);
+  const int64_t gamNeeded = CeilDiv(extentCount_, gamExtents_);
   if (pfsCount > pfsNeeded)
     ReportDamage(kCreate, "PFSPageCount " + Num(pfsCount) + " exceeds the " + Num(pfsNeeded) +
                               " PFS pages of " + Num(extentCount_) + " extents.");

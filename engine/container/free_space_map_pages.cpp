@@ -4,14 +4,13 @@
 #include <string>
 
 #include "engine/common/engine_error.h"
+#include "engine/common/whole_numbers.h"
 #include "engine/container/damage.h"
 #include "engine/container/free_space_manager.h"
 
 namespace norvane {
 
 namespace {
-
-std::string Num(int64_t n) { return std::to_string(n); }
 
 // Map pages are stored plain; any other type or a cipher means the page is
 // not the map page the geometry puts there.

@@ -106,12 +106,8 @@ bool TESFSHugeFile::OpenParts() {
     if (first) prefix_ = FindContainerPrefix(*part);
     const int64_t at = first ? prefix_ : 0;
     const int64_t partSize = part->Size();
-    uint8_t raw[kPartHeaderSize];
     TPartHeader header;
-    part->SeekFromStart(at);
-    if (partSize < at + kPartHeaderSize || part->Read(raw, kPartHeaderSize) != kPartHeaderSize ||
-        !DecodePartHeader(raw, header))
-      return false;
+    if (partSize < at + kPartHeaderSize || !ReadPartHeader(*part, at, header)) return false;
     if (first) {
       // The part size comes from the file: it must leave room for the header
       // and the prefix, or every position would divide by nothing.

@@ -10,11 +10,14 @@ namespace norvane {
 
 namespace {
 
-// Reads the part header at `at`; false when it is not a valid one.
-bool ReadPartHeader(TESFSAbstractFile& part, int64_t at, TPartHeader& header) {
-  uint8_t raw[kPartHeaderSize];
-  part.SeekFromStart(at);
-  return part.Read(raw, kPartHeaderSize) == kPartHeaderSize && DecodePartHeader(raw, header);
+// Reads the header of a part of the chain whose first part is named
+// `firstBase`: after the foreign prefix in the first part, at the start of any
+// other; `at` receives where it lies. False when the header is not valid or
+// names no next part of this chain, which ends a walk by name.
+bool ReadLink(TESFSAbstractFile& part, bool first, const std::string& firstBase, int64_t& at,
+              TPartHeader& header) {
+  at = first ? FindContainerPrefix(part) : 0;
+  return ReadPartHeader(part, at, header) && IsValidNextPartName(header.NextName, firstBase);
 }
 
 }  // namespace
@@ -41,9 +44,9 @@ bool TESFSHugeFile::Rename(const std::string& newFileName) {
   for (bool first = true;; first = false) {
     auto part = factory_(current, false, true, false);
     part->Open(false);
-    const int64_t at = first ? FindContainerPrefix(*part) : 0;
+    int64_t at = 0;
     TPartHeader header;
-    if (!ReadPartHeader(*part, at, header) || !IsValidNextPartName(header.NextName, oldBase)) {
+    if (!ReadLink(*part, first, oldBase, at, header)) {
       part->Close();
       break;
     }
@@ -85,10 +88,9 @@ bool TESFSHugeFile::DeleteAll() {
       // refused rather than deleted from under it.
       auto part = factory_(name, false, true, false);
       part->Open(false);
-      const int64_t at = first ? FindContainerPrefix(*part) : 0;
+      int64_t at = 0;
       TPartHeader header;
-      if (ReadPartHeader(*part, at, header) && IsValidNextPartName(header.NextName, firstBase))
-        next = header.NextName;
+      if (ReadLink(*part, first, firstBase, at, header)) next = header.NextName;
       part->Close();
     }
     if (!DeleteFileByName(name)) return false;

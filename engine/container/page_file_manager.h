@@ -17,18 +17,11 @@
 
 #include "engine/container/container_header.h"
 #include "engine/container/huge_file.h"
+#include "engine/container/open_modes.h"
 #include "engine/protection/cipher_rijndael.h"
 #include "engine/protection/secret.h"
 
 namespace norvane {
-
-// Open modes: 0xFFFF creates; otherwise the low two bits give the access
-// (0 read, 1 write, 2 read/write) and bits 4..6 the sharing (0x10 exclusive,
-// 0x20 deny write, 0x30 deny read, 0x40 deny none).
-constexpr uint16_t kModeCreate = 0xFFFF;
-constexpr bool ModeIsCreate(uint16_t mode) { return mode == kModeCreate; }
-constexpr bool ModeIsReadOnly(uint16_t mode) { return !ModeIsCreate(mode) && (mode & 3) == 0; }
-constexpr bool ModeIsExclusive(uint16_t mode) { return ModeIsCreate(mode) || (mode & 0x10) != 0; }
 
 // LastError codes of page operations.
 enum TPageError : int32_t {

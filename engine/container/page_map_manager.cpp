@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "engine/common/byte_codec.h"
+#include "engine/common/whole_numbers.h"
 #include "engine/container/damage.h"
 #include "engine/container/dir_manager.h"
 
@@ -14,9 +15,6 @@ namespace norvane {
 namespace {
 
 constexpr char kGetMaps[] = "TUserFilePageMapManager.GetMaps";
-
-// For a >= 0 and b > 0; never overflows, even for sizes near INT64_MAX.
-int64_t CeilDiv(int64_t a, int64_t b) { return a / b + (a % b != 0 ? 1 : 0); }
 
 }  // namespace
 

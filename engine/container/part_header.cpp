@@ -6,13 +6,12 @@
 #include <vector>
 
 #include "engine/common/byte_codec.h"
+#include "engine/container/container_header.h"
 #include "engine/container/part_file.h"
 
 namespace norvane {
 
 namespace {
-constexpr char kPartMagic[] = "AAMVHFSS";
-constexpr char kContainerMagic[] = "AASFSSGN";
 constexpr int64_t kScanChunk = 65535;
 constexpr int64_t kHitProbe = 4;  // "AAMV", the start of the part magic
 
@@ -59,6 +58,12 @@ int64_t FindContainerPrefix(TESFSAbstractFile& part) {
   }
   part.SeekFromStart(0);
   return 0;
+}
+
+bool ReadPartHeader(TESFSAbstractFile& part, int64_t at, TPartHeader& header) {
+  uint8_t raw[kPartHeaderSize];
+  part.SeekFromStart(at);
+  return part.Read(raw, kPartHeaderSize) == kPartHeaderSize && DecodePartHeader(raw, header);
 }
 
 bool IsValidNextPartName(const std::string& nextName, const std::string& firstPartFileName) {

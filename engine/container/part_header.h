@@ -15,6 +15,7 @@ class TESFSAbstractFile;
 //   16  261  file name (no folder) of the next part, zero-terminated;
 //            all zero in the last part
 //  277  3    zero
+constexpr char kPartMagic[] = "AAMVHFSS";  // eight bytes, no terminator on disk
 constexpr int64_t kPartHeaderSize = 280;
 constexpr int64_t kPartNameCapacity = 261;
 
@@ -27,6 +28,10 @@ struct TPartHeader {
 void EncodePartHeader(const TPartHeader& header, uint8_t* out);
 // False when the magic is wrong or the name has no terminator.
 bool DecodePartHeader(const uint8_t* in, TPartHeader& header);
+
+// Reads the part header at `at` of `part`; false when fewer bytes follow or
+// they are not a valid header. Errors of the part itself propagate.
+bool ReadPartHeader(TESFSAbstractFile& part, int64_t at, TPartHeader& header);
 
 // A next-part name is taken from the file and used as a path, so it is only
 // trusted when it is the first part's own file name followed by digits.

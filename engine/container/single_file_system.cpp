@@ -13,8 +13,6 @@ namespace {
 
 constexpr int32_t kProbeExtentPages = 16;
 constexpr int32_t kProbePageSizeKB = 4;
-constexpr uint16_t kModeReadWrite = 2;
-constexpr uint16_t kModeProbe = 0;
 
 std::string QuotedName(const std::string& name) {
   std::string quoted = "\"";
@@ -28,7 +26,7 @@ std::string QuotedName(const std::string& name) {
 TPageFileManager OpenProbe(const std::string& fileName, const std::string& password,
                            const TPartOptions& parts) {
   return TPageFileManager(fileName, kProbeExtentPages, kProbePageSizeKB, false, "", "", password,
-                          kModeProbe, parts);
+                          kModeReadOnlyProbe, parts);
 }
 
 }  // namespace
@@ -40,7 +38,7 @@ TESingleFileSystem::TESingleFileSystem(const std::string& fileName, int32_t exte
                                        const TPartOptions& parts)
     : fileName_(fileName), password_(password), mode_(mode), inMemory_(inMemory), parts_(parts) {
   (void)reserved;
-  if (inMemory_ && ModeIsCreate(mode_) && norvane::FileExists(fileName_)) mode_ = kModeReadWrite;
+  if (inMemory_ && ModeIsCreate(mode_) && norvane::FileExists(fileName_)) mode_ = kModeReadWriteReopen;
   if (!ModeIsCreate(mode_) && !CheckPassword(fileName_, password_.Str(), parts_))
     throw EEngineError("TESingleFileSystem.Create - invalid password specified, file name = " +
                        QuotedName(fileName_));

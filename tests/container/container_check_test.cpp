@@ -65,7 +65,7 @@ class CheckTest : public ContainerTest {
   // the checksum stays right and only the content is wrong.
   void EditPayload(int32_t n, int32_t length, const std::function<void(uint8_t*)>& edit) {
     fs.reset();
-    TPageFileManager pages(name, 16, 4, false, "", "", "", testing::kModeReadWrite);
+    TPageFileManager pages(name, 16, 4, false, "", "", "", kModeReadWriteDenyWrite);
     auto page = pages.NewPageBuffer();
     ASSERT_TRUE(pages.ReadPage(page->Rec, n, false, "", length));
     edit(page->Payload.data());
@@ -160,7 +160,7 @@ TEST_F(CheckTest, BrokenChainsAreReportedWhereTheyBreak) {
   ASSERT_EQ(big.MapPages.size(), 2u);
   fs.reset();
   {
-    TPageFileManager pages(name, 16, 4, false, "", "", "", testing::kModeReadWrite);
+    TPageFileManager pages(name, 16, 4, false, "", "", "", kModeReadWriteDenyWrite);
     TPageRecord rec;
     ASSERT_TRUE(pages.ReadPage(rec, big.MapPages[0], false, "", 0));
     rec.Header.NextPageNo = -1;
@@ -194,7 +194,7 @@ TEST_F(CheckTest, ACatalogueCutShortInItsLastPageOpensAndNamesThatPage) {
     for (const TCheckProblem& p : problems)
       EXPECT_EQ(p.Page, last) << cut << ": " << FormatCheckProblem(p);
 
-    ASSERT_NO_THROW(Reopen(testing::kModeReadShared)) << cut;
+    ASSERT_NO_THROW(Reopen(kModeReadOnlyDenyNone)) << cut;
     for (const auto& [path, content] : kFiles) {
       if (path == "/big" && bigOwnsLast) {
         const int32_t handle = fs->OpenFile(path, 0);

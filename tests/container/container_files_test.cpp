@@ -140,7 +140,7 @@ TEST_F(FilesTest, FilesNeedTheirFolders) {
 
 TEST_F(FilesTest, ReadOnlyContainerRefusesChanges) {
   ASSERT_TRUE(Put("/r", {1}));
-  Reopen(testing::kModeReadShared);
+  Reopen(kModeReadOnlyDenyNone);
   const int32_t handle = fs->OpenFile("/r", 0);
   EXPECT_THROW(fs->FileWrite(handle, "x", 1), EEngineError);
   EXPECT_THROW(fs->FileSetSize(handle, 5), EEngineError);

@@ -13,16 +13,13 @@
 
 namespace norvane::testing {
 
-constexpr uint16_t kModeReadWrite = 0x22;
-constexpr uint16_t kModeReadShared = 0x40;
-
 class ContainerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fs = std::make_unique<TESingleFileSystem>(name, 16, 4, 0, "", "", "", false, kModeCreate, parts);
   }
 
-  void Reopen(uint16_t mode = kModeReadWrite) {
+  void Reopen(uint16_t mode = kModeReadWriteDenyWrite) {
     fs.reset();
     fs = std::make_unique<TESingleFileSystem>(name, 16, 4, 0, "", "", "", false, mode, parts);
   }

@@ -167,7 +167,7 @@ TEST_F(DirTest, EnumerationFiltersByMaskAndAttributes) {
 TEST_F(DirTest, ReadOnlyContainerKeepsAccessTimes) {
   ASSERT_TRUE(Put("/f", {1, 2, 3}));
   fs->Flush();
-  Reopen(testing::kModeReadShared);
+  Reopen(kModeReadOnlyDenyNone);
   const auto before = testing::ReadFileBytes(name);
   EXPECT_EQ(Get("/f"), (std::vector<uint8_t>{1, 2, 3}));
   fs.reset();

@@ -61,7 +61,7 @@ TEST(FreeSpaceDamage, PagesBeyondTheLastWholeExtentBelongToNoExtent) {
 // right and only the edited content is wrong.
 void EditPayload(const std::string& name, int32_t n, int32_t length,
                  const std::function<void(uint8_t*)>& edit) {
-  TPageFileManager pages(name, 16, 4, false, "", "", "", testing::kModeReadWrite);
+  TPageFileManager pages(name, 16, 4, false, "", "", "", kModeReadWriteDenyWrite);
   auto page = pages.NewPageBuffer();
   ASSERT_TRUE(pages.ReadPage(page->Rec, n, false, "", length));
   edit(page->Payload.data());
@@ -69,7 +69,7 @@ void EditPayload(const std::string& name, int32_t n, int32_t length,
 }
 
 void EditHeader(const std::string& name, const std::function<void(TContainerHeader&)>& edit) {
-  TPageFileManager pages(name, 16, 4, false, "", "", "", testing::kModeReadWrite);
+  TPageFileManager pages(name, 16, 4, false, "", "", "", kModeReadWriteDenyWrite);
   edit(pages.Header());
   pages.SaveHeader();
 }
@@ -124,7 +124,7 @@ TEST(FreeSpaceDamage, DamagedMapsAreReportedOnOpen) {
     }
     c.damage(name);
     EXPECT_EQ(MessageOf([&] {
-                TPageFileManager pages(name, 16, 4, false, "", "", "", testing::kModeReadWrite);
+                TPageFileManager pages(name, 16, 4, false, "", "", "", kModeReadWriteDenyWrite);
                 TFreeSpaceManager space(pages);
               }),
               c.message)
@@ -145,7 +145,7 @@ TEST(FreeSpaceDamage, MapPagesBeyondThePageCountAreReported) {
     pages.SaveHeader();
   }
   EXPECT_EQ(MessageOf([&] {
-              TPageFileManager pages(name, 16, 4, false, "", "", "", testing::kModeReadWrite);
+              TPageFileManager pages(name, 16, 4, false, "", "", "", kModeReadWriteDenyWrite);
               TFreeSpaceManager space(pages);
             }),
             "TFreeSpaceManager.Create - SGAM page 3 lies beyond the page count 2.");

@@ -19,7 +19,6 @@
 
 namespace norvane::testing {
 
-constexpr uint16_t kModeReadWrite = 0x22;
 constexpr int64_t kBase = kPartHeaderSize;  // file offset of logical byte 0
 
 struct TSpaceContainer {
@@ -41,7 +40,8 @@ struct TSpaceContainer {
     space.reset();
     pages.reset();
     pages =
-        std::make_unique<TPageFileManager>(name, 16, 4, false, "", "", "", kModeReadWrite, parts);
+        std::make_unique<TPageFileManager>(name, 16, 4, false, "", "", "", kModeReadWriteDenyWrite,
+                                           parts);
     space = std::make_unique<TFreeSpaceManager>(*pages);
   }
 

@@ -44,7 +44,7 @@ class HugePositionTest : public testing::ContainerTest {
   int32_t OpenAndSnapshot(const std::string& path) {
     noSpace = 0;
     fs->OnNoSpace = [this](TESingleFileSystem&) { ++noSpace; };
-    const int32_t handle = fs->OpenFile(path, testing::kModeReadWrite);
+    const int32_t handle = fs->OpenFile(path, kModeReadWriteDenyWrite);
     EXPECT_GE(handle, 0);
     fs->FileFlush(handle);
     before = testing::ReadFileBytes(name);
@@ -103,7 +103,7 @@ TEST_F(HugePositionTest, SeeksNeverOverflow) {
       {2, -11, -1},
       {2, INT64_MIN, -1},
   };
-  const int32_t handle = fs->OpenFile("/ten", testing::kModeReadWrite);
+  const int32_t handle = fs->OpenFile("/ten", kModeReadWriteDenyWrite);
   for (const Case& c : kCases) {
     const std::string what = std::to_string(c.origin) + ", " + std::to_string(c.offset);
     ASSERT_EQ(fs->FileSeek(handle, 0, 5), 5);

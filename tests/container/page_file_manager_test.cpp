@@ -24,8 +24,6 @@ namespace {
 using testing::ReadFileBytes;
 using testing::WriteFileBytes;
 
-constexpr uint16_t kModeReadWrite = 0x22;
-constexpr uint16_t kModeReadOnly = 0x40;
 constexpr int64_t kBase = kPartHeaderSize;  // file offset of logical byte 0
 constexpr char kCorrupted[] = "TESingleFileSystem.LoadHeader - Invalid VEZA file, header is corrupted.";
 
@@ -34,7 +32,8 @@ std::unique_ptr<TPageFileManager> Create(const std::string& name, int32_t extent
   return std::make_unique<TPageFileManager>(name, extents, kb, false, "", "", "", kModeCreate);
 }
 
-std::unique_ptr<TPageFileManager> Open(const std::string& name, uint16_t mode = kModeReadWrite) {
+std::unique_ptr<TPageFileManager> Open(const std::string& name,
+                                       uint16_t mode = kModeReadWriteDenyWrite) {
   return std::make_unique<TPageFileManager>(name, 16, 4, false, "", "", "", mode);
 }
 
@@ -316,7 +315,7 @@ TEST(PageFileManager, ReadOnlyContainerNeverWrites) {
     ASSERT_TRUE(pages->ExtendFile(1));
   }
   const auto before = ReadFileBytes(name);
-  auto pages = Open(name, kModeReadOnly);
+  auto pages = Open(name, kModeReadOnlyDenyNone);
   EXPECT_TRUE(pages->ReadOnly());
   EXPECT_FALSE(pages->ExtendFile(1));
   EXPECT_EQ(pages->PageCount(), 2);
@@ -336,7 +335,7 @@ TEST(SingleFileSystem, EncryptedContainerWithoutPasswordIsRefused) {
   EditHeader(name, [](TContainerHeader& h) { h.SetEncryptionType(1); });
   EXPECT_TRUE(IsEncryptedFile(name));
   EXPECT_FALSE(CheckPassword(name, ""));
-  EXPECT_EQ(MessageOf([&] { TESingleFileSystem(name, 16, 4, 0, "", "", "", false, kModeReadWrite); }),
+  EXPECT_EQ(MessageOf([&] { TESingleFileSystem(name, 16, 4, 0, "", "", "", false, kModeReadWriteDenyWrite); }),
             "TESingleFileSystem.Create - invalid password specified, file name = \"" + dir.Path() +
                 "say \"\"hi\"\".adb\"");
   EXPECT_FALSE(IsEncryptedFile(dir / "nothing.adb"));

@@ -51,7 +51,7 @@ class PageOwnersTest : public ContainerTest {
     const int32_t shared = pick(*fs);
     fs.reset();
     {
-      TPageFileManager pages(name, 16, 4, false, "", "", "", testing::kModeReadWrite);
+      TPageFileManager pages(name, 16, 4, false, "", "", "", kModeReadWriteDenyWrite);
       auto page = pages.NewPageBuffer();
       EXPECT_TRUE(pages.ReadPage(page->Rec, bMap, false, "", -1));
       PutI32LE(page->Payload.data(), shared);
@@ -84,9 +84,9 @@ TEST_F(PageOwnersTest, SharedPagesRefuseEveryChangeAndKeepTheOtherOwnersBytes) {
   const Change kChanges[] = {
       {"DeleteFile", [](TESingleFileSystem& fs) { fs.DeleteFile("/b"); }},
       {"FileSetSize",
-       [](TESingleFileSystem& fs) { fs.FileSetSize(fs.OpenFile("/b", testing::kModeReadWrite), 0); }},
+       [](TESingleFileSystem& fs) { fs.FileSetSize(fs.OpenFile("/b", kModeReadWriteDenyWrite), 0); }},
       {"FileWrite",
-       [](TESingleFileSystem& fs) { WriteNew(fs, fs.OpenFile("/b", testing::kModeReadWrite)); }},
+       [](TESingleFileSystem& fs) { WriteNew(fs, fs.OpenFile("/b", kModeReadWriteDenyWrite)); }},
       {"CreateFile", [](TESingleFileSystem& fs) { WriteNew(fs, fs.OpenFile("/c", kModeCreate)); }},
       {"RenameFile", [](TESingleFileSystem& fs) { fs.RenameFile("/b", "/d"); }},
       {"CreateDir", [](TESingleFileSystem& fs) { fs.CreateDir("/e"); }},
@@ -140,7 +140,7 @@ TEST_F(PageOwnersTest, DamageThatHidesOwnersRefusesChangesUntilRepaired) {
        [](PageOwnersTest& t) {
          const int32_t page = t.fs->Directory().PageList().at(0);
          t.fs.reset();
-         TPageFileManager pages(t.name, 16, 4, false, "", "", "", testing::kModeReadWrite);
+         TPageFileManager pages(t.name, 16, 4, false, "", "", "", kModeReadWriteDenyWrite);
          auto pfs = pages.NewPageBuffer();
          EXPECT_TRUE(pages.ReadPage(pfs->Rec, 1, false, "", -1));
          pfs->Payload.at(static_cast<size_t>(page - 1) / 8) |= static_cast<uint8_t>(1 << ((page - 1) % 8));

@@ -25,7 +25,6 @@ using testing::WriteFileBytes;
 
 constexpr int64_t kPage = 4096;
 constexpr int64_t kPayload = kPage - kPageHeaderSize;
-constexpr uint16_t kModeReadWrite = 0x22;
 
 std::unique_ptr<TPageFileManager> Create(const std::string& name, int64_t maxPartSize = -1) {
   return std::make_unique<TPageFileManager>(name, 16, 4, false, "", "", "", kModeCreate,
@@ -123,7 +122,7 @@ TEST(PageRun, ReadStopsAtTheFirstFailingPageWithItsCode) {
       bytes[kPartHeaderSize + 3 * kPage + kPageHeaderSize + 9] ^= 1;
       WriteFileBytes(name, bytes);
     }
-    auto pages = std::make_unique<TPageFileManager>(name, 16, 4, false, "", "", "", kModeReadWrite);
+    auto pages = std::make_unique<TPageFileManager>(name, 16, 4, false, "", "", "", kModeReadWriteDenyWrite);
     if (what == "cut header" || what == "cut payload") {
       const int64_t into = what == "cut header" ? 20 : 40;  // bytes of page 4 left
       ASSERT_EQ(truncate(name.c_str(), kPartHeaderSize + 4 * kPage + into), 0);

@@ -95,7 +95,7 @@ TEST_F(RepairTest, CancelAtTheFirstProgressLeavesTheOldFileAlone) {
 TEST_F(RepairTest, ReadOnlyAndMemoryContainersAreNotRepaired) {
   ASSERT_TRUE(Put("/f", {1}));
   std::string log;
-  Reopen(testing::kModeReadShared);
+  Reopen(kModeReadOnlyDenyNone);
   EXPECT_FALSE(Repair(*fs, log));
   fs.reset();
   TESingleFileSystem memory(name, 16, 4, 0, "", "", "", true, kModeCreate);
@@ -177,7 +177,7 @@ class RepairKillTest : public ContainerTest {
     if (child == 0) {
       auto plan = std::make_shared<testing::TFaultPlan>();
       if (kind == TKillAt::Write) plan->ExitAtWrite = n;
-      TESingleFileSystem victim(name, 16, 4, 0, "", "", "", false, testing::kModeReadWrite,
+      TESingleFileSystem victim(name, 16, 4, 0, "", "", "", false, kModeReadWriteDenyWrite,
                                 TPartOptions{-1, testing::MakeFaultyFactory(plan)});
       int seen = 0;
       victim.OnProgress = [&](TESingleFileSystem&, bool&, double) {
@@ -218,7 +218,7 @@ TEST_F(RepairKillTest, EveryPointLeavesACatalogueThatOpens) {
   testing::WriteFileBytes(name, pristine_);
   auto plan = std::make_shared<testing::TFaultPlan>();
   {
-    TESingleFileSystem counted(name, 16, 4, 0, "", "", "", false, testing::kModeReadWrite,
+    TESingleFileSystem counted(name, 16, 4, 0, "", "", "", false, kModeReadWriteDenyWrite,
                                TPartOptions{-1, testing::MakeFaultyFactory(plan)});
     std::string log;
     ASSERT_TRUE(counted.RepairFile(log, false, "", "", "", false)) << log;

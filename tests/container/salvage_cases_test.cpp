@@ -61,7 +61,7 @@ class SalvageCaseTest : public testing::ContainerTest {
     TSalvageReport report = SalvageContainer(name, recovered, with);
     EXPECT_EQ(testing::ReadFileBytes(name), bytes);
     back = std::make_unique<TESingleFileSystem>(recovered, 16, 4, 0, "", "", with, false,
-                                                testing::kModeReadShared);
+                                                kModeReadOnlyDenyNone);
     return report;
   }
 
@@ -191,7 +191,7 @@ TEST_F(SalvageCaseTest, ItemsWhoseFolderIsLostGoToLostAndFound) {
 TEST_F(SalvageCaseTest, AFolderCycleIsCutIntoLostAndFound) {
   Make("");
   {
-    TPageFileManager pages(name, 16, 4, false, "", "", "", testing::kModeReadWrite);
+    TPageFileManager pages(name, 16, 4, false, "", "", "", kModeReadWriteDenyWrite);
     auto page = pages.NewPageBuffer();
     ASSERT_TRUE(pages.ReadPage(page->Rec, directory[0], false, "", 7 * TFileRec::kSize));
     PutI32LE(page->Payload.data() + 40, 1);  // record 0 (/a): parent record 1 (/a/b)
@@ -257,7 +257,7 @@ TEST_F(SalvageCaseTest, ProgressRunsToTheEndAndACancelLeavesASoundCatalogue) {
   EXPECT_LT(cancelled.Whole, 32);
   EXPECT_TRUE(CheckContainer(recovered).empty());
   back = std::make_unique<TESingleFileSystem>(recovered, 16, 4, 0, "", "", "", false,
-                                              testing::kModeReadShared);
+                                              kModeReadOnlyDenyNone);
   for (const TSalvagedFile& file : cancelled.Files) {
     const auto original = std::find_if(records.begin(), records.end(),
                                        [&](const auto& r) { return r.second == file.Record; });

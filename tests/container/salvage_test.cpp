@@ -104,7 +104,7 @@ class SalvageTest : public ::testing::Test {
     std::map<int32_t, const TSalvagedFile*> byRecord;
     for (const TSalvagedFile& file : report.Files)
       if (file.Record >= 0) byRecord[file.Record] = &file;
-    TESingleFileSystem back(recovered, 16, 4, 0, "", "", password, false, testing::kModeReadShared);
+    TESingleFileSystem back(recovered, 16, 4, 0, "", "", password, false, kModeReadOnlyDenyNone);
     for (const TOriginal& original : originals) {
       const auto own = [&](int32_t page) { return hit.count(page) != 0; };
       const bool recordHit = own(original.DirectoryPage);

@@ -11,9 +11,6 @@
 namespace norvane {
 namespace {
 
-constexpr uint16_t kModeReadWrite = 0x22;
-constexpr uint16_t kModeReadShared = 0x40;
-
 // A child process that opens the container with `mode`, says so, and keeps
 // it open until told to go.
 class THolder {
@@ -71,13 +68,13 @@ bool Opens(const std::string& name, uint16_t mode) {
 TEST(Sharing, AnotherProcessesHoldDecidesWhatOpensHere) {
   struct Case { uint16_t held; uint16_t here; bool opens; };
   const Case kCases[] = {
-      {kModeCreate, kModeReadWrite, false},   // creating holds the file exclusively
-      {kModeCreate, kModeReadShared, false},
-      {0x12, kModeReadShared, false},          // an exclusive writer
-      {kModeReadWrite, kModeReadWrite, false}, // one writer at a time
-      {kModeReadWrite, kModeReadShared, true},
-      {kModeReadShared, kModeReadWrite, true},
-      {kModeReadShared, kModeReadShared, true},
+      {kModeCreate, kModeReadWriteDenyWrite, false},   // creating holds the file exclusively
+      {kModeCreate, kModeReadOnlyDenyNone, false},
+      {kModeReadWriteExclusive, kModeReadOnlyDenyNone, false},  // an exclusive writer
+      {kModeReadWriteDenyWrite, kModeReadWriteDenyWrite, false}, // one writer at a time
+      {kModeReadWriteDenyWrite, kModeReadOnlyDenyNone, true},
+      {kModeReadOnlyDenyNone, kModeReadWriteDenyWrite, true},
+      {kModeReadOnlyDenyNone, kModeReadOnlyDenyNone, true},
   };
   for (const Case& c : kCases) {
     testing::TTempFolder dir;
@@ -88,7 +85,7 @@ TEST(Sharing, AnotherProcessesHoldDecidesWhatOpensHere) {
       ASSERT_TRUE(holder.Holding()) << std::hex << c.held;
       EXPECT_EQ(Opens(name, c.here), c.opens) << std::hex << c.held << " " << c.here;
     }
-    EXPECT_TRUE(Opens(name, kModeReadWrite));  // free again once the holder is gone
+    EXPECT_TRUE(Opens(name, kModeReadWriteDenyWrite));  // free again once the holder is gone
   }
 }
 
@@ -96,10 +93,10 @@ TEST(Sharing, CreatingOverAHeldContainerDeletesNothing) {
   testing::TTempFolder dir;
   const std::string name = dir / "held.adb";
   TESingleFileSystem(name, 16, 4, 0, "", "", "", false, kModeCreate);
-  THolder holder(name, kModeReadWrite);
+  THolder holder(name, kModeReadWriteDenyWrite);
   ASSERT_TRUE(holder.Holding());
   EXPECT_FALSE(Opens(name, kModeCreate));
-  EXPECT_TRUE(Opens(name, kModeReadShared));
+  EXPECT_TRUE(Opens(name, kModeReadOnlyDenyNone));
 }
 
 }  // namespace

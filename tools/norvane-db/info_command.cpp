@@ -8,7 +8,6 @@ namespace norvane::tool {
 namespace {
 
 int RunInfo(const TCommandLine& line, TToolOutput& output) {
-  constexpr uint16_t kModeReadOnlyProbe = 0;
   const TPageFileManager pages(line.Positional[0], 16, 4, false, "", "", "", kModeReadOnlyProbe);
   const TContainerHeader& header = pages.Header();
   const std::pair<const char*, int32_t> fields[] = {

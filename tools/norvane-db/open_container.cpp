@@ -13,9 +13,6 @@ namespace {
 // The engine's geometry; an existing container's own header overrides it.
 constexpr int32_t kExtentPages = 16;
 constexpr int32_t kPageSizeKB = 4;
-constexpr uint16_t kModeReadShared = 0x40;   // read-only, deny none
-constexpr uint16_t kModeWrite = 0x22;        // read/write, deny write
-constexpr uint16_t kModeAlone = 0x12;        // read/write, exclusive
 }  // namespace
 
 std::string OptionOf(const TCommandLine& line, const std::string& name) {
@@ -41,9 +38,9 @@ std::string PasswordOf(const TCommandLine& line) {
 
 std::unique_ptr<TESingleFileSystem> OpenContainer(const std::string& file, TOpenFor purpose,
                                                   const TCommandLine& line) {
-  const uint16_t mode = purpose == TOpenFor::Alone     ? kModeAlone
-                        : purpose == TOpenFor::Writing ? kModeWrite
-                                                       : kModeReadShared;
+  const uint16_t mode = purpose == TOpenFor::Alone     ? kModeReadWriteExclusive
+                        : purpose == TOpenFor::Writing ? kModeReadWriteDenyWrite
+                                                       : kModeReadOnlyDenyNone;
   return std::make_unique<TESingleFileSystem>(file, kExtentPages, kPageSizeKB, 0, "", "",
                                               PasswordOf(line), false, mode);
 }
