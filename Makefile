@@ -2,6 +2,8 @@
 # what is missing, configure, build, then start the program or run the suite.
 BUILD ?= build
 JOBS ?= $(shell nproc)
+# ccache, when installed, keeps rebuilds of unchanged sources cheap.
+LAUNCHER := $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 .PHONY: run test build deps bench clean
 
@@ -12,7 +14,7 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 build: deps
-	cmake -S . -B $(BUILD) -G Ninja
+	cmake -S . -B $(BUILD) -G Ninja $(LAUNCHER)
 	cmake --build $(BUILD) -j $(JOBS)
 
 deps:

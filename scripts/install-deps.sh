@@ -3,7 +3,7 @@
 # Runs apt-get directly as root, through sudo otherwise.
 set -e
 # clang and its runtimes (libFuzzer, sanitizers) build the fuzz targets.
-PACKAGES="cmake ninja-build g++ make libgtest-dev libgmock-dev zlib1g-dev libicu-dev libssl-dev clang libclang-rt-dev"
+PACKAGES="cmake ninja-build g++ make ccache libgtest-dev libgmock-dev zlib1g-dev libicu-dev libssl-dev clang libclang-rt-dev"
 # Extra packages may be named on the command line (the benchmark library).
 PACKAGES="$PACKAGES $*"
 missing=""

@@ -20,8 +20,8 @@ namespace {
 using testing::Bytes;
 using testing::ContainerTest;
 
-constexpr int64_t kBase = 280;  // file offset of logical byte 0
-constexpr int32_t kPageSize = 4096;
+using testing::kBase;
+using testing::kPageSize;
 
 // The files every case starts from: folders, an empty file, files of one and
 // of several pages, and one whose data pages need two map pages.

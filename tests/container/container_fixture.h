@@ -13,6 +13,11 @@
 
 namespace norvane::testing {
 
+// The engine's geometry, for tests that lay out or damage bytes by hand.
+constexpr int64_t kBase = 280;  // file offset of logical byte 0
+constexpr int32_t kPageSize = 4096;
+constexpr int64_t kPayload = kPageSize - 32;
+
 class ContainerTest : public ::testing::Test {
  protected:
   void SetUp() override {

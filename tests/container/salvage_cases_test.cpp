@@ -21,9 +21,9 @@ namespace {
 
 using testing::Bytes;
 
-constexpr int64_t kBase = 280;  // file offset of logical byte 0
-constexpr int32_t kPageSize = 4096;
-constexpr int64_t kPayload = kPageSize - 32;
+using testing::kBase;
+using testing::kPageSize;
+using testing::kPayload;
 constexpr int64_t kBigSize = 1016 * kPayload + 5000;  // two map pages
 
 // Folders /a and /a/b first (records 0 and 1, directory page 0), then 30

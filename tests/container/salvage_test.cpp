@@ -23,9 +23,9 @@ namespace {
 
 using testing::Bytes;
 
-constexpr int64_t kBase = 280;  // file offset of logical byte 0
-constexpr int32_t kPageSize = 4096;
-constexpr int64_t kPayload = kPageSize - 32;
+using testing::kBase;
+using testing::kPageSize;
+using testing::kPayload;
 
 int64_t StrideFromEnvironment(int64_t fallback) {
   const char* value = std::getenv("NORVANE_SALVAGE_STRIDE");
