@@ -300,6 +300,14 @@ bool TSystemFile::Flush() {
   return true;
 }
 
+bool TSystemFile::SetDirectWrites(bool on) {
+  if (fd_ < 0) return Fail("The file is not open.");
+  const int flags = fcntl(fd_, F_GETFL);
+  if (flags < 0 || fcntl(fd_, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) != 0)
+    return Fail("Cannot change the write mode of \"" + name_ + "\": " + SystemText(errno) + ".");
+  return true;
+}
+
 void TSystemFile::Close() {
   if (fd_ < 0) return;
   // Unlinked while our locks are still held, so no one can open the file in

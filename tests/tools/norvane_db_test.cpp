@@ -135,6 +135,22 @@ TEST_F(NorvaneDbFiles, GetReturnsTheBytesToAFileOrStandardOutput) {
   EXPECT_FALSE(FileExists(dir / "back.bin.part"));
 }
 
+// get writes whole chunks of 4 MiB past the file cache and the rest the
+// ordinary way: sizes around a page, a chunk and two chunks come back exact.
+TEST_F(NorvaneDbFiles, GetToAFileKeepsEveryByteAroundChunkEdges) {
+  const int64_t chunk = 4 << 20;
+  for (const int64_t size : {int64_t{1}, int64_t{4095}, int64_t{4096}, chunk - 1, chunk, chunk + 1,
+                             2 * chunk + 4097}) {
+    std::string bytes(static_cast<size_t>(size), '\0');
+    for (int64_t i = 0; i < size; ++i) bytes[static_cast<size_t>(i)] = static_cast<char>(i * 131 + i / 4096);
+    ASSERT_EQ(RunDb({"put", file, "/sized.bin"}, bytes).status, 0) << size;
+    const TRun got = RunDb({"get", file, "/sized.bin", dir / "sized.bin"});
+    ASSERT_EQ(got.status, 0) << size << got.err;
+    const std::vector<uint8_t> back = testing::ReadFileBytes(dir / "sized.bin");
+    EXPECT_TRUE(back == std::vector<uint8_t>(bytes.begin(), bytes.end())) << size;
+  }
+}
+
 TEST_F(NorvaneDbFiles, PutReplacesAndMakesFolders) {
   ASSERT_EQ(RunDb({"put", file, "/top.txt"}, "bye").status, 0);
   EXPECT_EQ(RunDb({"get", file, "/top.txt"}).out, "bye");
