@@ -151,6 +151,21 @@ TEST_F(NorvaneDbFiles, GetToAFileKeepsEveryByteAroundChunkEdges) {
   }
 }
 
+// A page that fails its checksum in the third chunk stops get while the
+// chunk before it may still be being written: no DEST, no leftover part.
+TEST_F(NorvaneDbFiles, GetStoppedByDamageLeavesNoDestination) {
+  const std::string bytes(static_cast<size_t>(3 * (4 << 20)), 'd');
+  ASSERT_EQ(RunDb({"put", file, "/big.bin"}, bytes).status, 0);
+  std::vector<uint8_t> image = testing::ReadFileBytes(file);
+  image[image.size() * 5 / 6 / 4096 * 4096 + 100] ^= 0x5A;
+  testing::WriteFileBytes(file, image);
+  const TRun got = RunDb({"get", file, "/big.bin", dir / "big.bin"});
+  EXPECT_EQ(got.status, 1);
+  EXPECT_NE(got.err.find("Cannot read \"/big.bin\""), std::string::npos) << got.err;
+  EXPECT_FALSE(FileExists(dir / "big.bin"));
+  EXPECT_FALSE(FileExists(dir / "big.bin.part"));
+}
+
 TEST_F(NorvaneDbFiles, PutReplacesAndMakesFolders) {
   ASSERT_EQ(RunDb({"put", file, "/top.txt"}, "bye").status, 0);
   EXPECT_EQ(RunDb({"get", file, "/top.txt"}).out, "bye");

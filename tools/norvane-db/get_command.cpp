@@ -1,6 +1,7 @@
 // norvane-db get FILE NAME [DEST]: the bytes of the file NAME, to DEST or to
 // standard output. DEST is written under a temporary name and renamed into
 // place only when every byte has been read.
+#include <future>
 #include <memory>
 #include <new>
 
@@ -23,6 +24,13 @@ struct TAlignedFree {
     ::operator delete[](p, std::align_val_t(TSystemFile::kDirectAlignment));
   }
 };
+using TAlignedBuffer = std::unique_ptr<char[], TAlignedFree>;
+
+// A buffer that direct writes can take.
+TAlignedBuffer NewAlignedBuffer(int64_t bytes) {
+  return TAlignedBuffer(static_cast<char*>(
+      ::operator new[](static_cast<size_t>(bytes), std::align_val_t(TSystemFile::kDirectAlignment))));
+}
 
 // Writes `length` bytes to DEST. A copy is written once and read back
 // seldom, so whole aligned chunks bypass the file cache: filling cache pages
@@ -60,20 +68,29 @@ int RunGet(const TCommandLine& line, TToolOutput& output) {
     dest.SetDeleteOnClose(true);
   }
   bool direct = dest.IsOpen() && dest.SetDirectWrites(true);
-  const std::unique_ptr<char[], TAlignedFree> chunk(static_cast<char*>(
-      ::operator new[](kChunk, std::align_val_t(TSystemFile::kDirectAlignment))));
-  for (int64_t done = 0; done < size;) {
-    const int64_t got = container->FileRead(handle, chunk.get(), std::min(kChunk, size - done));
+  TAlignedBuffer buffers[2] = {NewAlignedBuffer(kChunk), NewAlignedBuffer(kChunk)};
+  // One chunk is read (and deciphered) while the one before it is written:
+  // the reading takes the processor, a direct write mostly waits for the
+  // disk. Writes run one at a time, in order. Declared last, so leaving
+  // early waits for the write in flight before its buffer goes.
+  std::future<void> writing;
+  for (int64_t done = 0, n = 0; done < size; ++n) {
+    char* chunk = buffers[n % 2].get();
+    const int64_t got = container->FileRead(handle, chunk, std::min(kChunk, size - done));
     if (got <= 0)
       FailCommand("Cannot read \"" + ShownPath(name) + "\": error " +
                   std::to_string(container->LastError()) + ".");
-    if (dest.IsOpen()) {
-      WriteChunk(dest, direct, chunk.get(), got);
-    } else {
-      output.Out.write(chunk.get(), got);
-    }
+    if (writing.valid()) writing.get();
+    writing = std::async(std::launch::async, [&dest, &direct, &output, chunk, got] {
+      if (dest.IsOpen()) {
+        WriteChunk(dest, direct, chunk, got);
+      } else {
+        output.Out.write(chunk, got);
+      }
+    });
     done += got;
   }
+  if (writing.valid()) writing.get();
   if (dest.IsOpen()) {
     if (!dest.Flush() || !RenameFileByName(partial, line.Positional[2], true))
       FailCommand("Cannot write \"" + line.Positional[2] + "\".");
