@@ -135,19 +135,26 @@ TEST_F(NorvaneDbFiles, GetReturnsTheBytesToAFileOrStandardOutput) {
   EXPECT_FALSE(FileExists(dir / "back.bin.part"));
 }
 
-// get writes whole chunks of 4 MiB past the file cache and the rest the
-// ordinary way: sizes around a page, a chunk and two chunks come back exact.
-TEST_F(NorvaneDbFiles, GetToAFileKeepsEveryByteAroundChunkEdges) {
-  const int64_t chunk = 4 << 20;
-  for (const int64_t size : {int64_t{1}, int64_t{4095}, int64_t{4096}, chunk - 1, chunk, chunk + 1,
-                             2 * chunk + 4097}) {
+// put reads its source a chunk ahead of the container, get writes whole
+// chunks of 4 MiB past the file cache and the rest the ordinary way: sizes
+// around a page and around their chunks come back exact, from a file and
+// from standard input.
+TEST_F(NorvaneDbFiles, PutAndGetKeepEveryByteAroundChunkEdges) {
+  const int64_t chunk = 4 << 20, putChunk = 1 << 20;
+  for (const int64_t size : {int64_t{1}, int64_t{4095}, int64_t{4096}, putChunk, putChunk + 1,
+                             chunk - 1, chunk, chunk + 1, 2 * chunk + 4097}) {
     std::string bytes(static_cast<size_t>(size), '\0');
-    for (int64_t i = 0; i < size; ++i) bytes[static_cast<size_t>(i)] = static_cast<char>(i * 131 + i / 4096);
-    ASSERT_EQ(RunDb({"put", file, "/sized.bin"}, bytes).status, 0) << size;
-    const TRun got = RunDb({"get", file, "/sized.bin", dir / "sized.bin"});
-    ASSERT_EQ(got.status, 0) << size << got.err;
-    const std::vector<uint8_t> back = testing::ReadFileBytes(dir / "sized.bin");
-    EXPECT_TRUE(back == std::vector<uint8_t>(bytes.begin(), bytes.end())) << size;
+    for (int64_t i = 0; i < size; ++i)
+      bytes[static_cast<size_t>(i)] = static_cast<char>(i * 131 + i / 4096);
+    const std::vector<uint8_t> want(bytes.begin(), bytes.end());
+    testing::WriteFileBytes(dir / "source.bin", want);
+    ASSERT_EQ(RunDb({"put", file, "/piped.bin"}, bytes).status, 0) << size;
+    ASSERT_EQ(RunDb({"put", file, "/copied.bin", dir / "source.bin"}).status, 0) << size;
+    for (const std::string name : {"piped.bin", "copied.bin"}) {
+      const TRun got = RunDb({"get", file, "/" + name, dir / name});
+      ASSERT_EQ(got.status, 0) << size << got.err;
+      EXPECT_TRUE(testing::ReadFileBytes(dir / name) == want) << name << " " << size;
+    }
   }
 }
 
