@@ -60,7 +60,8 @@ class TSystemFile {
   // a position that are multiples of kDirectAlignment; a write that breaks
   // this (or that the file system refuses) fails short, and turning direct
   // writes off lets the rest go the ordinary way. Returns false, with the
-  // mode unchanged, where the file system has no direct writes.
+  // mode unchanged, for anything but a regular file and where the file
+  // system has no direct writes.
   bool SetDirectWrites(bool on);
   static constexpr int64_t kDirectAlignment = 4096;
   void Close();
