@@ -39,9 +39,6 @@ TESingleFileSystem::TESingleFileSystem(const std::string& fileName, int32_t exte
     : fileName_(fileName), password_(password), mode_(mode), inMemory_(inMemory), parts_(parts) {
   (void)reserved;
   if (inMemory_ && ModeIsCreate(mode_) && norvane::FileExists(fileName_)) mode_ = kModeReadWriteReopen;
-  if (!ModeIsCreate(mode_) && !CheckPassword(fileName_, password_.Str(), parts_))
-    throw EEngineError("TESingleFileSystem.Create - invalid password specified, file name = " +
-                       QuotedName(fileName_));
   OpenLayers(extentPageCount, pageSizeKB, answer, question);
   if (!IsEncrypted()) password_.Wipe();
 }
@@ -50,7 +47,10 @@ void TESingleFileSystem::OpenLayers(int32_t extentPageCount, int32_t pageSizeKB,
                                     const std::string& answer, const std::string& question) {
   pages_ = std::make_unique<TPageFileManager>(fileName_, extentPageCount, pageSizeKB, inMemory_,
                                               answer, question, password_.Str(), mode_, parts_);
-  if (pages_->IsEncrypted() && !TDIRManager::KeyReadsDirectory(*pages_)) {
+  // The page layer's open makes the slow password check; a separate probe
+  // before it would make every open pay for that check twice.
+  if (pages_->IsEncrypted() &&
+      (!pages_->KeyIsValid() || !TDIRManager::KeyReadsDirectory(*pages_))) {
     pages_.reset();
     throw EEngineError("TESingleFileSystem.Create - invalid password specified, file name = " +
                        QuotedName(fileName_));

@@ -300,6 +300,18 @@ bool TSystemFile::Flush() {
   return true;
 }
 
+bool TSystemFile::SetDirectWrites(bool on) {
+  if (fd_ < 0) return Fail("The file is not open.");
+  // On a pipe the same flag means packets, which change what readers get.
+  struct stat st {};
+  if (on && (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)))
+    return Fail("\"" + name_ + "\" is not a regular file: it takes no direct writes.");
+  const int flags = fcntl(fd_, F_GETFL);
+  if (flags < 0 || fcntl(fd_, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) != 0)
+    return Fail("Cannot change the write mode of \"" + name_ + "\": " + SystemText(errno) + ".");
+  return true;
+}
+
 void TSystemFile::Close() {
   if (fd_ < 0) return;
   // Unlinked while our locks are still held, so no one can open the file in

@@ -54,6 +54,16 @@ class TSystemFile {
   bool SetSize(int64_t size);
   // Writes the file's buffers to the disk (fsync).
   bool Flush();
+  // Direct writes go from the caller's buffer to the disk, past the system's
+  // file cache: for output written once and not read back soon, which then
+  // costs no cache pages. While on, every Write needs a buffer, a length and
+  // a position that are multiples of kDirectAlignment; a write that breaks
+  // this (or that the file system refuses) fails short, and turning direct
+  // writes off lets the rest go the ordinary way. Returns false, with the
+  // mode unchanged, for anything but a regular file and where the file
+  // system has no direct writes.
+  bool SetDirectWrites(bool on);
+  static constexpr int64_t kDirectAlignment = 4096;
   void Close();
 
   // The system's reason for the last failure, in engine text.

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 
 #include "engine/common/engine_error.h"
 #include "engine/container/single_file_system.h"
 #include "engine/platform/file_system.h"
+#include "engine/platform/tick_counter.h"
 #include "tests/container/container_fixture.h"
 #include "tests/support/error_message.h"
 #include "tests/support/fast_clock.h"
@@ -86,6 +88,36 @@ TEST_F(EncryptedTest, WrongOrMissingPasswordsAreRefusedAndChangeNothing) {
   for (const std::string password : {"", "wrong", "Right", "right "})
     EXPECT_EQ(MessageOf([&] { Open(password); }), refused) << password;
   EXPECT_EQ(testing::ReadFileBytes(name), before);
+}
+
+// The check is slow on purpose, so an open that made it twice would double
+// the wait of every command. Counts the tick readings of an open, right and
+// wrong password alike, against those of the one check the open needs.
+TEST_F(EncryptedTest, AnOpenMakesTheSlowPasswordCheckOnce) {
+  { TESingleFileSystem fs(name, 16, 4, 0, "", "", "right", false, kModeCreate); Put(fs, "/f", {1}); }
+  uint32_t ticks = 0;
+  int readings = 0;
+  SetTickSource([&] {
+    ++readings;
+    return ticks += 300;
+  });
+  auto readingsOf = [&](const std::function<void()>& action) {
+    readings = 0;
+    action();
+    return readings;
+  };
+  const int oneCheck = readingsOf([&] { CheckPassword(name, "right"); });
+  EXPECT_GT(oneCheck, 0);
+  for (const std::string password : {"right", "wrong"})
+    EXPECT_EQ(readingsOf([&] {
+                try {
+                  Open(password);
+                } catch (const EEngineError&) {
+                }
+              }),
+              oneCheck)
+        << password;
+  SetTickSource({});
 }
 
 // About one wrong password in 65536 deciphers the key to the right CRC-16;

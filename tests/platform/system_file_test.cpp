@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 
 #include "tests/support/temp_folder.h"
 
@@ -124,6 +125,38 @@ TEST_F(SystemFileTest, EmptyWriteNeverTruncates) {
   EXPECT_EQ(f.Write(data.data(), -5), 0);
   EXPECT_EQ(f.Size(), 100);
   EXPECT_EQ(f.Position(), 10);
+}
+
+// The tool writes whole aligned chunks directly and whatever a direct write
+// does not take the ordinary way: the bytes must come out the same.
+TEST_F(SystemFileTest, DirectWritesThenTheOrdinaryWayKeepEveryByte) {
+  TSystemFile f;
+  ASSERT_TRUE(f.Open(dir_ / "d.bin", A::ReadWrite, S::Exclusive, true)) << f.ErrorText();
+  if (!f.SetDirectWrites(true)) GTEST_SKIP() << "no direct writes here: " << f.ErrorText();
+  const size_t n = 2 * TSystemFile::kDirectAlignment;
+  const std::unique_ptr<char[]> raw(new char[n + TSystemFile::kDirectAlignment]);
+  void* at = raw.get();
+  size_t room = n + TSystemFile::kDirectAlignment;
+  char* buf = static_cast<char*>(std::align(TSystemFile::kDirectAlignment, n, at, room));
+  for (size_t i = 0; i < n; ++i) buf[i] = static_cast<char>(i * 7 + i / 4096);
+  ASSERT_EQ(f.Write(buf, static_cast<int64_t>(n)), static_cast<int64_t>(n)) << f.ErrorText();
+  // An unaligned length is taken whole or refused before any byte.
+  const int64_t took = f.Write(buf, 100);
+  EXPECT_TRUE(took == 0 || took == 100) << took;
+  ASSERT_TRUE(f.SetDirectWrites(false)) << f.ErrorText();
+  EXPECT_EQ(f.Write(buf + took, 100 - took), 100 - took);
+  EXPECT_EQ(ReadAll(f), std::string(buf, n) + std::string(buf, 100));
+}
+
+// On a pipe the direct flag would turn writes into packets and cut what a
+// reader with a small buffer gets: only regular files take it.
+TEST_F(SystemFileTest, DirectWritesOnlyForRegularFiles) {
+  const std::string name = dir_ / "pipe";
+  ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
+  TSystemFile f;
+  if (!f.Open(name, A::ReadWrite, S::DenyNone, false)) GTEST_SKIP() << f.ErrorText();
+  EXPECT_FALSE(f.SetDirectWrites(true));
+  EXPECT_NE(f.ErrorText().find("not a regular file"), std::string::npos) << f.ErrorText();
 }
 
 TEST_F(SystemFileTest, SetSizeGrowsWithZerosAndShrinks) {

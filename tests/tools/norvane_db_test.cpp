@@ -135,6 +135,44 @@ TEST_F(NorvaneDbFiles, GetReturnsTheBytesToAFileOrStandardOutput) {
   EXPECT_FALSE(FileExists(dir / "back.bin.part"));
 }
 
+// put reads its source a chunk ahead of the container, get writes whole
+// chunks of 4 MiB past the file cache and the rest the ordinary way: sizes
+// around a page and around their chunks come back exact, from a file and
+// from standard input.
+TEST_F(NorvaneDbFiles, PutAndGetKeepEveryByteAroundChunkEdges) {
+  const int64_t chunk = 4 << 20, putChunk = 1 << 20;
+  for (const int64_t size : {int64_t{1}, int64_t{4095}, int64_t{4096}, putChunk, putChunk + 1,
+                             chunk - 1, chunk, chunk + 1, 2 * chunk + 4097}) {
+    std::string bytes(static_cast<size_t>(size), '\0');
+    for (int64_t i = 0; i < size; ++i)
+      bytes[static_cast<size_t>(i)] = static_cast<char>(i * 131 + i / 4096);
+    const std::vector<uint8_t> want(bytes.begin(), bytes.end());
+    testing::WriteFileBytes(dir / "source.bin", want);
+    ASSERT_EQ(RunDb({"put", file, "/piped.bin"}, bytes).status, 0) << size;
+    ASSERT_EQ(RunDb({"put", file, "/copied.bin", dir / "source.bin"}).status, 0) << size;
+    for (const std::string name : {"piped.bin", "copied.bin"}) {
+      const TRun got = RunDb({"get", file, "/" + name, dir / name});
+      ASSERT_EQ(got.status, 0) << size << got.err;
+      EXPECT_TRUE(testing::ReadFileBytes(dir / name) == want) << name << " " << size;
+    }
+  }
+}
+
+// A page that fails its checksum in the third chunk stops get while the
+// chunk before it may still be being written: no DEST, no leftover part.
+TEST_F(NorvaneDbFiles, GetStoppedByDamageLeavesNoDestination) {
+  const std::string bytes(static_cast<size_t>(3 * (4 << 20)), 'd');
+  ASSERT_EQ(RunDb({"put", file, "/big.bin"}, bytes).status, 0);
+  std::vector<uint8_t> image = testing::ReadFileBytes(file);
+  image[image.size() * 5 / 6 / 4096 * 4096 + 100] ^= 0x5A;
+  testing::WriteFileBytes(file, image);
+  const TRun got = RunDb({"get", file, "/big.bin", dir / "big.bin"});
+  EXPECT_EQ(got.status, 1);
+  EXPECT_NE(got.err.find("Cannot read \"/big.bin\""), std::string::npos) << got.err;
+  EXPECT_FALSE(FileExists(dir / "big.bin"));
+  EXPECT_FALSE(FileExists(dir / "big.bin.part"));
+}
+
 TEST_F(NorvaneDbFiles, PutReplacesAndMakesFolders) {
   ASSERT_EQ(RunDb({"put", file, "/top.txt"}, "bye").status, 0);
   EXPECT_EQ(RunDb({"get", file, "/top.txt"}).out, "bye");
