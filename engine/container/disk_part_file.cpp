@@ -37,6 +37,9 @@ void TESFSDiskFile::Open(bool create) {
   const TFileShare share = Exclusive() ? TFileShare::Exclusive : TFileShare::DenyNone;
   if (!file_.Open(FileName(), access, share, create))
     throw EEngineError(file_.ErrorText());
+  // Large stores (a put, a compaction) then keep the disk busy while the
+  // next pages are prepared, instead of leaving it all to the final flush.
+  file_.SetWriteBehind(true);
 }
 
 void TESFSDiskFile::Close() {

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <utility>
 
 #include "engine/platform/cp1251.h"
 #include "engine/platform/file_system.h"
@@ -240,6 +241,7 @@ int64_t TSystemFile::Write(const void* buffer, int64_t n) {
     if (put == 0) break;
     done += put;
   }
+  if (writeBehind_) WriteBehind(done);
   position_ += done;
   return done;
 }
@@ -294,9 +296,10 @@ bool TSystemFile::SetSize(int64_t size) {
 
 bool TSystemFile::Flush() {
   if (fd_ < 0) return Fail("The file is not open.");
-  if (fsync(fd_) != 0) {
-    return Fail("Cannot write the file \"" + name_ + "\" to disk: " + SystemText(errno) + ".");
-  }
+  const int error = fsync(fd_) != 0 ? errno : std::exchange(behindError_, 0);
+  if (error != 0)
+    return Fail("Cannot write the file \"" + name_ + "\" to disk: " + SystemText(error) + ".");
+  unsentBytes_ = 0;
   return true;
 }
 
@@ -312,6 +315,23 @@ bool TSystemFile::SetDirectWrites(bool on) {
   return true;
 }
 
+void TSystemFile::SetWriteBehind(bool on) {
+  writeBehind_ = on;
+  unsentBytes_ = 0;
+}
+
+void TSystemFile::WriteBehind(int64_t written) {
+  unsentBytes_ += written;
+  if (unsentBytes_ < kWriteBehindRun) return;
+  unsentBytes_ = 0;
+  // Waits for the pages the previous start sent, then sends everything
+  // written since. Waiting takes the file's write error from the system,
+  // so a later fsync would no longer see it: it is kept for Flush.
+  if (sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE) != 0 &&
+      errno != EINTR && behindError_ == 0)
+    behindError_ = errno;
+}
+
 void TSystemFile::Close() {
   if (fd_ < 0) return;
   // Unlinked while our locks are still held, so no one can open the file in
@@ -322,6 +342,9 @@ void TSystemFile::Close() {
   position_ = 0;
   canWrite_ = false;
   deleteOnClose_ = false;
+  writeBehind_ = false;
+  unsentBytes_ = 0;
+  behindError_ = 0;
 }
 
 }  // namespace norvane

@@ -64,6 +64,15 @@ class TSystemFile {
   // system has no direct writes.
   bool SetDirectWrites(bool on);
   static constexpr int64_t kDirectAlignment = 4096;
+  // Write-behind is for large output: while on, every kWriteBehindRun bytes
+  // written start going to the disk at once, after the previous run has
+  // got there. Unwritten pages then never pile up in the file cache (a pile
+  // makes the system stall the writer for long stretches and leaves all the
+  // disk work to the final Flush), and the disk works while the caller
+  // computes the next run. Only timing changes: what is read back is the
+  // same, and Flush still makes it durable.
+  static constexpr int64_t kWriteBehindRun = 8 << 20;
+  void SetWriteBehind(bool on);
   void Close();
 
   // The system's reason for the last failure, in engine text.
@@ -72,11 +81,15 @@ class TSystemFile {
  private:
   bool Fail(const std::string& what);
   bool TakeLocks(TFileAccess access, TFileShare share);
+  void WriteBehind(int64_t written);
 
   int fd_ = -1;
   int64_t position_ = 0;
   bool deleteOnClose_ = false;
   bool canWrite_ = false;  // opened with write access
+  bool writeBehind_ = false;
+  int64_t unsentBytes_ = 0;  // written since write-behind last started the disk
+  int behindError_ = 0;      // a write error write-behind took, for Flush
   std::string name_;
   std::string sysPath_;  // absolute UTF-8 path, so delete on close finds it
   std::string error_;
