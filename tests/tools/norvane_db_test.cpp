@@ -5,10 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -16,22 +13,10 @@
 #include "tests/support/fast_clock.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
+#include "tests/tools/tool_runner.h"
 
 namespace norvane {
 namespace {
-
-struct TRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-TRun RunDb(const std::vector<std::string>& args, const std::string& input = "") {
-  std::ostringstream out, err;
-  std::istringstream in(input);
-  const int status = tool::RunTool(args, in, out, err);
-  return {status, out.str(), err.str()};
-}
 
 TEST(NorvaneDb, CreateThenInfoPrintsTheHeader) {
   testing::TTempFolder dir;
@@ -102,20 +87,6 @@ TEST(NorvaneDb, CyrillicNamesBecomeUtf8FilesOnDisk) {
   EXPECT_EQ(RunDb({"info", utf8Name}).err,
             "File \xD0\x9A\xD0\xB0\xD1\x82\xD0\xB0\xD0\xBB\xD0\xBE\xD0\xB3.adb has corrupted header.\n");
 }
-
-// A container with a few files and folders, made through the tool itself.
-class NorvaneDbFiles : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(RunDb({"create", file}).status, 0);
-    testing::WriteFileBytes(dir / "src.bin", {0, 1, 2, 255});
-    ASSERT_EQ(RunDb({"put", file, "/docs/a.txt", dir / "src.bin"}).status, 0);
-    ASSERT_EQ(RunDb({"put", file, "top.txt"}, "hello").status, 0);  // from standard input
-    ASSERT_EQ(RunDb({"mkdir", file, "/empty/inner"}).status, 0);
-  }
-  testing::TTempFolder dir;
-  std::string file = dir / "files.adb";
-};
 
 TEST_F(NorvaneDbFiles, LsListsEverythingSortedByPath) {
   const TRun ls = RunDb({"ls", file});
@@ -283,35 +254,6 @@ TEST(NorvaneDb, CheckTakesThePasswordOfAnEncryptedFile) {
   const TRun locked = RunDb({"check", file});
   EXPECT_EQ(locked.status, 1);
   EXPECT_NE(locked.out.find("no password given opens it"), std::string::npos) << locked.out;
-}
-
-// The program itself, in a child process whose environment names the user's
-// locale (the collation is chosen once per process from it): its standard
-// output and error together, and its exit status.
-TRun RunProgramUnder(const std::string& lang, const std::vector<std::string>& args) {
-  std::string command = "env -u LC_ALL -u LC_COLLATE LANG=" + lang + " '" NORVANE_DB_PROGRAM "'";
-  for (const std::string& arg : args) command += " '" + arg + "'";
-  command += " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return {-1, "", "cannot start " + command};
-  std::string out;
-  char chunk[4096];
-  for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ""};
-}
-
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::vector<std::string> SortedLines(const std::string& text) {
-  std::vector<std::string> lines = LinesOf(text);
-  std::sort(lines.begin(), lines.end());
-  return lines;
 }
 
 // Names the Turkish rules tell apart (I and i are no pair there) but other
