@@ -5,17 +5,21 @@ JOBS ?= $(shell nproc)
 # ccache, when installed, keeps rebuilds of unchanged sources cheap.
 LAUNCHER := $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: run test build deps bench clean
+.PHONY: run test build configure deps bench clean
 
-run: build
+# Builds only the program it starts; the tests come with `make test`.
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target norvane-db
 	./$(BUILD)/tools/norvane-db/norvane-db --help
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-build: deps
-	cmake -S . -B $(BUILD) -G Ninja $(LAUNCHER)
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja $(LAUNCHER)
 
 deps:
 	./scripts/install-deps.sh

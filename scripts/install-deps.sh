@@ -2,9 +2,9 @@
 # Installs the Debian packages the build needs, only those that are missing.
 # Runs apt-get directly as root, through sudo otherwise.
 set -e
-# clang and its runtimes (libFuzzer, sanitizers) build the fuzz targets.
-PACKAGES="cmake ninja-build g++ make ccache libgtest-dev libgmock-dev zlib1g-dev libicu-dev libssl-dev clang libclang-rt-dev"
-# Extra packages may be named on the command line (the benchmark library).
+PACKAGES="cmake ninja-build g++ make ccache libgtest-dev libgmock-dev zlib1g-dev libicu-dev libssl-dev"
+# Extra packages may be named on the command line: the benchmark library,
+# or clang and its runtimes (libFuzzer, sanitizers) for the fuzz build.
 PACKAGES="$PACKAGES $*"
 missing=""
 for p in $PACKAGES; do
