@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -133,6 +133,10 @@ const TInputCase kInputCases[] = {
     {{"rm", "@enc.adb", "/top.txt", "--password", "bad"}, 1, "wrong password for @enc.adb",
      "TESingleFileSystem.Create - invalid password specified, file name = \"@enc.adb\"",
      "enc.adb", TEffect::Untouched},
+    {{"recover", "@enc.adb", "@new.adb"}, 1,
+     "@enc.adb is encrypted: give its password with --password or --password-file",
+     "TESingleFileSystem.Salvage - the password does not open the container enc.adb.", "new.adb",
+     TEffect::Untouched},
     {{"check", "@enc.adb", "--password", "bad"}, 1, "wrong password for @enc.adb", "", "enc.adb",
      TEffect::Untouched},
     {{"check", "@enc.adb"}, 1,
@@ -286,18 +290,13 @@ TEST_F(ToolOutput, TheProgramsOutputNamesTheSystemsReason) {
 }
 
 // The program with its standard output on /dev/full: exit status and
-// standard error.
-TRun RunProgramIntoFullDevice(const std::vector<std::string>& args) {
+// standard error (kept in `errFile`).
+TRun RunProgramIntoFullDevice(const std::vector<std::string>& args, const std::string& errFile) {
   std::string command = "'" NORVANE_DB_PROGRAM "'";
   for (const std::string& arg : args) command += " '" + arg + "'";
-  command += " 2>&1 >/dev/full";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return {-1, "", "cannot start " + command};
-  std::string err;
-  char chunk[4096];
-  for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) err.append(chunk, n);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", err};
+  const int status = std::system((command + " >/dev/full 2>'" + errFile + "'").c_str());
+  const std::vector<uint8_t> err = testing::ReadFileBytes(errFile);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", std::string(err.begin(), err.end())};
 }
 
 TEST_F(ToolOutput, TheProgramFailsWhenItsOutputIsLost) {
@@ -307,7 +306,7 @@ TEST_F(ToolOutput, TheProgramFailsWhenItsOutputIsLost) {
   auto cases = kWriting;
   cases.push_back({"get", file, "/big.bin"});
   for (const auto& args : cases) {
-    const TRun run = RunProgramIntoFullDevice(args);
+    const TRun run = RunProgramIntoFullDevice(args, dir / "err.txt");
     EXPECT_EQ(run.status, 1) << args[0];
     EXPECT_EQ(run.err, "Cannot write to standard output: No space left on device.\n") << args[0];
   }

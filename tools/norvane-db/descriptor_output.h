@@ -12,7 +12,8 @@ namespace norvane::tool {
 
 class TDescriptorOutput : public std::streambuf {
  public:
-  // Writes to `fd`, which stays open and the caller's.
+  // Writes to `fd`, which stays open and the caller's. The owner flushes
+  // it (RunTool does) before it goes: destruction does not.
   explicit TDescriptorOutput(int fd);
   TDescriptorOutput(const TDescriptorOutput&) = delete;
   TDescriptorOutput& operator=(const TDescriptorOutput&) = delete;

@@ -62,7 +62,8 @@ std::string PasswordLine(const std::string& file, const std::string& password) {
 std::string PlainLineBefore(const TCommandLine& line, const std::string& engineMessage) {
   if (line.Positional.empty()) return "";
   const std::string& file = line.Positional[0];
-  if (StartsWith(engineMessage, "TESingleFileSystem.Create - invalid password specified"))
+  if (StartsWith(engineMessage, "TESingleFileSystem.Create - invalid password specified") ||
+      StartsWith(engineMessage, "TESingleFileSystem.Salvage - the password does not open"))
     return PasswordLine(file, PasswordOf(line));
   if (StartsWith(engineMessage, "Password length should be shorter then ")) return TooLongPassword();
   if (IsHeaderRefusal(engineMessage)) return NotACatalogue(file);
