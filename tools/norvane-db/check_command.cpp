@@ -15,7 +15,8 @@ int RunCheck(const TCommandLine& line, TToolOutput& output) {
   const std::vector<TCheckProblem> problems =
       CheckContainer(line.Positional[0], {}, PasswordOf(line));
   // The checker cannot tell a wrong password from none; the tool can.
-  if (!problems.empty() && problems.back().What.find("no password given opens it") != std::string::npos)
+  if (!problems.empty() &&
+      problems.back().What.find("no password given opens it") != std::string::npos)
     output.ErrorLine(PasswordLine(line.Positional[0], PasswordOf(line)));
   // The checker writes item paths with "\"; the tool shows them with "/".
   for (const TCheckProblem& problem : problems) output.Line(ShownPath(FormatCheckProblem(problem)));

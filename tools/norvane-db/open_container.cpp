@@ -24,7 +24,8 @@ std::string PasswordFileLine(const std::string& name) {
     throw TUsageError{"cannot read the password file: " + Cp1251ToUtf8(file.ErrorText()), false};
   text = text.substr(0, text.find('\n'));
   if (!text.empty() && text.back() == '\r') text.pop_back();
-  if (text.empty()) throw TUsageError{"the first line of the password file " + shown + " is empty", false};
+  if (text.empty())
+    throw TUsageError{"the first line of the password file " + shown + " is empty", false};
   // The file is the user's text, UTF-8 like the command line.
   std::string password, error;
   if (!Utf8ToCp1251(text, password, error))
@@ -41,7 +42,8 @@ std::string OptionOf(const TCommandLine& line, const std::string& name) {
 
 void ResolvePassword(TCommandLine& line) {
   if (line.Has("password-file")) {
-    if (line.Has("password")) throw TUsageError{"give either --password or --password-file, not both"};
+    if (line.Has("password"))
+      throw TUsageError{"give either --password or --password-file, not both"};
     line.Options["password"] = PasswordFileLine(line.Options.at("password-file"));
     line.Options.erase("password-file");
   }

@@ -16,7 +16,8 @@ bool StartsWith(const std::string& text, const std::string& head) {
 }
 
 bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 std::string TooLongPassword() {
@@ -65,7 +66,8 @@ std::string PlainLineBefore(const TCommandLine& line, const std::string& engineM
   if (StartsWith(engineMessage, "TESingleFileSystem.Create - invalid password specified") ||
       StartsWith(engineMessage, "TESingleFileSystem.Salvage - the password does not open"))
     return PasswordLine(file, PasswordOf(line));
-  if (StartsWith(engineMessage, "Password length should be shorter then ")) return TooLongPassword();
+  if (StartsWith(engineMessage, "Password length should be shorter then "))
+    return TooLongPassword();
   if (IsHeaderRefusal(engineMessage)) return NotACatalogue(file);
   return "";
 }

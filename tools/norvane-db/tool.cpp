@@ -109,7 +109,8 @@ void WarnOfUnusedPassword(const TCommand& command, const TCommandLine& line, TTo
   if (&command == &kCreateCommand || PasswordOf(line).empty() || line.Positional.empty()) return;
   try {
     if (KindOfFile(line.Positional[0]) == TFileKind::PlainCatalogue)
-      output.ErrorLine("warning: " + line.Positional[0] + " is not encrypted; the password is ignored.");
+      output.ErrorLine("warning: " + line.Positional[0] +
+                       " is not encrypted; the password is ignored.");
   } catch (const EEngineError&) {
     // The command itself reports a file it cannot read.
   }
