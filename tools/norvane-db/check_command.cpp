@@ -5,6 +5,7 @@
 #include "engine/container/container_check.h"
 #include "tools/norvane-db/command.h"
 #include "tools/norvane-db/open_container.h"
+#include "tools/norvane-db/plain_messages.h"
 
 namespace norvane::tool {
 
@@ -13,6 +14,10 @@ namespace {
 int RunCheck(const TCommandLine& line, TToolOutput& output) {
   const std::vector<TCheckProblem> problems =
       CheckContainer(line.Positional[0], {}, PasswordOf(line));
+  // The checker cannot tell a wrong password from none; the tool can.
+  if (!problems.empty() &&
+      problems.back().What.find("no password given opens it") != std::string::npos)
+    output.ErrorLine(PasswordLine(line.Positional[0], PasswordOf(line)));
   // The checker writes item paths with "\"; the tool shows them with "/".
   for (const TCheckProblem& problem : problems) output.Line(ShownPath(FormatCheckProblem(problem)));
   // Warnings are listed but are no damage: they change neither the last

@@ -9,7 +9,7 @@ namespace {
 
 std::string ToEngineText(const std::string& utf8) {
   std::string text, error;
-  if (!Utf8ToCp1251(utf8, text, error)) throw TUsageError{error};
+  if (!Utf8ToCp1251(utf8, text, error)) throw TUsageError{error, false};
   return text;
 }
 

@@ -22,13 +22,15 @@ struct TCommandLine {
   bool Has(const std::string& name) const { return Options.count(name) != 0; }
 };
 
-// A wrong command line: the message is shown above the usage, exit status 2.
+// A wrong command line, exit status 2: the message is shown above the usage,
+// or alone when the usage would not help (text the tool cannot take).
 struct TUsageError {
   std::string Message;  // UTF-8
+  bool ShowUsage = true;
 };
 
-// Throws TUsageError for an unknown option, a missing value, or text that
-// code page 1251 cannot hold.
+// Throws TUsageError for an unknown option or a missing value, and (without
+// the usage) for text that is not UTF-8 or that code page 1251 cannot hold.
 TCommandLine ParseCommandLine(const std::vector<std::string>& args,
                               const std::vector<TOptionRule>& rules);
 

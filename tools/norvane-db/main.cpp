@@ -1,11 +1,25 @@
 // norvane-db: the engine's command-line tool.
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
+#include "tools/norvane-db/descriptor_output.h"
 #include "tools/norvane-db/tool.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  return norvane::tool::RunTool(args, std::cin, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+  int status = 0;
+  {
+    norvane::tool::TDescriptorOutput buffer(STDOUT_FILENO);
+    std::ostream out(&buffer);
+    status = norvane::tool::RunTool(args, std::cin, out, std::cerr, isatty(STDERR_FILENO) != 0);
+  }
+  // Some file systems report a failed write only when the file is closed.
+  if (close(STDOUT_FILENO) != 0 && errno != EBADF && status == 0) {
+    std::cerr << "Cannot write to standard output: " << std::strerror(errno) << ".\n";
+    status = 1;
+  }
+  return status;
 }

@@ -6,10 +6,24 @@ namespace norvane::tool {
 
 namespace {
 
+// The first name above `folder` that is a file, not a folder; empty when
+// there is none. The engine's own refusal to make a folder there does not
+// say which name is in the way.
+std::string FileAbove(const TESingleFileSystem& container, const std::string& folder) {
+  for (size_t at = folder.find_first_of("/\\", 1); at != std::string::npos;
+       at = folder.find_first_of("/\\", at + 1)) {
+    const std::string above = folder.substr(0, at);
+    if (container.FileExists(above) && !container.DirectoryExists(above)) return above;
+  }
+  return "";
+}
+
 int RunMkdir(const TCommandLine& line, TToolOutput&) {
   const std::string& folder = line.Positional[1];
   const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing, line);
   if (container->FileExists(folder)) FailCommand("\"" + ShownPath(folder) + "\" exists already.");
+  const std::string file = FileAbove(*container, folder);
+  if (!file.empty()) FailCommand("\"" + ShownPath(file) + "\" is a file.");
   if (!container->ForceDirectories(folder))
     FailCommand("Cannot create folder \"" + ShownPath(folder) + "\".");
   container->Flush();

@@ -13,6 +13,26 @@ namespace {
 // The engine's geometry; an existing container's own header overrides it.
 constexpr int32_t kExtentPages = 16;
 constexpr int32_t kPageSizeKB = 4;
+
+std::string PasswordFileLine(const std::string& name) {
+  const std::string shown = Cp1251ToUtf8(name);
+  TSystemFile file;
+  std::string text(4096, '\0');
+  if (file.Open(name, TFileAccess::Read, TFileShare::DenyNone, false))
+    text.resize(static_cast<size_t>(file.Read(text.data(), static_cast<int64_t>(text.size()))));
+  if (!file.ErrorText().empty())
+    throw TUsageError{"cannot read the password file: " + Cp1251ToUtf8(file.ErrorText()), false};
+  text = text.substr(0, text.find('\n'));
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  if (text.empty())
+    throw TUsageError{"the first line of the password file " + shown + " is empty", false};
+  // The file is the user's text, UTF-8 like the command line.
+  std::string password, error;
+  if (!Utf8ToCp1251(text, password, error))
+    throw TUsageError{"the password file " + shown + ": " + error, false};
+  return password;
+}
+
 }  // namespace
 
 std::string OptionOf(const TCommandLine& line, const std::string& name) {
@@ -20,21 +40,20 @@ std::string OptionOf(const TCommandLine& line, const std::string& name) {
   return it == line.Options.end() ? std::string() : it->second;
 }
 
-std::string PasswordOf(const TCommandLine& line) {
-  if (!line.Has("password-file")) return OptionOf(line, "password");
-  if (line.Has("password")) FailCommand("Give either --password or --password-file, not both.");
-  TSystemFile file;
-  const std::string& name = line.Options.at("password-file");
-  if (!file.Open(name, TFileAccess::Read, TFileShare::DenyNone, false)) FailCommand(file.ErrorText());
-  std::string text(4096, '\0');
-  text.resize(static_cast<size_t>(file.Read(text.data(), static_cast<int64_t>(text.size()))));
-  text = text.substr(0, text.find('\n'));
-  if (!text.empty() && text.back() == '\r') text.pop_back();
-  // The file is the user's text, UTF-8 like the command line.
-  std::string password, error;
-  if (!Utf8ToCp1251(text, password, error)) FailCommand(error);
-  return password;
+void ResolvePassword(TCommandLine& line) {
+  if (line.Has("password-file")) {
+    if (line.Has("password"))
+      throw TUsageError{"give either --password or --password-file, not both"};
+    line.Options["password"] = PasswordFileLine(line.Options.at("password-file"));
+    line.Options.erase("password-file");
+  }
+  if (line.Has("password") && line.Options.at("password").empty())
+    throw TUsageError{"the password is empty"};
+  if (!line.Has("password") && (line.Has("question") || line.Has("answer")))
+    throw TUsageError{"--question and --answer need a password (--password or --password-file)"};
 }
+
+std::string PasswordOf(const TCommandLine& line) { return OptionOf(line, "password"); }
 
 std::unique_ptr<TESingleFileSystem> OpenContainer(const std::string& file, TOpenFor purpose,
                                                   const TCommandLine& line) {

@@ -11,8 +11,15 @@ namespace norvane::tool {
 
 enum class TOpenFor { Reading, Writing, Alone };
 
-// The password the command line gives: --password P, or the first line of
-// --password-file F; empty without either.
+// Settles the password options before anything is opened or created: the
+// first line of --password-file F becomes the --password. Throws TUsageError
+// for both options at once, an empty password, a password file that cannot
+// be read or whose first line is empty, and --question or --answer without a
+// password (asking for encryption must never quietly give none).
+void ResolvePassword(TCommandLine& line);
+
+// The password of a command line ResolvePassword has settled; empty without
+// one.
 std::string PasswordOf(const TCommandLine& line);
 
 // Opens FILE (engine text) for reading (shared with others), for writing (no
@@ -21,7 +28,8 @@ std::string PasswordOf(const TCommandLine& line);
 // missing password included.
 std::unique_ptr<TESingleFileSystem> OpenContainer(const std::string& file, TOpenFor purpose,
                                                   const TCommandLine& line);
-// Creates FILE anew with the engine's geometry, replacing any old one; with
+// Creates FILE anew with the engine's geometry, replacing any old one (the
+// caller decides whether one may be replaced); with
 // --password it is encrypted (--question and --answer are kept with it).
 std::unique_ptr<TESingleFileSystem> CreateContainerFile(const std::string& file,
                                                         const TCommandLine& line);

@@ -8,6 +8,8 @@ namespace {
 
 int RunRm(const TCommandLine& line, TToolOutput&) {
   const std::string& name = line.Positional[1];
+  if (name.find_first_not_of("/\\") == std::string::npos)
+    FailCommand("Cannot remove the root folder.");
   const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing, line);
   if (!container->FileExists(name)) FailCommand("\"" + ShownPath(name) + "\" not found.");
   if (container->DirectoryExists(name)) {

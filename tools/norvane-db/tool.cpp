@@ -1,4 +1,4 @@
-// Dispatch of the tool's commands, its usage text and its exit statuses.
+// Dispatch of the tool's commands, its usage texts and its exit statuses.
 #include "tools/norvane-db/tool.h"
 
 #include <iomanip>
@@ -6,6 +6,10 @@
 #include "engine/common/engine_error.h"
 #include "engine/platform/cp1251.h"
 #include "tools/norvane-db/command.h"
+#include "tools/norvane-db/descriptor_output.h"
+#include "tools/norvane-db/file_kind.h"
+#include "tools/norvane-db/open_container.h"
+#include "tools/norvane-db/plain_messages.h"
 
 namespace norvane::tool {
 
@@ -15,10 +19,47 @@ const TCommand* const kCommands[] = {&kCreateCommand, &kInfoCommand, &kLsCommand
                                      &kGetCommand,    &kRmCommand,   &kMvCommand, &kMkdirCommand,
                                      &kCompactCommand, &kCheckCommand, &kRecoverCommand};
 
-const std::vector<TOptionRule> kOptions = {
-    {"help", 'h', false},     {"password", 0, true}, {"password-file", 0, true},
-    {"question", 0, true},    {"answer", 0, true},
+// An option as the parser takes it and as the usage shows it.
+struct TToolOption {
+  TOptionRule Rule;
+  const char* Shown;     // e.g. "--password P"
+  const char* Help;
+  const char* Commands;  // the commands it applies to, space-separated; nullptr: every command
 };
+
+// Every command but info, which reads only the header.
+const char* const kPasswordCommands = "create ls put get rm mv mkdir compact check recover";
+
+const TToolOption kOptions[] = {
+    {{"password", 0, true}, "--password P",
+     "the password of an encrypted file (create: encrypt it)", kPasswordCommands},
+    {{"password-file", 0, true}, "--password-file F", "the password is the first line of F",
+     kPasswordCommands},
+    {{"question", 0, true}, "--question Q", "create: a question kept with the password", "create"},
+    {{"answer", 0, true}, "--answer A", "create: the answer to the question", "create"},
+    {{"force", 0, false}, "--force",
+     "create: replace an existing catalogue or empty file (never any other file)", "create"},
+    {{"help", 'h', false}, "-h, --help", "show this help and exit", nullptr},
+};
+
+std::vector<TOptionRule> OptionRules() {
+  std::vector<TOptionRule> rules;
+  for (const TToolOption& option : kOptions) rules.push_back(option.Rule);
+  return rules;
+}
+
+bool AppliesTo(const TToolOption& option, const std::string& command) {
+  if (option.Commands == nullptr) return true;
+  const std::string list = " " + std::string(option.Commands) + " ";
+  return list.find(" " + command + " ") != std::string::npos;
+}
+
+void PrintOptions(std::ostream& stream, const TCommand* command) {
+  stream << "\nOptions:\n";
+  for (const TToolOption& option : kOptions)
+    if (command == nullptr || AppliesTo(option, command->Name))
+      stream << "  " << std::left << std::setw(26) << option.Shown << option.Help << "\n";
+}
 
 void PrintUsage(std::ostream& stream) {
   stream << "Usage: norvane-db COMMAND [ARGUMENTS] [OPTIONS]\n"
@@ -29,19 +70,30 @@ void PrintUsage(std::ostream& stream) {
     const std::string head = std::string(command->Name) + " " + command->Arguments;
     stream << "  " << std::left << std::setw(28) << head << command->Description << "\n";
   }
-  stream << "\nOptions:\n"
-            "  --password P                the password of an encrypted file (create: encrypt it)\n"
-            "  --password-file F           the password is the first line of F\n"
-            "  --question Q, --answer A    create: a question and answer kept with the password\n"
-            "  -h, --help                  show this help and exit\n"
-            "\nExit status: 0 success, 1 engine error (check: problems found; recover: a file\n"
+  PrintOptions(stream, nullptr);
+  stream << "\nExit status: 0 success, 1 engine error (check: problems found; recover: a file\n"
             "came back with missing ranges or was lost), 2 usage error.\n"
-            "recover puts items whose folder is lost into /lost+found/ as RECORD-NAME.\n";
+            "recover puts items whose folder is lost into /lost+found/ as RECORD-NAME.\n"
+            "norvane-db COMMAND --help shows one command's usage.\n";
 }
 
-int UsageError(std::ostream& err, const std::string& message) {
-  err << "norvane-db: " << message << "\n\n";
-  PrintUsage(err);
+void PrintCommandUsage(std::ostream& stream, const TCommand& command) {
+  stream << "Usage: norvane-db " << command.Name << " " << command.Arguments << " [OPTIONS]\n"
+         << command.Description << "\n";
+  PrintOptions(stream, &command);
+}
+
+// The message, then the usage of `command` (nullptr: the whole usage) when
+// it helps.
+int UsageError(std::ostream& err, const TUsageError& error, const TCommand* command) {
+  err << "norvane-db: " << error.Message << "\n";
+  if (!error.ShowUsage) return 2;
+  err << "\n";
+  if (command == nullptr) {
+    PrintUsage(err);
+  } else {
+    PrintCommandUsage(err, *command);
+  }
   return 2;
 }
 
@@ -49,6 +101,65 @@ const TCommand* FindCommand(const std::string& name) {
   for (const TCommand* command : kCommands)
     if (name == command->Name) return command;
   return nullptr;
+}
+
+// A password given for a catalogue that has none would otherwise be dropped
+// without a word; the command goes on.
+void WarnOfUnusedPassword(const TCommand& command, const TCommandLine& line, TToolOutput& output) {
+  if (&command == &kCreateCommand || PasswordOf(line).empty() || line.Positional.empty()) return;
+  try {
+    if (KindOfFile(line.Positional[0]) == TFileKind::PlainCatalogue)
+      output.ErrorLine("warning: " + line.Positional[0] +
+                       " is not encrypted; the password is ignored.");
+  } catch (const EEngineError&) {
+    // The command itself reports a file it cannot read.
+  }
+}
+
+int RunCommand(const TCommand& command, TCommandLine& line, TToolOutput& output) {
+  try {
+    ResolvePassword(line);
+  } catch (const TUsageError& e) {
+    return UsageError(output.Err, e, &command);
+  }
+  WarnOfUnusedPassword(command, line, output);
+  try {
+    return command.Run(line, output);
+  } catch (const EEngineError& e) {
+    const std::string plain = PlainLineBefore(line, e.what());
+    if (!plain.empty()) output.ErrorLine(plain);
+    output.ErrorLine(e.what());
+    return 1;
+  }
+}
+
+int RunLine(const std::vector<std::string>& args, TToolOutput& output) {
+  TCommandLine line;
+  try {
+    line = ParseCommandLine(args, OptionRules());
+  } catch (const TUsageError& e) {
+    return UsageError(output.Err, e, nullptr);
+  }
+  const TCommand* command =
+      line.Positional.empty() ? nullptr : FindCommand(line.Positional.front());
+  if (line.Has("help")) {
+    if (command == nullptr) {
+      PrintUsage(output.Out);
+    } else {
+      PrintCommandUsage(output.Out, *command);
+    }
+    return 0;
+  }
+  if (line.Positional.empty()) return UsageError(output.Err, {"no command given"}, nullptr);
+  if (command == nullptr)
+    return UsageError(output.Err,
+                      {"unknown command '" + Cp1251ToUtf8(line.Positional.front()) + "'"}, nullptr);
+  line.Positional.erase(line.Positional.begin());
+  if (line.Positional.size() < command->MinPositional ||
+      line.Positional.size() > command->MaxPositional)
+    return UsageError(output.Err, {"wrong number of arguments for " + std::string(command->Name)},
+                      command);
+  return RunCommand(*command, line, output);
 }
 
 }  // namespace
@@ -61,32 +172,13 @@ void TToolOutput::ErrorLine(const std::string& engineText) {
 
 int RunTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
             std::ostream& err, bool errIsTerminal) {
-  TCommandLine line;
-  try {
-    line = ParseCommandLine(args, kOptions);
-  } catch (const TUsageError& e) {
-    return UsageError(err, e.Message);
-  }
-  if (line.Has("help")) {
-    PrintUsage(out);
-    return 0;
-  }
-  if (line.Positional.empty()) return UsageError(err, "no command given");
-  const TCommand* command = FindCommand(line.Positional.front());
-  if (command == nullptr)
-    return UsageError(err, "unknown command '" + Cp1251ToUtf8(line.Positional.front()) + "'");
-  line.Positional.erase(line.Positional.begin());
-  if (line.Positional.size() < command->MinPositional ||
-      line.Positional.size() > command->MaxPositional)
-    return UsageError(err, std::string("usage: norvane-db ") + command->Name + " " +
-                               command->Arguments);
   TToolOutput output{in, out, err, errIsTerminal};
-  try {
-    return command->Run(line, output);
-  } catch (const EEngineError& e) {
-    output.ErrorLine(e.what());
-    return 1;
-  }
+  const int status = RunLine(args, output);
+  // A command whose output was lost has not done its work, whatever it says.
+  const std::string lost = OutputFailure(out);
+  if (lost.empty()) return status;
+  output.ErrorLine(lost);
+  return status == 0 ? 1 : status;
 }
 
 }  // namespace norvane::tool
