@@ -194,7 +194,7 @@ void TESingleFileSystem::CopyRecord(TESingleFileSystem& target, int32_t index,
   log += "File " + Quoted(path) +
          (damage.Ranges.empty() ? std::string(" has unreadable pages beyond its size")
                                 : " has unreadable bytes " + RangesText(damage.Ranges)) +
-         "; their pages were copied as they were stored and still fail to read. " + kCrLf;
+         "; their pages were copied without fresh checksums and still fail to read. " + kCrLf;
   repairDamage_.push_back(std::move(damage));
 }
 

@@ -71,7 +71,8 @@ class CompactDamageTest : public ::testing::TestWithParam<Param> {
     if (handle < 0) return {};
     std::vector<uint8_t> bytes(static_cast<size_t>(length));
     fs->FileSeek(handle, 0, from);
-    bytes.resize(static_cast<size_t>(std::max<int64_t>(0, fs->FileRead(handle, bytes.data(), length))));
+    const int64_t got = fs->FileRead(handle, bytes.data(), length);
+    bytes.resize(static_cast<size_t>(std::max<int64_t>(0, got)));
     fs->CloseFile(handle);
     return bytes;
   }
@@ -107,8 +108,10 @@ TEST_P(CompactDamageTest, DamagedBytesStillFailAndEverythingElseComesAcross) {
   const std::vector<int32_t> oldPages = DataPages("/d/bad");
   fs.reset();
   auto stored = testing::ReadFileBytes(name);
-  for (const int32_t i : c.pages)
-    stored[static_cast<size_t>(kBase + int64_t{oldPages[static_cast<size_t>(i)]} * kPageSize + 32 + 50)] ^= 0x10;
+  for (const int32_t i : c.pages) {
+    const int64_t page = oldPages[static_cast<size_t>(i)];
+    stored[static_cast<size_t>(kBase + page * kPageSize + 32 + 50)] ^= 0x10;  // one payload bit
+  }
   testing::WriteFileBytes(name, stored);
 
   Open(kModeReadWriteDenyWrite);
@@ -160,6 +163,47 @@ TEST_P(CompactDamageTest, DamagedBytesStillFailAndEverythingElseComesAcross) {
   }
   EXPECT_EQ(named, damagedPages);
   EXPECT_EQ(CountProblems(problems), c.pages.size());
+}
+
+// A page the old container holds only in part (its file cut short) is
+// carried across under a checksum its bytes fail, rather than as zeros that
+// would read as sound.
+TEST(CompactCutShortTest, PageCutShortStaysUnreadable) {
+  testing::TTempFolder dir;
+  const std::string name = dir / "c.adb";
+  const auto bytes = Bytes(11 * kPayload, 5);
+  auto fs = std::make_unique<TESingleFileSystem>(name, 16, 4, 0, "", "", "", false, kModeCreate);
+  const int32_t handle = fs->OpenFile("/x", kModeCreate);
+  ASSERT_EQ(fs->FileWrite(handle, bytes.data(), 11 * kPayload), 11 * kPayload);
+  fs->CloseFile(handle);
+  const TFileRec rec = fs->Directory().ReadItem(fs->Directory().FindPath("/x"));
+  ASSERT_EQ(fs->PageMaps().GetMaps(rec).DataPages.back(), fs->PageFile().PageCount() - 1);
+  fs.reset();
+  auto stored = testing::ReadFileBytes(name);
+  stored.resize(stored.size() - 100);
+  testing::WriteFileBytes(name, stored);
+
+  fs = std::make_unique<TESingleFileSystem>(name, 16, 4, 0, "", "", "", false,
+                                            kModeReadWriteDenyWrite);
+  std::string log;
+  ASSERT_TRUE(fs->RepairFile(log, false, "", "", "", false)) << log;
+  ASSERT_EQ(fs->RepairDamage().size(), 1u);
+  EXPECT_EQ(RangesText(fs->RepairDamage()[0].Ranges),
+            std::to_string(10 * kPayload) + "-" + std::to_string(11 * kPayload - 1));
+  const int32_t read = fs->OpenFile("/x", 0);
+  std::vector<uint8_t> got(bytes.size());
+  EXPECT_EQ(fs->FileRead(read, got.data(), 11 * kPayload), 10 * kPayload);
+  EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + 10 * kPayload, got.begin()));
+  fs->CloseFile(read);
+  const int32_t last = fs->PageMaps()
+                           .GetMaps(fs->Directory().ReadItem(fs->Directory().FindPath("/x")))
+                           .DataPages.back();
+  fs.reset();
+  const auto problems = CheckContainer(name);
+  ASSERT_EQ(CountProblems(problems), 1u);
+  EXPECT_EQ(problems[0].Page, last);
+  EXPECT_EQ(FormatCheckProblem(problems[0]),
+            "page " + std::to_string(last) + ": checksum mismatch (data page 10 of \"\\x\")");
 }
 
 std::vector<Param> AllParams() {

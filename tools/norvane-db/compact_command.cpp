@@ -58,7 +58,8 @@ int RunCompact(const TCommandLine& line, TToolOutput& output) {
   std::string log;
   const bool ok = container->RepairFile(log, false, "", "", "", false);
   progress.Finish();
-  std::string text = LinuxLines(log);
+  // The engine writes item paths with "\"; the tool shows them with "/".
+  std::string text = ShownPath(LinuxLines(log));
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (!text.empty()) output.Line(text);
   if (!ok) {
