@@ -160,6 +160,7 @@ void TESingleFileSystem::CopyRecord(TESingleFileSystem& target, int32_t index,
     }
     log += "File " + Quoted(path) + " deleted. " + kCrLf;
     repairLostData_ = true;
+    repairDamage_.push_back({path, {}});
     return;
   }
   TFileRec copy = target.dir_->ReadItem(copyIndex);
@@ -215,6 +216,7 @@ bool TESingleFileSystem::RepairFile(std::string& log, bool stopOnReadErrors,
   repairDamage_.clear();
   repairBackup_.clear();
   if (readOnly_ || inMemory_) return false;
+  // The old container keeps its place; only the new one needs room.
   if (pages_->FreeDiskSpace() < RepairSpaceNeeded()) {
     log = "Not enough space.";
     RaiseNoSpaceQuietly();

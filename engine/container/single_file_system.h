@@ -78,7 +78,10 @@ class TESingleFileSystem {
   // When the file, old or new, cannot be opened again at the end, the result
   // is false and the container is closed (the file on disk stays whole).
   // When files or pages could not be read, the backup is kept and named in
-  // the log, and RepairLostData() is true.
+  // the log, and RepairLostData() is true; pages that could not be read are
+  // carried across without fresh checksums, so their bytes still fail to
+  // read, and RepairDamage() names them. Refused ("Not enough space." in the
+  // log) when the volume has less free space than RepairSpaceNeeded().
   bool RepairFile(std::string& log, bool stopOnReadErrors, const std::string& answer,
                   const std::string& question, const std::string& newPassword,
                   bool changePassword);
@@ -87,7 +90,8 @@ class TESingleFileSystem {
   const std::vector<TUnreadableFile>& RepairDamage() const { return repairDamage_; }
   // Where the last repair kept the old container (empty: nowhere).
   const std::string& RepairBackup() const { return repairBackup_; }
-  // About the bytes a repair's new container takes: the pages in use.
+  // About the bytes a repair's new container takes: page 0 and every page
+  // the free-space maps mark used, with one part header.
   int64_t RepairSpaceNeeded() const;
 
   // Files. Handles are >= 0 and never reused while the container is open.
