@@ -9,10 +9,19 @@
 //   2. Pages are copied whole, enciphered bytes and all, with the encryption
 //      type they were stored with, under the same container key; the last
 //      page too, since its cipher blocks run to the end of the payload.
+//   3. The new container never vouches for bytes the old one could not read:
+//      a page whose checksum failed is carried across as it was stored,
+//      header checksum and all, and a page that could not be read at all
+//      gets a checksum its bytes fail; so reading those bytes fails in the
+//      new container too, and the checker names the page, until the file
+//      is written again or deleted. Every page that reads is sealed afresh.
+#include <algorithm>
+
 #include "engine/common/engine_error.h"
 #include "engine/container/container_path.h"
 #include "engine/container/single_file_system.h"
 #include "engine/platform/file_time.h"
+#include "engine/protection/page_checksum.h"
 
 namespace norvane {
 
@@ -24,7 +33,35 @@ constexpr int32_t kNoBuffer = -14;
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// The bytes of a file of `size` bytes held by its data pages `pages`
+// (indexes in ascending order, `payload` bytes each), pages that follow one
+// another joined into one range; a page wholly past the size holds none.
+std::vector<TByteRange> UnreadableRanges(const std::vector<int32_t>& pages, int64_t size,
+                                         int64_t payload) {
+  std::vector<TByteRange> ranges;
+  for (const int32_t page : pages) {
+    const int64_t first = page * payload;
+    if (first >= size) break;
+    const int64_t last = std::min(first + payload, size) - 1;
+    if (!ranges.empty() && ranges.back().Last + 1 == first) {
+      ranges.back().Last = last;
+    } else {
+      ranges.push_back({first, last});
+    }
+  }
+  return ranges;
+}
+
 }  // namespace
+
+std::string RangesText(const std::vector<TByteRange>& ranges) {
+  std::string text;
+  for (const TByteRange& range : ranges) {
+    if (!text.empty()) text += ", ";
+    text += std::to_string(range.First) + "-" + std::to_string(range.Last);
+  }
+  return text;
+}
 
 void TESingleFileSystem::RaiseNoSpaceQuietly() {
   try {
@@ -34,12 +71,14 @@ void TESingleFileSystem::RaiseNoSpaceQuietly() {
   }
 }
 
-// Copies the data pages of `from` into the target's file `targetIndex`.
-// False when a page could not be read (its readable bytes, or zeros, are
-// copied in its place); with stopOnReadErrors the copy ends there.
-bool TESingleFileSystem::CopyPages(TESingleFileSystem& target, const TFileRec& from,
-                                   int32_t targetIndex, bool stopOnReadErrors) {
-  if (from.FirstMapPageNo == -1) return true;
+// Copies the data pages of `from` into the target's file `targetIndex` and
+// returns the indexes of the pages that could not be read (invariant 3);
+// with stopOnReadErrors the copy ends at the first of them.
+std::vector<int32_t> TESingleFileSystem::CopyPages(TESingleFileSystem& target,
+                                                   const TFileRec& from, int32_t targetIndex,
+                                                   bool stopOnReadErrors) {
+  std::vector<int32_t> unreadable;
+  if (from.FirstMapPageNo == -1) return unreadable;
   const std::vector<int32_t> pages = maps_->GetMaps(from).DataPages;
   TFileRec copy = target.dir_->ReadItem(targetIndex);
   if (!pages.empty() &&
@@ -49,29 +88,41 @@ bool TESingleFileSystem::CopyPages(TESingleFileSystem& target, const TFileRec& f
   }
   const std::vector<int32_t> targetPages = pages.empty() ? std::vector<int32_t>{}
                                                          : target.maps_->GetMaps(copy).DataPages;
-  bool clean = true;
   for (size_t i = 0; i < pages.size(); ++i) {
     std::fill(page_.begin(), page_.end(), 0);
     TPageRecord rec;
     rec.Data = page_.data();
-    if (!pages_->ReadPage(rec, pages[i], true, "", -1)) {
-      clean = false;
-      if (stopOnReadErrors) break;
-      // Bytes that could not be read at all are stored as a plain zero page.
-      if (pages_->LastError() != peChecksum) rec.Header.EncryptionType = 0;
-    }
+    const bool read = pages_->ReadPage(rec, pages[i], true, "", -1);
     TPageRecord out;
     out.Data = page_.data();
     out.Header.PageType = ptFileData;
     out.Header.EncryptionType = rec.Header.EncryptionType;
-    if (!target.pages_->WritePage(out, targetPages[i], "", -1, true)) {
+    bool stored = false;
+    if (read) {
+      stored = target.pages_->WritePage(out, targetPages[i], "", -1, true);
+    } else {
+      unreadable.push_back(static_cast<int32_t>(i));
+      if (stopOnReadErrors) break;
+      if (pages_->LastError() == peChecksum) {
+        // The stored bytes under the stored checksum, which they fail.
+        out.Header.Checksum = rec.Header.Checksum;
+        out.Header.ChecksumType = rec.Header.ChecksumType;
+      } else {
+        // Bytes that could not be read at all: what came, then zeros, plain,
+        // under a checksum they fail.
+        out.Header.EncryptionType = 0;
+        out.Header.Checksum = ~PageChecksum(page_.data(), page_.size(), ckXOR32);
+      }
+      stored = target.pages_->WritePageAsStored(out, targetPages[i], pages_->PayloadSize());
+    }
+    if (!stored) {
       target.RaiseNoSpaceQuietly();
       throw EEngineError("Not enough space");
     }
   }
-  copy.Size = clean || !stopOnReadErrors ? from.Size : 0;
+  copy.Size = unreadable.empty() || !stopOnReadErrors ? from.Size : 0;
   target.dir_->WriteItem(targetIndex, copy);
-  return clean;
+  return unreadable;
 }
 
 void TESingleFileSystem::CopyRecord(TESingleFileSystem& target, int32_t index,
@@ -109,6 +160,7 @@ void TESingleFileSystem::CopyRecord(TESingleFileSystem& target, int32_t index,
     }
     log += "File " + Quoted(path) + " deleted. " + kCrLf;
     repairLostData_ = true;
+    repairDamage_.push_back({path, {}});
     return;
   }
   TFileRec copy = target.dir_->ReadItem(copyIndex);
@@ -119,9 +171,9 @@ void TESingleFileSystem::CopyRecord(TESingleFileSystem& target, int32_t index,
   copy.LastWriteTime = rec.LastWriteTime;
   copy.LastAccessTime = rec.LastAccessTime;
   target.dir_->WriteItem(copyIndex, copy);
-  bool clean = false;
+  std::vector<int32_t> unreadable;
   try {
-    clean = CopyPages(target, rec, copyIndex, stopOnReadErrors);
+    unreadable = CopyPages(target, rec, copyIndex, stopOnReadErrors);
   } catch (const EEngineError& e) {
     // A page map that cannot be read loses the file, not the repair; running
     // out of space ends the repair.
@@ -129,16 +181,27 @@ void TESingleFileSystem::CopyRecord(TESingleFileSystem& target, int32_t index,
     target.DeleteFile(path);
     log += "File " + Quoted(path) + " deleted. " + kCrLf;
     repairLostData_ = true;
+    repairDamage_.push_back({path, {}});
     return;
   }
-  if (clean) return;
+  if (unreadable.empty()) return;
   repairLostData_ = true;
   if (stopOnReadErrors) {
     log += "File " + Quoted(path) + " deleted. " + kCrLf;
     throw EEngineError("TESingleFileSystem.RepairFile - File " + Quoted(path) +
                        " could not be copied.");
   }
-  log += "File " + Quoted(path) + " has unreadable pages; they were copied as far as they could be read. " + kCrLf;
+  TUnreadableFile damage{path, UnreadableRanges(unreadable, rec.Size, pages_->PayloadSize())};
+  log += "File " + Quoted(path) +
+         (damage.Ranges.empty() ? std::string(" has unreadable pages beyond its size")
+                                : " has unreadable bytes " + RangesText(damage.Ranges)) +
+         "; their pages were copied without fresh checksums and still fail to read. " + kCrLf;
+  repairDamage_.push_back(std::move(damage));
+}
+
+int64_t TESingleFileSystem::RepairSpaceNeeded() const {
+  RequireOpen("RepairSpaceNeeded");
+  return ContainerSize();
 }
 
 bool TESingleFileSystem::RepairFile(std::string& log, bool stopOnReadErrors,
@@ -147,8 +210,10 @@ bool TESingleFileSystem::RepairFile(std::string& log, bool stopOnReadErrors,
   RequireOpen("RepairFile");
   log.clear();
   repairLostData_ = false;
+  repairDamage_.clear();
+  repairBackup_.clear();
   if (readOnly_ || inMemory_) return false;
-  if (pages_->FreeDiskSpace() < ContainerSize()) {
+  if (pages_->FreeDiskSpace() < RepairSpaceNeeded()) {
     log = "Not enough space.";
     RaiseNoSpaceQuietly();
     return false;

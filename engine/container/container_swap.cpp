@@ -80,6 +80,7 @@ bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts,
   step("new container in place");
   if (repairLostData_) {
     log += "Backup kept as \"" + backup + "\": some data could not be copied." + kCrLf;
+    repairBackup_ = backup;
   } else if (linked) {
     DeleteFileByName(backup);
   } else {

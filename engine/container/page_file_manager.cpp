@@ -8,6 +8,7 @@
 #include "engine/common/engine_error.h"
 #include "engine/container/password_block.h"
 #include "engine/platform/file_system.h"
+#include "engine/platform/free_space.h"
 #include "engine/platform/memory_info.h"
 #include "engine/protection/cipher_rijndael.h"
 #include "engine/protection/page_checksum.h"
@@ -191,6 +192,22 @@ bool TPageFileManager::WritePage(TPageRecord& rec, int32_t n, const std::string&
   } else {
     EncodePageHeader(rec.Header, io_.data());
   }
+  return StoreImage(n, total);
+}
+
+bool TPageFileManager::WritePageAsStored(const TPageRecord& rec, int32_t n, int32_t length) {
+  lastError_ = peNone;
+  if (rec.Data == nullptr || length < 0 || length > PayloadSize())
+    throw EEngineError("TPageFileManager.WritePageAsStored - length exceeds the page payload.");
+  if (n < 1 || n >= PageCount()) return Fail(peHeaderWrite);
+  const int32_t total = kPageHeaderSize + length;
+  io_.resize(static_cast<size_t>(total));
+  EncodePageHeader(rec.Header, io_.data());
+  std::memcpy(io_.data() + kPageHeaderSize, rec.Data, static_cast<size_t>(length));
+  return StoreImage(n, total);
+}
+
+bool TPageFileManager::StoreImage(int32_t n, int32_t total) {
   stream_->Seek(0, PageOffset(n));
   const int64_t put = stream_->Write(io_.data(), total);
   if (put < kPageHeaderSize) return Fail(peHeaderWrite);
@@ -368,7 +385,7 @@ std::unique_ptr<TPageBuffer> TPageFileManager::NewPageBuffer() const {
 }
 
 int64_t TPageFileManager::FreeDiskSpace() const {
-  return inMemory_ ? FreeHeapBytes() : DiskFreeBytes(fileName_);
+  return inMemory_ ? FreeHeapBytes() : FreeSpaceBeside(fileName_);
 }
 
 void TPageFileManager::Flush() { stream_->Flush(); }

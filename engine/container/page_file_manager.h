@@ -79,6 +79,13 @@ class TPageFileManager {
   // encipher.
   bool WritePage(TPageRecord& rec, int32_t n, const std::string& key, int32_t length,
                  bool raw = false);
+  // Stores page n (1 <= n < PageCount) exactly as rec holds it: the header
+  // with the checksum it carries, and `length` payload bytes unchanged. Only
+  // for a repair carrying a page whose checksum failed into the new
+  // container, so that reading it fails there as it did before; every other
+  // write seals its page with a fresh checksum. Returns false with LastError
+  // -8 (no such page or short header) or -10 short payload.
+  bool WritePageAsStored(const TPageRecord& rec, int32_t n, int32_t length);
 
   // Reads the `count` pages first .. first + count - 1, which lie one after
   // another in the container, with one transfer, and checks and deciphers
@@ -175,6 +182,9 @@ class TPageFileManager {
   int32_t PagesInside(int32_t first, int32_t count) const;
   // run_, with room for `pages` whole pages.
   uint8_t* RunBuffer(int32_t pages);
+  // Writes the page image io_[0, total) at page n; false with LastError -8
+  // or -10 when the stream takes less.
+  bool StoreImage(int32_t n, int32_t total);
   // Puts the checksum of the payload that follows `image`'s page header
   // into `header` and encodes the header at the start of `image`.
   void SealPage(TPageHeader& header, uint8_t* image, int32_t length) const;

@@ -30,6 +30,22 @@ using TContainerNoSpaceEvent = std::function<void(TESingleFileSystem& sender)>;
 // and for tests that stop the process at every step).
 using TContainerStepEvent = std::function<void(const char* step)>;
 
+// Bytes First to Last of a file, both included.
+struct TByteRange {
+  int64_t First;
+  int64_t Last;
+};
+// The ranges as "4064-8127, 12192-12999".
+std::string RangesText(const std::vector<TByteRange>& ranges);
+
+// A file a repair could not copy whole: its path (engine text, "\"
+// separators) and the bytes of the pages that could not be read, which still
+// fail to read in the rebuilt container. No ranges: the file was left out.
+struct TUnreadableFile {
+  std::string Path;
+  std::vector<TByteRange> Ranges;
+};
+
 class TESingleFileSystem {
  public:
   // Creates (mode 0xFFFF) or opens the container. A container held in memory
@@ -62,11 +78,21 @@ class TESingleFileSystem {
   // When the file, old or new, cannot be opened again at the end, the result
   // is false and the container is closed (the file on disk stays whole).
   // When files or pages could not be read, the backup is kept and named in
-  // the log, and RepairLostData() is true.
+  // the log, and RepairLostData() is true; pages that could not be read are
+  // carried across without fresh checksums, so their bytes still fail to
+  // read, and RepairDamage() names them. Refused ("Not enough space." in the
+  // log) when the volume has less free space than RepairSpaceNeeded().
   bool RepairFile(std::string& log, bool stopOnReadErrors, const std::string& answer,
                   const std::string& question, const std::string& newPassword,
                   bool changePassword);
   bool RepairLostData() const { return repairLostData_; }
+  // The files the last repair could not copy whole, in directory order.
+  const std::vector<TUnreadableFile>& RepairDamage() const { return repairDamage_; }
+  // Where the last repair kept the old container (empty: nowhere).
+  const std::string& RepairBackup() const { return repairBackup_; }
+  // The free space a repair asks for: the whole container's size, since the
+  // old and the new container exist side by side until the end.
+  int64_t RepairSpaceNeeded() const;
 
   // Files. Handles are >= 0 and never reused while the container is open.
   // CreateFile: a record index >= 0, -16 when an existing file of the path
@@ -164,8 +190,8 @@ class TESingleFileSystem {
   // Repair steps (container_repair.cpp, container_swap.cpp).
   void CopyRecord(TESingleFileSystem& target, int32_t index, bool stopOnReadErrors,
                   std::string& log);
-  bool CopyPages(TESingleFileSystem& target, const TFileRec& from, int32_t targetIndex,
-                 bool stopOnReadErrors);
+  std::vector<int32_t> CopyPages(TESingleFileSystem& target, const TFileRec& from,
+                                 int32_t targetIndex, bool stopOnReadErrors);
   // Puts "_new" in place and opens it with `password`; on failure reopens
   // the old container with the old password. False, the container left
   // closed, when the file in place cannot be opened.
@@ -199,6 +225,8 @@ class TESingleFileSystem {
   int32_t lastError_ = 0;
   TPartOptions parts_;
   bool repairLostData_ = false;
+  std::vector<TUnreadableFile> repairDamage_;
+  std::string repairBackup_;
   // Why the container is closed; null while it is open, and then every layer
   // below is set.
   const char* closedWhy_ = "The container is closed.";

@@ -102,9 +102,9 @@ TEST_F(RepairTest, ReadOnlyAndMemoryContainersAreNotRepaired) {
   EXPECT_FALSE(Repair(memory, log));
 }
 
-// Pages that cannot be read are copied as far as they can be, and the old
-// container stays as the backup, named in the log, under the first free
-// number.
+// When pages cannot be read the old container stays as the backup, named in
+// the log, under the first free number (what becomes of the pages:
+// compact_damage_test.cpp).
 TEST_F(RepairTest, DamageKeepsTheBackupUnderTheNextFreeNumber) {
   ASSERT_TRUE(Put("/good", Bytes(5000, 4)));
   ASSERT_TRUE(Put("/bad", Bytes(5000, 5)));
@@ -123,9 +123,6 @@ TEST_F(RepairTest, DamageKeepsTheBackupUnderTheNextFreeNumber) {
   EXPECT_NE(log.find("Backup kept as \"" + name + "1\""), std::string::npos) << log;
   EXPECT_EQ(testing::ReadFileBytes(name + "1"), bytes);
   EXPECT_EQ(Get("/good"), Bytes(5000, 4));
-  const auto copied = Get("/bad");
-  ASSERT_EQ(copied.size(), 5000u);
-  EXPECT_TRUE(std::equal(copied.begin(), copied.begin() + kPayload, Bytes(5000, 5).begin()));
 }
 
 // A container in several parts is moved part by part.
