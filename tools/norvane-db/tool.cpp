@@ -17,7 +17,7 @@ const TCommand* const kCommands[] = {&kCreateCommand, &kInfoCommand, &kLsCommand
 
 const std::vector<TOptionRule> kOptions = {
     {"help", 'h', false},     {"password", 0, true}, {"password-file", 0, true},
-    {"question", 0, true},    {"answer", 0, true},
+    {"question", 0, true},    {"answer", 0, true},     {"wait", 0, true},
 };
 
 void PrintUsage(std::ostream& stream) {
@@ -33,6 +33,7 @@ void PrintUsage(std::ostream& stream) {
             "  --password P                the password of an encrypted file (create: encrypt it)\n"
             "  --password-file F           the password is the first line of F\n"
             "  --question Q, --answer A    create: a question and answer kept with the password\n"
+            "  --wait SECONDS              wait this long for a file another program holds (5)\n"
             "  -h, --help                  show this help and exit\n"
             "\nExit status: 0 success, 1 engine error (check: problems found; recover: a file\n"
             "came back with missing ranges or was lost), 2 usage error.\n"
