@@ -204,6 +204,27 @@ TEST_F(ToolSharing, AWaitThatIsNoWholeNumberOfSecondsFails) {
   EXPECT_EQ(RunDb({"ls", file, "--wait", "86400"}).status, 0);
 }
 
+// A compaction closes the old file, gives the new one the name and opens it
+// again: a reader that comes in between keeps writers out, and the
+// container then opens again read-only beside it instead of failing.
+TEST_F(ToolSharing, ACompactionEndsOpenBesideAReaderThatCameInAtTheSwap) {
+  std::unique_ptr<TSystemFile> reader;
+  {
+    TESingleFileSystem container(file, 16, 4, 0, "", "", "", false, kModeReadWriteExclusive);
+    container.OnRepairStep = [&](const char* step) {
+      if (std::string(step) == "backup settled") reader = tool::HoldForReading(file, {});
+    };
+    std::string log;
+    ASSERT_TRUE(container.RepairFile(log, false, "", "", "", false)) << log;
+    ASSERT_NE(reader, nullptr);
+    EXPECT_TRUE(container.ReadOnly());
+    EXPECT_EQ(container.FileSize("\\top.txt"), 5);
+  }
+  EXPECT_EQ(RunDb({"get", file, "/top.txt"}).out, "hello");
+  reader.reset();
+  EXPECT_EQ(RunDb({"check", file}).out, "ok\n");
+}
+
 // Puts left behind by killed puts: one in a folder, one at the root, and a
 // user's file whose name only looks like one.
 class ToolStalePutFiles : public NorvaneDbFiles {
@@ -341,7 +362,8 @@ struct TStressLog {
 };
 
 // The writer replaces /fixed.bin by one of two versions and makes, moves and
-// removes a file in /churn/, waiting for the readers as long as need be.
+// removes a file in /churn/ (every fifth round compacting the catalogue),
+// waiting for the readers as long as need be.
 // The readers refuse to wait (a busy file is counted and tried again) and
 // must never see anything but a sound catalogue: ls only the entries the
 // writer's steps can leave, get /fixed.bin whole in one of its versions,
@@ -365,12 +387,14 @@ TEST(ToolSharingStress, ReadersNeverSeeAWriterHalfway) {
   std::thread writer([&] {
     const std::string err = dir / "writer.err";
     for (int i = 0; std::chrono::steady_clock::now() < deadline; ++i) {
-      const std::vector<std::vector<std::string>> steps = {
+      std::vector<std::vector<std::string>> steps = {
           {"put", file, "/fixed.bin", dir / ("v" + std::to_string((i + 1) % 2))},
           {"put", file, "/churn/x.txt", dir / "small"},
           {"mv", file, "/churn/x.txt", "/churn/y.txt"},
           {"rm", file, "/churn/y.txt"}};
+      if (i % 5 == 4) steps.push_back({"compact", file});
       for (std::vector<std::string> step : steps) {
+        const std::string what = step[0] + (step.size() > 2 ? " " + step[2] : "");
         step.insert(step.end(), {"--wait", "120"});
         const auto start = std::chrono::steady_clock::now();
         const TChildRun run = RunChild(step, err);
@@ -379,7 +403,7 @@ TEST(ToolSharingStress, ReadersNeverSeeAWriterHalfway) {
                                             .count());
         longestWriteMs = std::max(longestWriteMs.load(), ms);
         log.Run(step[0], false);
-        if (run.status != 0) log.Fault(step[0] + " " + step[2] + " failed: " + run.err);
+        if (run.status != 0) log.Fault(what + " failed: " + run.err);
       }
     }
   });

@@ -16,12 +16,6 @@ namespace {
 constexpr int32_t kExtentPages = 16;
 constexpr int32_t kPageSizeKB = 4;
 
-// Whether a failed open failed only because another opener's sharing
-// forbids it (the platform file's message for a lock it could not take).
-bool IsSharingViolation(const std::string& reason) {
-  return reason.find("(sharing violation)") != std::string::npos;
-}
-
 [[noreturn]] void FailBusy(const std::string& file, const std::string& reason) {
   FailCommand(file + " is in use by another program; try again later\n" + reason);
 }
