@@ -53,7 +53,8 @@ struct THold {
       reader = tool::OpenContainer(file, tool::TOpenFor::Reading, {});
     } else {
       // The tool's writers hold the file alone; the engine's ordinary
-      // writing open lets others read beside it.
+      // writing open (the program's own) lets readers in, and only the
+      // tool's readers keep away from it.
       const uint16_t mode =
           holder == THolder::ToolWriter ? kModeReadWriteExclusive : kModeReadWriteDenyWrite;
       engine = std::make_unique<TESingleFileSystem>(file, 16, 4, 0, "", "", "", false, mode);
