@@ -9,9 +9,11 @@
 // Until the container is open again it is closed, so that a failure on the
 // way (or a file that cannot be opened at the end) leaves every later call
 // refused with a clear message rather than reaching a layer that is gone.
+// A reader that opened the new file first leaves it open read-only.
 #include "engine/common/engine_error.h"
 #include "engine/container/single_file_system.h"
 #include "engine/platform/file_system.h"
+#include "engine/platform/system_file.h"
 
 namespace norvane {
 
@@ -44,14 +46,28 @@ bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts,
   step("old container closed");
   const std::string backup = BackupName(fileName_);
   auto reopen = [&] {
+    std::string why;
     try {
       OpenLayers(16, 4, "", "");
       return true;
     } catch (const EEngineError& e) {
-      CloseLayers(kClosedAfterRepair);
-      log += std::string("The container could not be opened again: ") + e.what() + kCrLf;
-      return false;
+      why = e.what();
     }
+    // Between closing and opening again another program may open the file
+    // under the name. A reader keeps writers out while it reads; the file is
+    // complete, so the container opens again read-only beside it.
+    if (IsSharingViolation(why) && !ModeIsReadOnly(mode_)) {
+      mode_ = kModeReadOnlyDenyNone;
+      try {
+        OpenLayers(16, 4, "", "");
+        return true;
+      } catch (const EEngineError& e) {
+        why = e.what();
+      }
+    }
+    CloseLayers(kClosedAfterRepair);
+    log += "The container could not be opened again: " + why + kCrLf;
+    return false;
   };
   auto giveUp = [&] {
     stream(newName).DeleteAll();

@@ -77,6 +77,8 @@ class TESingleFileSystem {
   // caller cancels from OnProgress, or anything fails; the log says why.
   // When the file, old or new, cannot be opened again at the end, the result
   // is false and the container is closed (the file on disk stays whole).
+  // When another program has opened the file for reading by then, it is
+  // open again read-only beside it.
   // When files or pages could not be read, the backup is kept and named in
   // the log, and RepairLostData() is true; pages that could not be read are
   // carried across without fresh checksums, so their bytes still fail to

@@ -27,6 +27,9 @@ namespace {
 constexpr off_t kShareByteA = 0x7FFFFFFFFFFFFF00;
 constexpr off_t kShareByteB = kShareByteA + 1;
 
+// The end of the message for a lock another opener's sharing forbids.
+constexpr char kSharingViolation[] = "(sharing violation).";
+
 // One system call moves at most this much; larger requests loop.
 constexpr int64_t kMaxChunk = int64_t{1} << 30;
 
@@ -59,6 +62,10 @@ bool LockByte(int fd, off_t offset, short type) {
 
 }  // namespace
 
+bool IsSharingViolation(const std::string& errorText) {
+  return errorText.find(kSharingViolation) != std::string::npos;
+}
+
 TSystemFile::~TSystemFile() { Close(); }
 
 bool TSystemFile::Fail(const std::string& what) {
@@ -88,7 +95,7 @@ bool TSystemFile::TakeLocks(TFileAccess access, TFileShare share) {
     return true;
   }
   if (errno == EAGAIN || errno == EACCES) {
-    return Fail("The file \"" + name_ + "\" is in use by another process (sharing violation).");
+    return Fail("The file \"" + name_ + "\" is in use by another process " + kSharingViolation);
   }
   return Fail("Cannot lock the file \"" + name_ + "\": " + SystemText(errno) + ".");
 }

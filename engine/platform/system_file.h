@@ -95,4 +95,9 @@ class TSystemFile {
   std::string error_;
 };
 
+// Whether `errorText` (an ErrorText(), or an engine message carrying one)
+// says that an open failed only because another opener's sharing forbids it:
+// the file is busy, not missing or refused.
+bool IsSharingViolation(const std::string& errorText);
+
 }  // namespace norvane

@@ -2,12 +2,15 @@
 // Only the header is read, so no password is needed.
 #include "engine/container/page_file_manager.h"
 #include "tools/norvane-db/command.h"
+#include "tools/norvane-db/open_container.h"
 
 namespace norvane::tool {
 
 namespace {
 
 int RunInfo(const TCommandLine& line, TToolOutput& output) {
+  // Held so that no header is read halfway through a writer's change.
+  const auto hold = HoldForReading(line.Positional[0], line);
   const TPageFileManager pages(line.Positional[0], 16, 4, false, "", "", "", kModeReadOnlyProbe);
   const TContainerHeader& header = pages.Header();
   const std::pair<const char*, int32_t> fields[] = {

@@ -1,11 +1,13 @@
 // norvane-db ls FILE: every file and folder, one line each, sorted by path:
-// a file as PATH<TAB>SIZE, a folder as PATH/.
+// a file as PATH<TAB>SIZE, a folder as PATH/. The temporary files of puts
+// are the tool's own, never the user's, and are not listed.
 #include <algorithm>
 #include <vector>
 
 #include "engine/protection/collation.h"
 #include "tools/norvane-db/command.h"
 #include "tools/norvane-db/open_container.h"
+#include "tools/norvane-db/temporary_files.h"
 
 namespace norvane::tool {
 
@@ -37,6 +39,7 @@ void Collect(TESingleFileSystem& container, const std::string& folder,
     std::vector<std::string> components = above;
     components.push_back(found.Name);
     const bool isFolder = (found.Attr & faDirectory) != 0;
+    if (!isFolder && IsPutTemporaryName(found.Name)) continue;
     entries.push_back({components, isFolder, found.FullSize});
     if (isFolder) Collect(container, folder + "\\" + found.Name, components, entries);
   }

@@ -6,6 +6,8 @@
 #include "engine/common/engine_error.h"
 #include "engine/platform/cp1251.h"
 #include "engine/platform/system_file.h"
+#include "tools/norvane-db/busy_wait.h"
+#include "tools/norvane-db/temporary_files.h"
 
 namespace norvane::tool {
 
@@ -33,6 +35,10 @@ std::string PasswordFileLine(const std::string& name) {
   return password;
 }
 
+[[noreturn]] void FailBusy(const std::string& file, const std::string& reason) {
+  FailCommand(file + " is in use by another program; try again later\n" + reason);
+}
+
 }  // namespace
 
 std::string OptionOf(const TCommandLine& line, const std::string& name) {
@@ -55,13 +61,49 @@ void ResolvePassword(TCommandLine& line) {
 
 std::string PasswordOf(const TCommandLine& line) { return OptionOf(line, "password"); }
 
-std::unique_ptr<TESingleFileSystem> OpenContainer(const std::string& file, TOpenFor purpose,
-                                                  const TCommandLine& line) {
-  const uint16_t mode = purpose == TOpenFor::Alone     ? kModeReadWriteExclusive
-                        : purpose == TOpenFor::Writing ? kModeReadWriteDenyWrite
-                                                       : kModeReadOnlyDenyNone;
-  return std::make_unique<TESingleFileSystem>(file, kExtentPages, kPageSizeKB, 0, "", "",
-                                              PasswordOf(line), false, mode);
+void TReleaseCatalogue::operator()(TESingleFileSystem* container) {
+  delete container;
+  ReadHold.reset();
+}
+
+std::unique_ptr<TSystemFile> HoldForReading(const std::string& file, const TCommandLine& line) {
+  auto hold = std::make_unique<TSystemFile>();
+  const bool held = RetryWhileBusy(WaitSecondsOf(line), [&] {
+    if (hold->Open(file, TFileAccess::Read, TFileShare::DenyWrite, false)) return true;
+    if (!IsSharingViolation(hold->ErrorText())) FailCommand(hold->ErrorText());
+    return false;
+  });
+  if (!held) FailBusy(file, hold->ErrorText());
+  return hold;
+}
+
+TOpenCatalogue OpenContainer(const std::string& file, TOpenFor purpose, const TCommandLine& line) {
+  if (purpose == TOpenFor::Reading) {
+    // The hold keeps writers out; the engine's own open beside it shares.
+    TReleaseCatalogue release{HoldForReading(file, line)};
+    return TOpenCatalogue(new TESingleFileSystem(file, kExtentPages, kPageSizeKB, 0, "", "",
+                                                 PasswordOf(line), false, kModeReadOnlyDenyNone),
+                          std::move(release));
+  }
+  // Held alone, the engine's open is the hold itself: any second open of
+  // the file, even this process's own, would be refused.
+  const std::string password = PasswordOf(line);
+  std::unique_ptr<TESingleFileSystem> container;
+  std::string busyReason;
+  const bool opened = RetryWhileBusy(WaitSecondsOf(line), [&] {
+    try {
+      container = std::make_unique<TESingleFileSystem>(file, kExtentPages, kPageSizeKB, 0, "", "",
+                                                       password, false, kModeReadWriteExclusive);
+      return true;
+    } catch (const EEngineError& e) {
+      if (!IsSharingViolation(e.what())) throw;
+      busyReason = e.what();
+      return false;
+    }
+  });
+  if (!opened) FailBusy(file, busyReason);
+  RemoveStalePutFiles(*container);
+  return TOpenCatalogue(container.release());
 }
 
 std::unique_ptr<TESingleFileSystem> CreateContainerFile(const std::string& file,

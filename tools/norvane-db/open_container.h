@@ -5,11 +5,26 @@
 #include <string>
 
 #include "engine/container/single_file_system.h"
+#include "engine/platform/system_file.h"
 #include "tools/norvane-db/command_line.h"
 
 namespace norvane::tool {
 
+// Reading shares the file with other readers and keeps every writer out, so
+// a reader never meets a catalogue halfway through a change. Writing holds
+// the file alone: no reader sees its changes before they are complete, and
+// no other writer can be running, which makes any put temporary file found
+// the remains of a killed put. Alone, for a rewrite of the whole file, is
+// the same hold as Writing.
 enum class TOpenFor { Reading, Writing, Alone };
+
+// An open container, and the hold that keeps writers out while it is read;
+// the container closes before the hold goes.
+struct TReleaseCatalogue {
+  std::unique_ptr<TSystemFile> ReadHold;
+  void operator()(TESingleFileSystem* container);
+};
+using TOpenCatalogue = std::unique_ptr<TESingleFileSystem, TReleaseCatalogue>;
 
 // Settles the password options before anything is opened or created: the
 // first line of --password-file F becomes the --password. Throws TUsageError
@@ -22,12 +37,19 @@ void ResolvePassword(TCommandLine& line);
 // one.
 std::string PasswordOf(const TCommandLine& line);
 
-// Opens FILE (engine text) for reading (shared with others), for writing (no
-// other writer at the same time) or alone (nobody else at all), with the
-// command line's password. Throws EEngineError on failure, a wrong or
-// missing password included.
-std::unique_ptr<TESingleFileSystem> OpenContainer(const std::string& file, TOpenFor purpose,
-                                                  const TCommandLine& line);
+// Opens FILE (engine text) for `purpose` with the command line's password.
+// While another program holds the file in a way the purpose cannot share, it
+// tries again until --wait has passed, then fails with "FILE is in use by
+// another program; try again later" above the system's reason. Opened for
+// writing, the put temporary files in it are deleted first (see
+// RemoveStalePutFiles). Throws EEngineError on failure, a wrong or missing
+// password included.
+TOpenCatalogue OpenContainer(const std::string& file, TOpenFor purpose, const TCommandLine& line);
+// Holds FILE for reading, as OpenContainer does, for commands that read it
+// through the engine's own opens (info, check, recover): while the returned
+// file lives, no program opens FILE for writing. Waits and fails as
+// OpenContainer; fails too when FILE cannot be opened at all.
+std::unique_ptr<TSystemFile> HoldForReading(const std::string& file, const TCommandLine& line);
 // Creates FILE anew with the engine's geometry, replacing any old one (the
 // caller decides whether one may be replaced); with
 // --password it is encrypted (--question and --answer are kept with it).

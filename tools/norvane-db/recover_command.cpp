@@ -16,6 +16,8 @@ int RunRecover(const TCommandLine& line, TToolOutput& output) {
   // A slip of the keyboard must not replace another catalogue.
   if (FileExists(line.Positional[1]))
     FailCommand("The file " + line.Positional[1] + " exists already; recover makes a new one.");
+  // No writer may change DAMAGED while it is copied.
+  const auto hold = HoldForReading(line.Positional[0], line);
   TProgressLine progress(output, "recovering");
   const TSalvageReport report =
       SalvageContainer(line.Positional[0], line.Positional[1], PasswordOf(line),

@@ -39,6 +39,9 @@ const TToolOption kOptions[] = {
     {{"answer", 0, true}, "--answer A", "create: the answer to the question", "create"},
     {{"force", 0, false}, "--force",
      "create: replace an existing catalogue or empty file (never any other file)", "create"},
+    {{"wait", 0, true}, "--wait SECONDS",
+     "wait this long for a file another program holds (default 5)",
+     "info ls put get rm mv mkdir compact check recover"},
     {{"help", 'h', false}, "-h, --help", "show this help and exit", nullptr},
 };
 
