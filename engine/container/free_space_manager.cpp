@@ -220,22 +220,19 @@ int32_t TFreeSpaceManager::ReleaseFreeTail() {
   const int32_t oldCount = pages_.PageCount();
   if (oldCount != FirstPage(extentCount_)) return 0;
   int64_t keep = extentCount_;
+  // With extents of one or two pages a GAM/SGAM pair reaches past the
+  // extent it starts in, but a GAM page starts where a PFS page does (Y is a
+  // multiple of X), so that extent holds map pages only and goes with the
+  // pair: no map page is ever cut apart from its partner.
   while (keep > 0 && ExtentUnused(keep - 1)) --keep;
-  // With extents of one or two pages a GAM/SGAM pair may reach past the
-  // extent it starts in; the extents it reaches into stay then.
-  auto pfsNeeded = [this](int64_t extents) { return CeilDiv(extents, pfsExtents_); };
-  auto gamNeeded = [this](int64_t extents) { return CeilDiv(extents, gamExtents_); };
-  while (keep < extentCount_ && gamNeeded(keep) > 0 &&
-         gamPageMap_[static_cast<size_t>(gamNeeded(keep) - 1)] + 1 >= FirstPage(keep))
-    ++keep;
   if (keep == extentCount_) return 0;
 
   for (int64_t j = keep; j < extentCount_; ++j) {  // invariant 7
     if (Bit(gam_, j)) --freeExtents_;
     if (Bit(sgam_, j)) --mixedExtents_;
   }
-  const auto pfsCount = static_cast<size_t>(pfsNeeded(keep));
-  const auto gamCount = static_cast<size_t>(gamNeeded(keep));
+  const auto pfsCount = static_cast<size_t>(CeilDiv(keep, pfsExtents_));
+  const auto gamCount = static_cast<size_t>(CeilDiv(keep, gamExtents_));
   pfsPageMap_.resize(pfsCount);
   gamPageMap_.resize(gamCount);
   pfsDirty_.resize(pfsCount);
