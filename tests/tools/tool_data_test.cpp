@@ -17,6 +17,7 @@
 #include "engine/platform/file_system.h"
 #include "tests/support/file_bytes.h"
 #include "tests/tools/tool_runner.h"
+#include "tools/norvane-db/standard_input.h"
 
 namespace norvane {
 namespace {
@@ -98,6 +99,16 @@ TEST_F(ToolData, ReadErrorOnTheSourceFailsPutAndKeepsTheOldFile) {
   const TRun piped = RunDbReading({"put", file, "/big.bin"}, in);
   EXPECT_EQ(piped.status, 1);
   EXPECT_EQ(piped.err, "Cannot read standard input: Input/output error.\n");
+
+  // The program's own standard input, where it is a device that fails.
+  const int fd = open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  tool::TStandardInputBuffer memory(fd);
+  std::istream fromMemory(&memory);
+  const TRun device = RunDbReading({"put", file, "/big.bin", "-"}, fromMemory);
+  close(fd);
+  EXPECT_EQ(device.status, 1);
+  EXPECT_EQ(device.err, "Cannot read standard input: Input/output error.\n");
 
   EXPECT_EQ(Listing(), before) << "no new file, no temporary file left";
   const TRun got = RunDb({"get", file, "/big.bin"});
@@ -219,10 +230,18 @@ TEST_F(ToolData, DamagedPageIsExplainedAndLeavesNothingBehind) {
   EXPECT_EQ(FolderNames(dir.Path()), before);
 }
 
-// "-" stands for standard input in put and standard output in get.
+// "-" stands for standard input in put and standard output in get; the
+// program's standard input gives every byte up to its end.
 TEST_F(ToolData, DashIsStandardInputAndOutput) {
-  const std::string bytes = AsText(Pattern(100'000, 9));
-  ASSERT_EQ(RunDb({"put", file, "/dash.bin", "-"}, bytes).status, 0);
+  const std::string bytes = AsText(Pattern(200'000, 9));
+  testing::WriteFileBytes(dir / "in.bin", Pattern(200'000, 9));
+  const int fd = open((dir / "in.bin").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  tool::TStandardInputBuffer input(fd);
+  std::istream in(&input);
+  const TRun put = RunDbReading({"put", file, "/dash.bin", "-"}, in);
+  close(fd);
+  ASSERT_EQ(put.status, 0) << put.err;
   const TRun got = RunDb({"get", file, "/dash.bin", "-"});
   ASSERT_EQ(got.status, 0) << got.err;
   EXPECT_TRUE(got.out == bytes);
