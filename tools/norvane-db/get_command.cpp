@@ -104,6 +104,7 @@ int RunGet(const TCommandLine& line, TToolOutput& output) {
 }  // namespace
 
 const TCommand kGetCommand{"get", "FILE NAME [DEST]",
-                           "write the bytes of NAME to DEST (standard output: none or -)", 2, 3, RunGet};
+                           "write the bytes of NAME to DEST (standard output: none or -)", 2, 3,
+                           RunGet};
 
 }  // namespace norvane::tool

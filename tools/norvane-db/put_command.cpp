@@ -108,7 +108,8 @@ int RunPut(const TCommandLine& line, TToolOutput& output) {
     for (int64_t got, n = 0; (got = reading.get()) > 0; ++n) {
       reading = readInto(buffers[(n + 1) % 2]);
       if (container->FileWrite(handle, buffers[n % 2].data(), got) != got)
-        FailCommand(CodeMessage("Cannot write \"" + ShownPath(name) + "\"", container->LastError()));
+        FailCommand(
+            CodeMessage("Cannot write \"" + ShownPath(name) + "\"", container->LastError()));
     }
     container->CloseFile(handle);
     handle = -1;
