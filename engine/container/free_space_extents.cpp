@@ -81,6 +81,13 @@ bool TFreeSpaceManager::ExtentAllFree(int64_t extent) const {
   return true;
 }
 
+bool TFreeSpaceManager::ExtentUnused(int64_t extent) const {
+  const int64_t first = FirstPage(extent);
+  for (int64_t n = first; n < first + extentPages_; ++n)
+    if (!Bit(pfs_, n - 1) && !IsMapPage(static_cast<int32_t>(n))) return false;
+  return true;
+}
+
 void TFreeSpaceManager::TakeFromExtent(int64_t extent, int32_t count, std::vector<int32_t>& pages) {
   if (Bit(exhausted_, extent)) return;  // walked before and nothing freed since
   const int64_t first = FirstPage(extent), last = first + extentPages_ - 1;

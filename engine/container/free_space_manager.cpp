@@ -216,4 +216,38 @@ void TFreeSpaceManager::FreePages(const std::vector<int32_t>& pages) {
   }
 }
 
+int32_t TFreeSpaceManager::ReleaseFreeTail() {
+  const int32_t oldCount = pages_.PageCount();
+  if (oldCount != FirstPage(extentCount_)) return 0;
+  int64_t keep = extentCount_;
+  // With extents of one or two pages a GAM/SGAM pair reaches past the
+  // extent it starts in, but a GAM page starts where a PFS page does (Y is a
+  // multiple of X), so that extent holds map pages only and goes with the
+  // pair: no map page is ever cut apart from its partner.
+  while (keep > 0 && ExtentUnused(keep - 1)) --keep;
+  if (keep == extentCount_) return 0;
+
+  for (int64_t j = keep; j < extentCount_; ++j) {  // invariant 7
+    if (Bit(gam_, j)) --freeExtents_;
+    if (Bit(sgam_, j)) --mixedExtents_;
+  }
+  const auto pfsCount = static_cast<size_t>(CeilDiv(keep, pfsExtents_));
+  const auto gamCount = static_cast<size_t>(CeilDiv(keep, gamExtents_));
+  pfsPageMap_.resize(pfsCount);
+  gamPageMap_.resize(gamCount);
+  pfsDirty_.resize(pfsCount);
+  gamDirty_.resize(gamCount);
+  pfs_.resize(pfsCount * static_cast<size_t>(pfsBytes_));
+  gam_.resize(gamCount * static_cast<size_t>(gamBytes_));
+  sgam_.resize(gam_.size());
+  exhausted_.resize(gam_.size());
+  extentCount_ = static_cast<int32_t>(keep);
+  TContainerHeader& header = pages_.Header();
+  header.SetPFSPageCount(static_cast<int32_t>(pfsCount));
+  header.SetGAMPageCount(static_cast<int32_t>(gamCount));
+  const auto newCount = static_cast<int32_t>(FirstPage(keep));
+  pages_.ShrinkFile(newCount);  // the header first, then the file
+  return oldCount - newCount;
+}
+
 }  // namespace norvane

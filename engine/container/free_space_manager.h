@@ -34,6 +34,16 @@ class TFreeSpaceManager {
   // Marks the pages free and writes the changed map pages. Page 0, map
   // pages, pages beyond the count and pages already free are damage.
   void FreePages(const std::vector<int32_t>& pages);
+  // Cuts the free tail off the container: the last extents, as long as no
+  // page of them but map pages is in use, with the map pages that lie in
+  // them (a map page lies in the first extent it describes, so those left
+  // describe just the extents that stay). Returns the pages cut; 0 when the
+  // last extent is in use or the file ends in pages outside any extent.
+  // The header with the new counts is written before the file is cut, so
+  // every page it counts stays inside the file. Throws when either write
+  // fails; memory then describes the shorter container, which is safe
+  // because every page cut was free.
+  int32_t ReleaseFreeTail();
 
   // True for PFS, GAM and SGAM pages (and page 0): never a file's page.
   bool IsMapPage(int32_t page) const;
@@ -93,6 +103,8 @@ class TFreeSpaceManager {
   int64_t FirstPage(int64_t extent) const { return 1 + extent * extentPages_; }
   int32_t MapPagesIn(int64_t extent, int64_t (&found)[3]) const;
   bool ExtentAllFree(int64_t extent) const;
+  // True when every page of the extent is free or a map page.
+  bool ExtentUnused(int64_t extent) const;
   void TakeFromExtent(int64_t extent, int32_t count, std::vector<int32_t>& pages);
   void MarkFull(int64_t extent);
   void Scan(int64_t from, int32_t count, bool whole, std::vector<int32_t>& pages);

@@ -147,13 +147,9 @@ bool TSystemFile::Open(const std::string& name, TFileAccess access, TFileShare s
     close(fd);
     return Fail("Cannot open the file \"" + name + "\": " + SystemText(err) + ".");
   }
-  fd_ = fd;
-  if (!TakeLocks(access, share)) {
-    // The file stays even if we just made it: someone else holds it now.
-    close(fd_);
-    fd_ = -1;
-    return false;
-  }
+  // The file stays even if we just made it and the locks are refused:
+  // someone else holds it now.
+  if (!Adopt(fd, sysName, access, share)) return false;
   if (create && !created && ftruncate(fd_, 0) != 0) {
     const int err = errno;
     Close();
@@ -165,12 +161,44 @@ bool TSystemFile::Open(const std::string& name, TFileAccess access, TFileShare s
     return Fail("Cannot record the new file \"" + name + "\" in its folder: " +
                 SystemText(err) + ".");
   }
+  return true;
+}
+
+bool TSystemFile::Adopt(int fd, const std::string& sysName, TFileAccess access,
+                        TFileShare share) {
+  fd_ = fd;
+  if (!TakeLocks(access, share)) {
+    close(fd_);
+    fd_ = -1;
+    return false;
+  }
   // The engine reads pages wherever they lie; read-ahead would only waste.
   posix_fadvise(fd_, 0, 0, POSIX_FADV_RANDOM);
   canWrite_ = access == TFileAccess::ReadWrite;
   sysPath_ = AbsoluteSysPath(sysName);
   position_ = 0;
   return true;
+}
+
+bool TSystemFile::OpenNew(const std::string& folder, const std::string& prefix,
+                          std::string& name) {
+  Close();
+  error_.clear();
+  // Numbers are tried in turn; a name taken by any file, whoever made it,
+  // is passed over by O_EXCL rather than opened.
+  constexpr int kAttempts = 10000;
+  for (int n = 0; n < kAttempts; ++n) {
+    name_ = folder + prefix + std::to_string(n);
+    const std::string sysName = Cp1251ToUtf8(name_);
+    const int fd = open(sysName.c_str(), O_RDWR | O_CLOEXEC | O_CREAT | O_EXCL, 0666);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) return Fail("Cannot create the file \"" + name_ + "\": " + SystemText(errno) + ".");
+    if (!Adopt(fd, sysName, TFileAccess::ReadWrite, TFileShare::Exclusive)) return false;
+    name = name_;
+    return true;
+  }
+  return Fail("Cannot create a new file in \"" + folder + "\": the names " + prefix + "0 to " +
+              prefix + std::to_string(kAttempts - 1) + " are all taken.");
 }
 
 bool TSystemFile::OpenTemporary(const std::string& folder, std::string& name) {
@@ -194,24 +222,22 @@ bool TSystemFile::OpenTemporary(const std::string& folder, std::string& name) {
   // Only the ASCII tail was filled in, so the engine name is the folder plus it.
   const size_t tail = sizeof("nvtmp-XXXXXX") - 1;
   name_ = dir + sysTemplate.substr(sysTemplate.size() - tail);
-  fd_ = fd;
-  if (!TakeLocks(TFileAccess::ReadWrite, TFileShare::Exclusive)) {
+  if (!Adopt(fd, sysTemplate, TFileAccess::ReadWrite, TFileShare::Exclusive)) {
     unlink(sysTemplate.c_str());
-    close(fd_);
-    fd_ = -1;
     return false;
   }
-  posix_fadvise(fd_, 0, 0, POSIX_FADV_RANDOM);
-  canWrite_ = true;
   deleteOnClose_ = true;
-  sysPath_ = AbsoluteSysPath(sysTemplate);
-  position_ = 0;
   name = name_;
   return true;
 }
 
 int64_t TSystemFile::Read(void* buffer, int64_t n) {
-  if (fd_ < 0 || n <= 0) return 0;
+  readFailed_ = fd_ < 0;
+  if (readFailed_) {
+    Fail("The file is not open.");
+    return 0;
+  }
+  if (n <= 0) return 0;
   auto* bytes = static_cast<uint8_t*>(buffer);
   int64_t done = 0;
   while (done < n) {
@@ -219,6 +245,7 @@ int64_t TSystemFile::Read(void* buffer, int64_t n) {
     const ssize_t got = pread(fd_, bytes + done, chunk, position_ + done);
     if (got < 0) {
       if (errno == EINTR) continue;
+      readFailed_ = true;
       Fail("Cannot read the file \"" + name_ + "\": " + SystemText(errno) + ".");
       break;
     }

@@ -34,13 +34,23 @@ class TSystemFile {
   // temporary folder), opened read/write and exclusive, deleted when closed.
   // The name chosen is returned in `name`.
   bool OpenTemporary(const std::string& folder, std::string& name);
+  // Creates a new file in `folder` (engine text ending in "/", or empty for
+  // the current folder) named `prefix` and a number that no existing file
+  // has: an existing file is never opened, let alone cut. It is opened
+  // read/write and exclusive, with the permissions of any new file, and
+  // kept when closed unless SetDeleteOnClose says otherwise. The name chosen
+  // is returned in `name`.
+  bool OpenNew(const std::string& folder, const std::string& prefix, std::string& name);
   void SetDeleteOnClose(bool on) { deleteOnClose_ = on; }
   bool IsOpen() const { return fd_ >= 0; }
   const std::string& Name() const { return name_; }
 
   // Read and Write work at the current position and advance it; they return
   // the bytes transferred (fewer on end of file or error, never negative).
+  // After a Read, ReadFailed() tells a short count that met an error (the
+  // reason in ErrorText()) from one that met the end of the file.
   int64_t Read(void* buffer, int64_t n);
+  bool ReadFailed() const { return readFailed_; }
   int64_t Write(const void* buffer, int64_t n);
   // origin 0 from the start, 1 from the current position, 2 from the end.
   // Returns the new position, or -1 (position unchanged) when it would be
@@ -80,6 +90,10 @@ class TSystemFile {
 
  private:
   bool Fail(const std::string& what);
+  // Takes over `fd`, just opened as name_ (UTF-8 `sysName`): the sharing
+  // locks, then the state every open shares. Closes it and fails when the
+  // locks are refused.
+  bool Adopt(int fd, const std::string& sysName, TFileAccess access, TFileShare share);
   bool TakeLocks(TFileAccess access, TFileShare share);
   void WriteBehind(int64_t written);
 
@@ -88,6 +102,7 @@ class TSystemFile {
   bool deleteOnClose_ = false;
   bool canWrite_ = false;  // opened with write access
   bool writeBehind_ = false;
+  bool readFailed_ = false;  // the last Read stopped on an error
   int64_t unsentBytes_ = 0;  // written since write-behind last started the disk
   int behindError_ = 0;      // a write error write-behind took, for Flush
   std::string name_;

@@ -145,6 +145,50 @@ TEST(FreeSpace, FreeingAWholeExtentMakesItFreeAgain) {
   EXPECT_EQ(box.Get(16, 100, true), Range(17, 32));
 }
 
+// A failed store frees the pages it was given; releasing the free tail then
+// takes the container back to its size and maps from before the growth,
+// in memory and on disk, map pages that landed in the tail included. A page
+// still in use in the last extent keeps the tail.
+TEST(FreeSpaceTail, ReleasingTheFreeTailUndoesGrowth) {
+  struct Case {
+    int32_t kb, extent, held, grown;  // held fills whole extents
+  };
+  const Case kCases[] = {
+      {4, 16, 0, 1},      // back to the header alone
+      {4, 16, 13, 40},    // extent 0 stays, three go
+      {1, 1, 0, 5},       // one-page extents: the GAM/SGAM pair goes with its PFS page
+      {1, 2, 1, 7},       // the SGAM page and page 4 stay in extent 1
+      {1, 16, 7933, 20},  // the tail starts a second PFS page, which goes
+  };
+  for (const Case& c : kCases) {
+    const std::string what = std::to_string(c.kb) + " KB, extent " + std::to_string(c.extent) +
+                             ", held " + std::to_string(c.held);
+    testing::TTempFolder dir;
+    TSpaceContainer box(dir / "tail.adb", c.extent, c.kb);
+    if (c.held > 0) box.Get(c.held);
+    const testing::TSpaceState before = testing::StateOf(box);
+    const int64_t bytes = box.FileBytesSize();
+    const std::vector<int32_t> grown = box.Get(c.grown);
+    const int32_t grownCount = box.pages->PageCount();
+    ASSERT_GT(grownCount, before.pageCount) << what;
+
+    // The last page given out still in use: nothing can go.
+    std::vector<int32_t> allButLast(grown.begin(), grown.end() - 1);
+    box.space->FreePages(allButLast);
+    EXPECT_EQ(box.space->ReleaseFreeTail(), 0) << what;
+    box.space->FreePages({grown.back()});
+    EXPECT_EQ(box.space->ReleaseFreeTail(), grownCount - before.pageCount) << what;
+    EXPECT_EQ(box.space->ReleaseFreeTail(), 0) << what << ": nothing is left to cut";
+    for (int round = 0; round < 2; ++round) {
+      EXPECT_EQ(testing::Difference(testing::StateOf(box), before), "") << what << ", " << round;
+      EXPECT_EQ(box.FileBytesSize(), bytes) << what;
+      box.Reopen();
+    }
+    // The container grows again as it did the first time.
+    EXPECT_EQ(box.Get(c.grown), grown) << what;
+  }
+}
+
 TEST(FreeSpace, WholeExtentRequestUsesHintThenAddsAnExtent) {
   testing::TTempFolder dir;
   TSpaceContainer box(dir / "w.adb");

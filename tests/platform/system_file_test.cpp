@@ -92,6 +92,41 @@ TEST_F(SystemFileTest, WriteReadAndSeek) {
   EXPECT_FALSE(f.Flush());
 }
 
+// A short read says whether it met the end of the file or an error: a
+// caller copying a file must not take a failing disk for a shorter file.
+TEST_F(SystemFileTest, ReadTellsEndOfFileFromAnError) {
+  WriteText(dir_ / "ten.bin", "0123456789");
+  struct Case {
+    std::string name;
+    int64_t want, got;
+    bool failed;
+  };
+  const Case kCases[] = {
+      {dir_ / "ten.bin", 4, 4, false},   // inside the file
+      {dir_ / "ten.bin", 20, 10, false},  // up to its end
+      {"/proc/self/mem", 16, 0, true},    // address 0 is never mapped: EIO
+  };
+  for (const Case& c : kCases) {
+    TSystemFile f;
+    ASSERT_TRUE(f.Open(c.name, A::Read, S::DenyNone, false)) << f.ErrorText();
+    char buf[32];
+    EXPECT_EQ(f.Read(buf, c.want), c.got) << c.name;
+    EXPECT_EQ(f.ReadFailed(), c.failed) << c.name;
+    if (c.failed) {
+      EXPECT_NE(f.ErrorText().find("Input/output error"), std::string::npos);
+    }
+  }
+  TSystemFile f;
+  ASSERT_TRUE(f.Open(dir_ / "ten.bin", A::Read, S::DenyNone, false));
+  char buf[16];
+  EXPECT_EQ(f.Read(buf, 16), 10);
+  EXPECT_EQ(f.Read(buf, 16), 0);
+  EXPECT_FALSE(f.ReadFailed()) << "reading at the end is no error";
+  f.Close();
+  EXPECT_EQ(f.Read(buf, 16), 0);
+  EXPECT_TRUE(f.ReadFailed()) << "a closed file has nothing to read, and that is an error";
+}
+
 TEST_F(SystemFileTest, WritesBeyondFourGigabytes) {
   const int64_t kFour = int64_t{4} << 30;
   TSystemFile f;
@@ -327,6 +362,37 @@ TEST_F(SystemFileTest, TemporaryFileIsExclusiveAndVanishesOnClose) {
   f.Close();
   EXPECT_FALSE(fs::exists(name));
   EXPECT_TRUE(fs::exists(other));
+}
+
+// OpenNew never opens (let alone cuts) a file that exists: it passes over
+// every taken name, whoever made it, and its file keeps the ordinary
+// permissions of a new file.
+TEST_F(SystemFileTest, OpenNewPassesOverEveryExistingName) {
+  WriteText(dir_ / "x.part-0", "someone's");
+  WriteText(dir_ / "x.part-2", "another");
+  const std::string folder = dir_.Path() + "/";
+  TSystemFile first, second;
+  std::string a, b;
+  ASSERT_TRUE(first.OpenNew(folder, "x.part-", a)) << first.ErrorText();
+  ASSERT_TRUE(second.OpenNew(folder, "x.part-", b)) << second.ErrorText();
+  EXPECT_EQ(a, folder + "x.part-1");
+  EXPECT_EQ(b, folder + "x.part-3");
+  EXPECT_EQ(first.Size(), 0);
+  EXPECT_EQ(first.Write("new", 3), 3);
+  EXPECT_EQ(ChildCanOpen(a, A::Read, S::DenyNone), 0) << "held exclusively";
+  const mode_t mask = umask(0);
+  umask(mask);
+  struct stat st {};
+  ASSERT_EQ(stat(a.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+  first.Close();
+  EXPECT_TRUE(fs::exists(a)) << "kept when closed";
+  std::ifstream in(dir_ / "x.part-0");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "someone's");
+  TSystemFile missing;
+  std::string c;
+  EXPECT_FALSE(missing.OpenNew(folder + "no-such-folder/", "x-", c));
+  EXPECT_NE(missing.ErrorText().find("No such file or directory"), std::string::npos);
 }
 
 TEST_F(SystemFileTest, TemporaryFolderDefaultsToTmpdir) {

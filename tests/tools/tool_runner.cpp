@@ -13,8 +13,12 @@
 namespace norvane {
 
 TRun RunDb(const std::vector<std::string>& args, const std::string& input) {
-  std::ostringstream out, err;
   std::istringstream in(input);
+  return RunDbReading(args, in);
+}
+
+TRun RunDbReading(const std::vector<std::string>& args, std::istream& in) {
+  std::ostringstream out, err;
   const int status = tool::RunTool(args, in, out, err);
   return {status, out.str(), err.str()};
 }

@@ -20,6 +20,8 @@ struct TRun {
 
 // The tool as a function, with `input` as its standard input.
 TRun RunDb(const std::vector<std::string>& args, const std::string& input = "");
+// The same with any stream as standard input (one that fails, for instance).
+TRun RunDbReading(const std::vector<std::string>& args, std::istream& in);
 
 // The program itself, in a child process whose environment names the user's
 // locale (the collation is chosen once per process from it): its standard

@@ -1,6 +1,7 @@
 // norvane-db get FILE NAME [DEST]: the bytes of the file NAME, to DEST or to
-// standard output. DEST is written under a temporary name and renamed into
-// place only when every byte has been read.
+// standard output (none, or "-"). DEST is written under a new temporary name
+// in its folder, one no other file has, and renamed into place only when
+// every byte has been read.
 #include <future>
 #include <memory>
 #include <new>
@@ -8,6 +9,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/platform/system_file.h"
 #include "tools/norvane-db/command.h"
+#include "tools/norvane-db/error_codes.h"
 #include "tools/norvane-db/open_container.h"
 
 namespace norvane::tool {
@@ -61,9 +63,10 @@ int RunGet(const TCommandLine& line, TToolOutput& output) {
 
   TSystemFile dest;
   std::string partial;
-  if (line.Positional.size() > 2) {
-    partial = line.Positional[2] + ".part";
-    if (!dest.Open(partial, TFileAccess::ReadWrite, TFileShare::Exclusive, true))
+  const bool toFile = line.Positional.size() > 2 && line.Positional[2] != "-";
+  const std::string target = toFile ? line.Positional[2] : "";
+  if (toFile) {
+    if (!dest.OpenNew(ExtractFilePath(target), ".norvane-get-", partial))
       FailCommand(dest.ErrorText());
     dest.SetDeleteOnClose(true);
   }
@@ -78,8 +81,7 @@ int RunGet(const TCommandLine& line, TToolOutput& output) {
     char* chunk = buffers[n % 2].get();
     const int64_t got = container->FileRead(handle, chunk, std::min(kChunk, size - done));
     if (got <= 0)
-      FailCommand("Cannot read \"" + ShownPath(name) + "\": error " +
-                  std::to_string(container->LastError()) + ".");
+      FailCommand(CodeMessage("Cannot read \"" + ShownPath(name) + "\"", container->LastError()));
     if (writing.valid()) writing.get();
     writing = std::async(std::launch::async, [&dest, &direct, &output, chunk, got] {
       if (dest.IsOpen()) {
@@ -92,8 +94,8 @@ int RunGet(const TCommandLine& line, TToolOutput& output) {
   }
   if (writing.valid()) writing.get();
   if (dest.IsOpen()) {
-    if (!dest.Flush() || !RenameFileByName(partial, line.Positional[2], true))
-      FailCommand("Cannot write \"" + line.Positional[2] + "\".");
+    if (!dest.Flush() || !RenameFileByName(partial, target, true))
+      FailCommand("Cannot write \"" + target + "\".");
     dest.SetDeleteOnClose(false);
   }
   return 0;
@@ -102,6 +104,7 @@ int RunGet(const TCommandLine& line, TToolOutput& output) {
 }  // namespace
 
 const TCommand kGetCommand{"get", "FILE NAME [DEST]",
-                           "write the bytes of NAME to DEST or standard output", 2, 3, RunGet};
+                           "write the bytes of NAME to DEST (standard output: none or -)", 2, 3,
+                           RunGet};
 
 }  // namespace norvane::tool

@@ -1,5 +1,6 @@
 // norvane-db mkdir FILE FOLDER: makes a folder and any missing folders above it.
 #include "tools/norvane-db/command.h"
+#include "tools/norvane-db/new_path.h"
 #include "tools/norvane-db/open_container.h"
 
 namespace norvane::tool {
@@ -20,6 +21,7 @@ std::string FileAbove(const TESingleFileSystem& container, const std::string& fo
 
 int RunMkdir(const TCommandLine& line, TToolOutput&) {
   const std::string& folder = line.Positional[1];
+  RequireNewPath(folder);
   const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing, line);
   if (container->FileExists(folder)) FailCommand("\"" + ShownPath(folder) + "\" exists already.");
   const std::string file = FileAbove(*container, folder);

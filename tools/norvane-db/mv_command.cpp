@@ -1,6 +1,7 @@
 // norvane-db mv FILE OLD NEW: renames or moves a file or folder, making the
 // new path's missing folders.
 #include "tools/norvane-db/command.h"
+#include "tools/norvane-db/new_path.h"
 #include "tools/norvane-db/open_container.h"
 
 namespace norvane::tool {
@@ -10,6 +11,7 @@ namespace {
 int RunMv(const TCommandLine& line, TToolOutput&) {
   const std::string& from = line.Positional[1];
   const std::string& to = line.Positional[2];
+  RequireNewPath(to);
   const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing, line);
   const int32_t source = container->Directory().FindPath(from);
   if (source < 0) FailCommand("\"" + ShownPath(from) + "\" not found.");

@@ -1,12 +1,16 @@
-// norvane-db put FILE NAME [SRC]: stores SRC (or standard input) as the file
-// NAME, replacing it and making missing folders. The bytes go to a temporary
-// file first, so a failing put leaves the container as it was.
+// norvane-db put FILE NAME [SRC]: stores SRC (or standard input, also as
+// "-") as the file NAME, replacing it and making missing folders. The bytes
+// go to a temporary file first, so a failing put leaves the container as it
+// was; a source that cannot be read to its end fails the put.
+#include <exception>
 #include <future>
 #include <vector>
 
 #include "engine/container/container_path.h"
 #include "engine/platform/system_file.h"
 #include "tools/norvane-db/command.h"
+#include "tools/norvane-db/error_codes.h"
+#include "tools/norvane-db/new_path.h"
 #include "tools/norvane-db/open_container.h"
 
 namespace norvane::tool {
@@ -15,11 +19,32 @@ namespace {
 
 constexpr int64_t kChunk = 1 << 20;
 
-// Reads the next chunk from SRC or standard input; 0 at the end.
-int64_t ReadSource(TSystemFile* source, TToolOutput& output, std::vector<char>& chunk) {
-  if (source != nullptr) return source->Read(chunk.data(), kChunk);
-  output.In.read(chunk.data(), kChunk);
-  return output.In.gcount();
+// The next chunk of standard input; 0 at the end. A stream that fails sets
+// badbit; with badbit in its exception mask the stream buffer's own
+// exception, which carries the reason, comes through as well.
+int64_t ReadStandardInput(std::istream& in, char* data) {
+  const std::ios::iostate mask = in.exceptions();
+  std::string reason;
+  try {
+    in.exceptions(std::ios::badbit);
+    in.read(data, kChunk);
+  } catch (const std::exception& e) {
+    reason = e.what();
+  } catch (...) {
+  }
+  if (in.bad())
+    FailCommand("Cannot read standard input" + (reason.empty() ? "" : ": " + reason) + ".");
+  in.exceptions(mask);
+  return in.gcount();
+}
+
+// Reads the next chunk from SRC or standard input; 0 at the end. A read
+// error fails the command, with the system's reason.
+int64_t ReadSource(TSystemFile* source, std::istream& in, std::vector<char>& chunk) {
+  if (source == nullptr) return ReadStandardInput(in, chunk.data());
+  const int64_t got = source->Read(chunk.data(), kChunk);
+  if (source->ReadFailed()) FailCommand(source->ErrorText());
+  return got;
 }
 
 // The folders of `folder` that do not exist yet, top first.
@@ -45,14 +70,14 @@ std::string TemporaryName(TESingleFileSystem& container, const std::string& fold
 
 int RunPut(const TCommandLine& line, TToolOutput& output) {
   const std::string& name = line.Positional[1];
+  RequireNewPath(name);
   TSystemFile source;
-  const bool fromFile = line.Positional.size() > 2;
+  const bool fromFile = line.Positional.size() > 2 && line.Positional[2] != "-";
   if (fromFile && !source.Open(line.Positional[2], TFileAccess::Read, TFileShare::DenyNone, false))
     FailCommand(source.ErrorText());
   const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing, line);
   std::string folder, base;
   SplitLastName(name, folder, base);
-  if (!IsValidItemName(base)) FailCommand("Invalid file name \"" + ShownPath(name) + "\".");
   if (container->DirectoryExists(name)) FailCommand("\"" + ShownPath(name) + "\" is a folder.");
   // In a folder whose names clash under this locale (made under another),
   // a file may be replaced under its very name but no clashing name given:
@@ -77,14 +102,14 @@ int RunPut(const TCommandLine& line, TToolOutput& output) {
     TSystemFile* const from = fromFile ? &source : nullptr;
     auto readInto = [from, &output](std::vector<char>& chunk) {
       return std::async(std::launch::async,
-                        [from, &output, &chunk] { return ReadSource(from, output, chunk); });
+                        [from, &output, &chunk] { return ReadSource(from, output.In, chunk); });
     };
     std::future<int64_t> reading = readInto(buffers[0]);
     for (int64_t got, n = 0; (got = reading.get()) > 0; ++n) {
       reading = readInto(buffers[(n + 1) % 2]);
       if (container->FileWrite(handle, buffers[n % 2].data(), got) != got)
-        FailCommand("Cannot write \"" + ShownPath(name) + "\": error " +
-                    std::to_string(container->LastError()) + ".");
+        FailCommand(
+            CodeMessage("Cannot write \"" + ShownPath(name) + "\"", container->LastError()));
     }
     container->CloseFile(handle);
     handle = -1;
@@ -97,6 +122,13 @@ int RunPut(const TCommandLine& line, TToolOutput& output) {
     if (handle >= 0) container->CloseFile(handle);
     if (!temporary.empty() && container->FileExists(temporary)) container->DeleteFile(temporary);
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) container->RemoveDir(*it);
+    // The catalogue gives back the space it grew into (a full disk stays
+    // full otherwise). Best effort: the failure that brought us here is
+    // what the user hears about.
+    try {
+      container->FreeSpace().ReleaseFreeTail();
+    } catch (...) {
+    }
     throw;
   }
   return 0;
@@ -105,6 +137,7 @@ int RunPut(const TCommandLine& line, TToolOutput& output) {
 }  // namespace
 
 const TCommand kPutCommand{"put", "FILE NAME [SRC]",
-                           "store SRC (or standard input) as NAME, replacing it", 2, 3, RunPut};
+                           "store SRC (standard input: none or -) as NAME, replacing it", 2, 3,
+                           RunPut};
 
 }  // namespace norvane::tool
