@@ -3,6 +3,8 @@
 // everything as it was; "-" is standard input or output; numeric engine
 // failures come with plain words.
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -109,6 +111,14 @@ TEST_F(ToolData, ReadErrorOnTheSourceFailsPutAndKeepsTheOldFile) {
   close(fd);
   EXPECT_EQ(device.status, 1);
   EXPECT_EQ(device.err, "Cannot read standard input: Input/output error.\n");
+
+  // The program itself, with standard input a folder (reading it fails).
+  const std::string shell = "'" NORVANE_DB_PROGRAM "' put '" + file + "' /big.bin < '" +
+                            dir.Path() + "' 2> '" + (dir / "err.txt") + "'";
+  const int status = std::system(shell.c_str());
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+  EXPECT_EQ(AsText(testing::ReadFileBytes(dir / "err.txt")),
+            "Cannot read standard input: Is a directory.\n");
 
   EXPECT_EQ(Listing(), before) << "no new file, no temporary file left";
   const TRun got = RunDb({"get", file, "/big.bin"});

@@ -196,10 +196,10 @@ TEST_F(ToolSharing, ACommandGoesOnOnceTheHolderLetsGo) {
   }
 }
 
-TEST_F(ToolSharing, AWaitThatIsNoWholeNumberOfSecondsFails) {
+TEST_F(ToolSharing, AWaitThatIsNoWholeNumberOfSecondsIsAUsageError) {
   for (const char* wait : {"-1", "1.5", "soon", "", "86401", "999999999999"}) {
     const TRun run = RunDb({"ls", file, "--wait", wait});
-    EXPECT_EQ(run.status, 1) << wait;
+    EXPECT_EQ(run.status, 2) << wait;
     EXPECT_NE(run.err.find("--wait takes a whole number of seconds"), std::string::npos) << run.err;
   }
   EXPECT_EQ(RunDb({"ls", file, "--wait", "86400"}).status, 0);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "engine/platform/cp1251.h"
 #include "engine/platform/tick_counter.h"
 #include "tools/norvane-db/open_container.h"
 
@@ -41,8 +42,9 @@ int64_t WaitSecondsOf(const TCommandLine& line) {
   const bool digits = !text.empty() && text.size() <= 5 &&
                       std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
   if (!digits || std::stoll(text) > kMaxWaitSeconds)
-    FailCommand("--wait takes a whole number of seconds from 0 to " +
-                std::to_string(kMaxWaitSeconds) + ", not \"" + text + "\".");
+    throw TUsageError{"--wait takes a whole number of seconds from 0 to " +
+                      std::to_string(kMaxWaitSeconds) + ", not \"" + Cp1251ToUtf8(text) + "\"",
+                      false};
   return std::stoll(text);
 }
 

@@ -11,8 +11,8 @@
 
 namespace norvane::tool {
 
-// The seconds --wait gives: 5 without it, 0 for no waiting at all. Fails
-// the command for anything but a whole number from 0 to 86400.
+// The seconds --wait gives: 5 without it, 0 for no waiting at all. Throws
+// TUsageError for anything but a whole number from 0 to 86400.
 int64_t WaitSecondsOf(const TCommandLine& line);
 
 // Calls `attempt` until it returns true, pausing between tries, for as long

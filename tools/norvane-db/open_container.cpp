@@ -20,10 +20,12 @@ std::string PasswordFileLine(const std::string& name) {
   const std::string shown = Cp1251ToUtf8(name);
   TSystemFile file;
   std::string text(4096, '\0');
-  if (file.Open(name, TFileAccess::Read, TFileShare::DenyNone, false))
-    text.resize(static_cast<size_t>(file.Read(text.data(), static_cast<int64_t>(text.size()))));
-  if (!file.ErrorText().empty())
-    throw TUsageError{"cannot read the password file: " + Cp1251ToUtf8(file.ErrorText()), false};
+  const auto unreadable = [&file] {
+    return TUsageError{"cannot read the password file: " + Cp1251ToUtf8(file.ErrorText()), false};
+  };
+  if (!file.Open(name, TFileAccess::Read, TFileShare::DenyNone, false)) throw unreadable();
+  text.resize(static_cast<size_t>(file.Read(text.data(), static_cast<int64_t>(text.size()))));
+  if (file.ReadFailed()) throw unreadable();
   text = text.substr(0, text.find('\n'));
   if (!text.empty() && text.back() == '\r') text.pop_back();
   if (text.empty())

@@ -12,6 +12,7 @@
 #include "tools/norvane-db/error_codes.h"
 #include "tools/norvane-db/new_path.h"
 #include "tools/norvane-db/open_container.h"
+#include "tools/norvane-db/temporary_files.h"
 
 namespace norvane::tool {
 
@@ -63,7 +64,7 @@ std::vector<std::string> MissingFolders(TESingleFileSystem& container, const std
 
 std::string TemporaryName(TESingleFileSystem& container, const std::string& folder) {
   for (int n = 0;; ++n) {
-    const std::string name = JoinPath(folder, ".norvane-put-" + std::to_string(n));
+    const std::string name = JoinPath(folder, kPutTemporaryPrefix + std::to_string(n));
     if (!container.FileExists(name)) return name;
   }
 }

@@ -5,6 +5,7 @@
 
 #include "engine/common/engine_error.h"
 #include "engine/platform/cp1251.h"
+#include "tools/norvane-db/busy_wait.h"
 #include "tools/norvane-db/command.h"
 #include "tools/norvane-db/descriptor_output.h"
 #include "tools/norvane-db/file_kind.h"
@@ -122,6 +123,7 @@ void WarnOfUnusedPassword(const TCommand& command, const TCommandLine& line, TTo
 int RunCommand(const TCommand& command, TCommandLine& line, TToolOutput& output) {
   try {
     ResolvePassword(line);
+    WaitSecondsOf(line);
   } catch (const TUsageError& e) {
     return UsageError(output.Err, e, &command);
   }
