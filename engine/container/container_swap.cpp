@@ -6,10 +6,15 @@
 // several parts (or on file systems without hard links) are moved part by
 // part: old to the backup name, then new to the name, so a crash in between
 // leaves the old container complete under the backup name the log gives.
-// Until the container is open again it is closed, so that a failure on the
-// way (or a file that cannot be opened at the end) leaves every later call
-// refused with a clear message rather than reaching a layer that is gone.
-// A reader that opened the new file first leaves it open read-only.
+// A container in one part keeps its file open, and so its sharing hold,
+// until the new file has the name: a program waiting for the container
+// then gets the new file, never the old one just before it becomes the
+// backup (what it wrote there would go with the backup). Renaming part by
+// part opens the parts, so there the container closes first. Until the
+// container is open again it is closed, so that a failure on the way (or a
+// file that cannot be opened at the end) leaves every later call refused
+// with a clear message rather than reaching a layer that is gone. A reader
+// that opened the new file first leaves it open read-only.
 #include "engine/common/engine_error.h"
 #include "engine/container/single_file_system.h"
 #include "engine/platform/file_system.h"
@@ -42,8 +47,11 @@ bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts,
   };
   const size_t oldParts = pages_->Stream().PartCount();
   const uint16_t oldMode = mode_;
-  CloseLayers(kClosedAfterRepair);
-  step("old container closed");
+  auto closeOld = [&] {
+    if (!IsOpen()) return;
+    CloseLayers(kClosedAfterRepair);
+    step("old container closed");
+  };
   const std::string backup = BackupName(fileName_);
   auto reopen = [&] {
     std::string why;
@@ -70,6 +78,7 @@ bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts,
     return false;
   };
   auto giveUp = [&] {
+    closeOld();
     stream(newName).DeleteAll();
     mode_ = oldMode;
     lastError_ = kCannotTakeName;
@@ -86,6 +95,7 @@ bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts,
       return giveUp();
     }
   } else {
+    closeOld();
     if (!stream(fileName_).Rename(ExtractFileName(backup))) return giveUp();
     step("old container renamed");
     if (!stream(newName).Rename(ExtractFileName(fileName_))) {
@@ -94,6 +104,7 @@ bool TESingleFileSystem::SwapIn(const std::string& newName, size_t newParts,
     }
   }
   step("new container in place");
+  closeOld();
   if (repairLostData_) {
     log += "Backup kept as \"" + backup + "\": some data could not be copied." + kCrLf;
     repairBackup_ = backup;

@@ -99,5 +99,29 @@ TEST(Sharing, CreatingOverAHeldContainerDeletesNothing) {
   EXPECT_TRUE(Opens(name, kModeReadOnlyDenyNone));
 }
 
+// A program waiting to write gets the new file, never the old one on its
+// way to becoming the backup (what it wrote there would go with it): the
+// old file stays held until the new one has the name.
+TEST(Sharing, CompactionHoldsTheOldFileUntilTheNewOneHasItsName) {
+  testing::TTempFolder dir;
+  const std::string name = dir / "c.adb";
+  TESingleFileSystem(name, 16, 4, 0, "", "", "", false, kModeCreate);
+  TESingleFileSystem fs(name, 16, 4, 0, "", "", "", false, kModeReadWriteExclusive);
+  const int32_t handle = fs.OpenFile("/gone", kModeCreate);
+  ASSERT_GE(handle, 0);
+  ASSERT_EQ(fs.FileWrite(handle, std::string(20000, 'g').data(), 20000), 20000);
+  fs.CloseFile(handle);
+  ASSERT_TRUE(fs.DeleteFile("/gone"));
+  std::vector<std::string> opened;
+  fs.OnRepairStep = [&](const char* step) {
+    if (Opens(name, kModeReadWriteDenyWrite)) opened.push_back(step);
+  };
+  std::string log;
+  ASSERT_TRUE(fs.RepairFile(log, false, "", "", "", false)) << log;
+  // Nothing opens while the name still leads to the old file.
+  EXPECT_EQ(opened, (std::vector<std::string>{"new container in place", "old container closed",
+                                              "backup settled"}));
+}
+
 }  // namespace
 }  // namespace norvane
