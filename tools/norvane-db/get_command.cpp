@@ -55,8 +55,8 @@ void WriteChunk(TSystemFile& dest, bool& direct, const char* bytes, int64_t leng
 int RunGet(const TCommandLine& line, TToolOutput& output) {
   const std::string& name = line.Positional[1];
   const auto container = OpenContainer(line.Positional[0], TOpenFor::Reading, line);
-  if (!container->FileExists(name)) FailCommand("\"" + ShownPath(name) + "\" not found.");
-  if (container->DirectoryExists(name)) FailCommand("\"" + ShownPath(name) + "\" is a folder.");
+  if (!container->FileExists(name)) FailCommand(QuotedPath(name) + " not found.");
+  if (container->DirectoryExists(name)) FailCommand(QuotedPath(name) + " is a folder.");
   const int64_t size = container->FileSize(name);
   const int32_t handle = container->OpenFile(name, 0);
   if (handle < 0) FailCommand("Cannot open \"" + ShownPath(name) + "\".");

@@ -23,9 +23,9 @@ int RunMkdir(const TCommandLine& line, TToolOutput&) {
   const std::string& folder = line.Positional[1];
   RequireNewPath(folder);
   const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing, line);
-  if (container->FileExists(folder)) FailCommand("\"" + ShownPath(folder) + "\" exists already.");
+  if (container->FileExists(folder)) FailCommand(QuotedPath(folder) + " exists already.");
   const std::string file = FileAbove(*container, folder);
-  if (!file.empty()) FailCommand("\"" + ShownPath(file) + "\" is a file.");
+  if (!file.empty()) FailCommand(QuotedPath(file) + " is a file.");
   if (!container->ForceDirectories(folder))
     FailCommand("Cannot create folder \"" + ShownPath(folder) + "\".");
   container->Flush();

@@ -14,9 +14,9 @@ int RunMv(const TCommandLine& line, TToolOutput&) {
   RequireNewPath(to);
   const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing, line);
   const int32_t source = container->Directory().FindPath(from);
-  if (source < 0) FailCommand("\"" + ShownPath(from) + "\" not found.");
+  if (source < 0) FailCommand(QuotedPath(from) + " not found.");
   const int32_t target = container->Directory().FindPath(to);
-  if (target >= 0 && target != source) FailCommand("\"" + ShownPath(to) + "\" exists already.");
+  if (target >= 0 && target != source) FailCommand(QuotedPath(to) + " exists already.");
   if (!container->RenameFile(from, to))
     FailCommand("Cannot move \"" + ShownPath(from) + "\" to \"" + ShownPath(to) + "\".");
   container->Flush();

@@ -121,6 +121,13 @@ std::string ShownPath(const std::string& enginePath) {
   return shown;
 }
 
+std::string QuotedPath(const std::string& enginePath) {
+  std::string quoted(1, '"');
+  quoted += ShownPath(enginePath);
+  quoted += '"';
+  return quoted;
+}
+
 void FailCommand(const std::string& message) { throw EEngineError(message); }
 
 }  // namespace norvane::tool

@@ -58,6 +58,8 @@ std::unique_ptr<TESingleFileSystem> CreateContainerFile(const std::string& file,
 
 // A path inside a container as the tool shows it: with "/" separators.
 std::string ShownPath(const std::string& enginePath);
+// The shown path in double quotes, as the tool's messages name items.
+std::string QuotedPath(const std::string& enginePath);
 // Fails the command with exit status 1 and `message` (engine text).
 [[noreturn]] void FailCommand(const std::string& message);
 

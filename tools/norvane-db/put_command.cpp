@@ -53,7 +53,7 @@ std::vector<std::string> MissingFolders(TESingleFileSystem& container, const std
   std::vector<std::string> missing;
   for (std::string at = folder; !at.empty() && !IsRootPath(at);) {
     if (container.DirectoryExists(at)) break;
-    if (container.FileExists(at)) FailCommand("\"" + ShownPath(at) + "\" is a file.");
+    if (container.FileExists(at)) FailCommand(QuotedPath(at) + " is a file.");
     missing.insert(missing.begin(), at);
     std::string up, name;
     SplitLastName(at, up, name);
@@ -79,7 +79,7 @@ int RunPut(const TCommandLine& line, TToolOutput& output) {
   const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing, line);
   std::string folder, base;
   SplitLastName(name, folder, base);
-  if (container->DirectoryExists(name)) FailCommand("\"" + ShownPath(name) + "\" is a folder.");
+  if (container->DirectoryExists(name)) FailCommand(QuotedPath(name) + " is a folder.");
   // In a folder whose names clash under this locale (made under another),
   // a file may be replaced under its very name but no clashing name given:
   // found out before the old file goes.

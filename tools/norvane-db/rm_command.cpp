@@ -11,7 +11,7 @@ int RunRm(const TCommandLine& line, TToolOutput&) {
   if (name.find_first_not_of("/\\") == std::string::npos)
     FailCommand("Cannot remove the root folder.");
   const auto container = OpenContainer(line.Positional[0], TOpenFor::Writing, line);
-  if (!container->FileExists(name)) FailCommand("\"" + ShownPath(name) + "\" not found.");
+  if (!container->FileExists(name)) FailCommand(QuotedPath(name) + " not found.");
   if (container->DirectoryExists(name)) {
     if (!container->RemoveDir(name)) FailCommand("Folder \"" + ShownPath(name) + "\" is not empty.");
   } else if (!container->DeleteFile(name)) {

@@ -2,6 +2,7 @@
 #include "tools/norvane-db/tool.h"
 
 #include <iomanip>
+#include <sstream>
 
 #include "engine/common/engine_error.h"
 #include "engine/platform/cp1251.h"
@@ -54,8 +55,10 @@ std::vector<TOptionRule> OptionRules() {
 
 bool AppliesTo(const TToolOption& option, const std::string& command) {
   if (option.Commands == nullptr) return true;
-  const std::string list = " " + std::string(option.Commands) + " ";
-  return list.find(" " + command + " ") != std::string::npos;
+  std::istringstream names(option.Commands);
+  for (std::string name; names >> name;)
+    if (name == command) return true;
+  return false;
 }
 
 void PrintOptions(std::ostream& stream, const TCommand* command) {
