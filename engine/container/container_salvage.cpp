@@ -59,7 +59,11 @@ class TSalvager {
  private:
   std::string Label(const TSalvageRecord& found) const {
     if (found.Record >= 0) return std::to_string(found.Record);
-    return "p" + std::to_string(found.Page) + "s" + std::to_string(found.Slot);
+    std::string label = "p";
+    label += std::to_string(found.Page);
+    label += 's';
+    label += std::to_string(found.Slot);
+    return label;
   }
 
   // The item's path in the new container under the folder `base`, made
@@ -68,7 +72,7 @@ class TSalvager {
                        const TSalvageRecord& found) const {
     const std::string path = base + "\\" + name;
     if (!target_.FileExists(path)) return path;
-    const std::string suffix = "~" + Label(found);
+    const std::string suffix = '~' + Label(found);
     return base + "\\" + name.substr(0, TFileRec::kMaxNameLength - suffix.size()) + suffix;
   }
 

@@ -16,7 +16,11 @@ constexpr int32_t kNobody = std::numeric_limits<int32_t>::min();
 constexpr int32_t kDirectory = -1;
 
 std::string OwnerText(const TDIRManager& dir, int32_t owner) {
-  return owner == kDirectory ? std::string("the directory") : "\"" + dir.GetFullPath(owner) + "\"";
+  if (owner == kDirectory) return "the directory";
+  std::string text(1, '"');
+  text += dir.GetFullPath(owner);
+  text += '"';
+  return text;
 }
 
 }  // namespace
