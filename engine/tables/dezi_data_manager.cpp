@@ -1,0 +1,211 @@
+// Opening, reading, checking and writing back a table's files and headers.
+#include "engine/tables/dezi_data_manager.h"
+
+#include <algorithm>
+
+#include "engine/common/engine_error.h"
+#include "engine/platform/file_system.h"
+#include "engine/tables/field_types.h"
+#include "engine/tables/table_version.h"
+
+namespace norvane {
+namespace {
+
+// Filled into the two refusals of table formats that cannot be read.
+const char kSupportSentence[] =
+    "Please contact the support of the database engine to have the table converted.";
+
+}  // namespace
+
+TDeziDataManager::TDeziDataManager(TAbstractPlainFileSystem& store, std::string tableName,
+                                   bool readOnly)
+    : store_(store), tableName_(std::move(tableName)), readOnly_(readOnly) {}
+
+TDeziDataManager::~TDeziDataManager() {
+  try {
+    ReleaseFiles();
+  } catch (const EEngineError&) {
+    // A store already closed under the table: nothing is left to release.
+  }
+}
+
+TAbstractFile* TDeziDataManager::OpenOne(const std::string& extension, bool create) {
+  try {
+    return store_.OpenFile(tableName_ + extension, create, readOnly_, false);
+  } catch (const EEngineError&) {
+    throw EEngineError("TDeziDataManager.OpenFiles - can not open file \"" + tableName_ +
+                       extension + "\", bCreated = " + (create ? "1" : "0") +
+                       ", ReadOnly = " + (readOnly_ ? "1" : "0"));
+  }
+}
+
+bool TDeziDataManager::OpenFiles(bool create) {
+  if (!create && !store_.FileExists(tableName_ + ".dat")) return false;
+  try {
+    dat_ = OpenOne(".dat", create);
+    if (dat_->ReadOnly()) readOnly_ = true;
+    if (create || !store_.FileExists(tableName_ + ".idx")) {
+      // A missing index file is rebuilt from the records; only a writable
+      // table can have it made.
+      if (!readOnly_) idx_ = OpenOne(".idx", true);
+    } else {
+      try {
+        idx_ = OpenOne(".idx", false);
+      } catch (const EEngineError&) {
+        if (readOnly_) throw;
+        idx_ = OpenOne(".idx", true);
+      }
+    }
+  } catch (...) {
+    ReleaseFiles();
+    throw;
+  }
+  return true;
+}
+
+bool TDeziDataManager::Open() {
+  if (!OpenFiles(false)) return false;
+  OpenTable();
+  return true;
+}
+
+void TDeziDataManager::ThrowDamaged(const std::string& what) const {
+  throw EEngineError("Error in TDeziDataManager.OpenTable - table file \"" + tableName_ +
+                     ".dat\" is damaged: " + what + ".");
+}
+
+void TDeziDataManager::ReadHeaders() {
+  const int64_t fileSize = dat_->Size();
+  if (fileSize < kTableHeaderSize)
+    ThrowDamaged("it is shorter than the table header (" + std::to_string(fileSize) + " bytes)");
+  uint8_t head[kTableHeaderSize];
+  dat_->SeekFromStart(0);
+  dat_->ReadBuffer(head, kTableHeaderSize);
+  TTableHeader header;
+  const bool nameIntact = DecodeTableHeader(head, header);
+  if (JudgeTableVersion(header.Version) == TVersionVerdict::Refuse)
+    throw EEngineError(TableVersionMessage(tableName_, header.Version));
+  if (!nameIntact || header.RowIdName.empty())
+    ThrowDamaged("the row identifier's name is not a valid name");
+  if (header.FieldCount < 0 ||
+      kTableHeaderSize + int64_t{kFieldHeaderSize} * header.FieldCount > fileSize)
+    ThrowDamaged("the field count " + std::to_string(header.FieldCount) +
+                 " does not fit the file");
+  if (header.RecordCount < 0)
+    ThrowDamaged("the record count " + std::to_string(header.RecordCount) + " is negative");
+  if (header.Compression > 3 || header.Encrypted > 1)
+    ThrowDamaged("the compression or encryption byte is not a known mode");
+
+  // Bounded by the file's real length, checked above.
+  std::vector<uint8_t> bytes(static_cast<size_t>(kFieldHeaderSize) * header.FieldCount);
+  if (!bytes.empty()) dat_->ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  std::vector<TFieldHeader> fields(static_cast<size_t>(header.FieldCount));
+  for (size_t i = 0; i < fields.size(); ++i) {
+    TFieldHeader& field = fields[i];
+    const std::string which = "field " + std::to_string(i);
+    if (!DecodeFieldHeader(&bytes[i * kFieldHeaderSize], field) || field.Name.empty())
+      ThrowDamaged(which + " has no valid name");
+    if (!IsStoredFieldType(field.Type))
+      ThrowDamaged(which + " has the unknown type code " + std::to_string(field.Type));
+    if (!IsValidStoredSize(field.Type, field.Size))
+      ThrowDamaged(which + " has the size " + std::to_string(field.Size) +
+                   ", impossible for type " + std::to_string(field.Type));
+  }
+  TRecordGeometry geometry = ComputeRecordGeometry(fields, "OpenTable");
+  if (geometry.DataStart + int64_t{geometry.RecordSize} * header.RecordCount >
+      TAbstractFile::kMaxSize)
+    ThrowDamaged("the record count " + std::to_string(header.RecordCount) +
+                 " is beyond what a table file can hold");
+  header_ = std::move(header);
+  fields_ = std::move(fields);
+  geometry_ = std::move(geometry);
+}
+
+int64_t TDeziDataManager::ExactDataLength() const {
+  return geometry_.DataStart + int64_t{geometry_.RecordSize} * header_.RecordCount;
+}
+
+void TDeziDataManager::CutToRecords() {
+  // Invariant 1: a read-only table keeps its length, whatever lies past it.
+  if (readOnly_) return;
+  const int64_t exact = ExactDataLength();
+  if (dat_->Size() > exact) dat_->SetSize(static_cast<int32_t>(exact));
+}
+
+void TDeziDataManager::UpgradeInPlace() {
+  const double version = header_.Version;
+  const bool largeValues = geometry_.LargeValueFields > 0;
+  if (largeValues && version >= 1.249 && version < 2.199)
+    throw EEngineError(std::string("Unsupported table format. ") + kSupportSentence);
+  if (readOnly_)
+    throw EEngineError("Error in TDeziDataManager.ConvertToCurrentTable - table is in ReadOnly mode!");
+  if (largeValues && version < 1.249)
+    throw EEngineError(
+        "Error in TDeziDataManager.ConvertToCurrentTable - this table format is not supported, "
+        "version = " + FormatTableVersion(version) + "\n" + kSupportSentence);
+}
+
+void TDeziDataManager::OpenTable() {
+  try {
+    ReadHeaders();
+    const bool upgrade = JudgeTableVersion(header_.Version) == TVersionVerdict::Upgrade;
+    // Invariant 3: every refusal comes before the first write.
+    if (upgrade) UpgradeInPlace();
+    if (geometry_.LargeValueFields > 0) {
+      bif_ = OpenOne(".bif", false);
+      bdf_ = OpenOne(".bdf", false);
+    }
+    CutToRecords();
+    if (upgrade) {
+      header_.Version = kCurrentTableVersion;
+      SaveTableHeaders();
+    }
+    open_ = true;
+  } catch (...) {
+    ReleaseFiles();
+    header_ = TTableHeader();
+    fields_.clear();
+    geometry_ = TRecordGeometry();
+    throw;
+  }
+}
+
+void TDeziDataManager::SaveTableHeaders() {
+  if (readOnly_)
+    throw EEngineError("Error in TDeziDataManager.SaveTableHeaders - table is in ReadOnly mode!");
+  header_.FieldCount = static_cast<int32_t>(fields_.size());
+  const int32_t length = kTableHeaderSize + kFieldHeaderSize * header_.FieldCount;
+  std::vector<uint8_t> bytes(static_cast<size_t>(length), 0);
+  // The reserved and filler bytes the writer skips keep what the file holds.
+  const int32_t present = std::min(length, dat_->Size());
+  dat_->SeekFromStart(0);
+  if (present > 0) dat_->ReadBuffer(bytes.data(), present);
+  EncodeTableHeader(header_, bytes.data());
+  for (size_t i = 0; i < fields_.size(); ++i)
+    EncodeFieldHeader(fields_[i], &bytes[kTableHeaderSize + i * kFieldHeaderSize]);
+  dat_->SeekFromStart(0);
+  dat_->WriteBuffer(bytes.data(), length);
+}
+
+void TDeziDataManager::CloseTable() {
+  open_ = false;
+  ReleaseFiles();
+}
+
+void TDeziDataManager::ReleaseFiles() {
+  for (TAbstractFile** file : {&bdf_, &bif_, &idx_, &dat_}) {
+    TAbstractFile* held = *file;
+    *file = nullptr;
+    if (held != nullptr) store_.CloseFile(held);
+  }
+}
+
+int32_t TDeziDataManager::InternalGetFieldNo(const std::string& name) const {
+  for (size_t i = 0; i < fields_.size(); ++i)
+    if (SameNameIgnoringCase(fields_[i].Name, name)) return static_cast<int32_t>(i);
+  if (SameNameIgnoringCase(header_.RowIdName, name)) return -1;
+  throw EEngineError("Error in TDeziDataManager.InternalGetFieldNo - field \"" + name +
+                     "\" not found!");
+}
+
+}  // namespace norvane

@@ -1,0 +1,98 @@
+// Table creation: the field definitions checked and turned into field
+// descriptions, the row identifier chosen, and the new files written.
+#include <algorithm>
+#include <random>
+
+#include "engine/common/byte_codec.h"
+#include "engine/common/engine_error.h"
+#include "engine/platform/file_system.h"
+#include "engine/tables/dezi_data_manager.h"
+#include "engine/tables/field_types.h"
+#include "engine/tables/index_header.h"
+#include "engine/tables/table_version.h"
+
+namespace norvane {
+namespace {
+
+// The longest field name creation accepts; the stored form holds 20.
+constexpr size_t kMaxCreatedNameLength = 18;
+
+// The stored description of one definition; throws the creation messages.
+TFieldHeader DescribeField(const TFieldDef& def) {
+  if (def.Name.empty()) throw EEngineError("TDeziDataManager.CreateTable - field name is empty.");
+  if (def.Name.size() > kMaxCreatedNameLength)
+    throw EEngineError(
+        "Field name must have no more than 18 chars. Please shorten field name \"" + def.Name +
+        "\"");
+  const int type = def.Type == ftAutoInc ? ftInteger : def.Type;
+  if (!IsStoredFieldType(type))
+    throw EEngineError("Error in TDeziDataManager.CreateTable - Unsupported DB type!");
+  const int64_t stored = StoredSizeOf(type, def.Size);
+  if (type == ftString && stored <= 0)
+    throw EEngineError("Error in TDeziDataManager.CreateTable - illegal string size !");
+  if (type == ftWideString && stored <= 0)
+    throw EEngineError("Error in TDeziDataManager.CreateTable - illegal wide string size !");
+  if (type == ftBytes && stored <= 0)
+    throw EEngineError("Error in TDeziDataManager.CreateTable - illegal ftBytes size !");
+  // Anything past the 16-bit record limit is refused by the geometry; only
+  // the int32 field must not wrap on the way there.
+  return {def.Name, static_cast<uint8_t>(type),
+          static_cast<int32_t>(std::min<int64_t>(stored, INT32_MAX)), def.Required};
+}
+
+bool HasFieldNamed(const std::vector<TFieldHeader>& fields, const std::string& name) {
+  for (const TFieldHeader& field : fields)
+    if (SameNameIgnoringCase(field.Name, name)) return true;
+  return false;
+}
+
+// The first automatic field becomes the row identifier; otherwise "id", or
+// "id" and a random number when a defined field already has that name.
+std::string ChooseRowId(const std::vector<TFieldDef>& defs, std::vector<TFieldHeader>& fields) {
+  for (size_t i = 0; i < defs.size(); ++i)
+    if (defs[i].Type == ftAutoInc) {
+      std::string name = fields[i].Name;
+      fields.erase(fields.begin() + static_cast<std::ptrdiff_t>(i));
+      return name;
+    }
+  if (!HasFieldNamed(fields, "id")) return "id";
+  std::random_device seed;
+  std::uniform_int_distribution<int> number(0, 99999);
+  return "id" + std::to_string(number(seed));
+}
+
+}  // namespace
+
+void TDeziDataManager::CreateTable(const std::vector<TFieldDef>& defs, uint8_t compression,
+                                   bool encrypted) {
+  std::vector<TFieldHeader> fields;
+  for (const TFieldDef& def : defs) fields.push_back(DescribeField(def));
+  TTableHeader header;
+  header.RowIdName = ChooseRowId(defs, fields);
+  header.FieldCount = static_cast<int32_t>(fields.size());
+  header.Compression = compression;
+  header.Encrypted = encrypted ? 1 : 0;
+  TRecordGeometry geometry = ComputeRecordGeometry(fields, "CreateTable");
+
+  readOnly_ = false;
+  OpenFiles(true);
+  try {
+    header_ = std::move(header);
+    fields_ = std::move(fields);
+    geometry_ = std::move(geometry);
+    if (geometry_.LargeValueFields > 0) {
+      bif_ = OpenOne(".bif", true);
+      bdf_ = OpenOne(".bdf", true);
+    }
+    SaveTableHeaders();
+    uint8_t indexHeader[kIndexFileHeaderSize];
+    EncodeIndexFileHeader({header_.ChangeCounter, 0, kCurrentTableVersion}, indexHeader);
+    idx_->WriteBuffer(indexHeader, kIndexFileHeaderSize);
+    open_ = true;
+  } catch (...) {
+    ReleaseFiles();
+    throw;
+  }
+}
+
+}  // namespace norvane

@@ -1,0 +1,221 @@
+// Opening a table: every damaged header or field description refused with an
+// engine error and the file left as it was, the version rules, read-only
+// tables never written, and the cut of a file longer than its records.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "engine/common/byte_codec.h"
+#include "engine/tables/dezi_data_manager.h"
+#include "engine/tables/field_types.h"
+#include "tests/support/error_message.h"
+#include "tests/tables/table_store.h"
+
+namespace norvane {
+namespace {
+
+using testing::MessageOf;
+using testing::ReadStoreFile;
+using testing::WriteStoreFile;
+using TBytes = std::vector<uint8_t>;
+
+// "T": an integer "N" and a string "S" of 10: data start 120, record size 47.
+// With largeValues a memo "M" follows (data start 152).
+TBytes MakeTable(TMemoryPlainFileSystem& store, bool largeValues = false) {
+  std::vector<TFieldDef> defs = {{"N", ftInteger, 0, false}, {"S", ftString, 10, false}};
+  if (largeValues) defs.push_back({"M", ftMemo, 0, false});
+  TDeziDataManager table(store, "T", false);
+  table.CreateTable(defs, 0, false);
+  table.CloseTable();
+  return ReadStoreFile(store, "T.dat");
+}
+
+std::string Damaged(const std::string& what) {
+  return "Error in TDeziDataManager.OpenTable - table file \"T.dat\" is damaged: " + what + ".";
+}
+
+struct TDamageCase {
+  const char* what;
+  std::function<void(TBytes&)> damage;
+  std::string message;
+};
+
+TEST(TableOpen, DamagedHeadersAreRefusedAndLeftAsTheyAre) {
+  const TDamageCase cases[] = {
+      {"cut inside the header", [](TBytes& b) { b.resize(40); },
+       Damaged("it is shorter than the table header (40 bytes)")},
+      {"empty file", [](TBytes& b) { b.clear(); },
+       Damaged("it is shorter than the table header (0 bytes)")},
+      {"row identifier name too long", [](TBytes& b) { b[4] = 21; },
+       Damaged("the row identifier's name is not a valid name")},
+      {"row identifier name empty", [](TBytes& b) { b[4] = 0; },
+       Damaged("the row identifier's name is not a valid name")},
+      {"negative field count", [](TBytes& b) { PutI32LE(&b[28], -1); },
+       Damaged("the field count -1 does not fit the file")},
+      {"field count past the file", [](TBytes& b) { PutI32LE(&b[28], 3); },
+       Damaged("the field count 3 does not fit the file")},
+      {"huge field count", [](TBytes& b) { PutI32LE(&b[28], INT32_MAX); },
+       Damaged("the field count 2147483647 does not fit the file")},
+      {"negative record count", [](TBytes& b) { PutI32LE(&b[32], -5); },
+       Damaged("the record count -5 is negative")},
+      {"record count beyond any file", [](TBytes& b) { PutI32LE(&b[32], INT32_MAX); },
+       Damaged("the record count 2147483647 is beyond what a table file can hold")},
+      {"unknown compression", [](TBytes& b) { b[49] = 4; },
+       Damaged("the compression or encryption byte is not a known mode")},
+      {"unknown encryption", [](TBytes& b) { b[50] = 2; },
+       Damaged("the compression or encryption byte is not a known mode")},
+      {"field name too long", [](TBytes& b) { b[88] = 30; }, Damaged("field 1 has no valid name")},
+      {"field name empty", [](TBytes& b) { b[56] = 0; }, Damaged("field 0 has no valid name")},
+      {"unknown type code", [](TBytes& b) { b[88 + 21] = 13; },
+       Damaged("field 1 has the unknown type code 13")},
+      {"automatic type stored", [](TBytes& b) { b[56 + 21] = ftAutoInc; },
+       Damaged("field 0 has the unknown type code 14")},
+      {"fixed size wrong", [](TBytes& b) { PutI32LE(&b[56 + 24], 5); },
+       Damaged("field 0 has the size 5, impossible for type 3")},
+      {"string of size 0", [](TBytes& b) { PutI32LE(&b[88 + 24], 0); },
+       Damaged("field 1 has the size 0, impossible for type 1")},
+      {"negative string size", [](TBytes& b) { PutI32LE(&b[88 + 24], INT32_MIN); },
+       Damaged("field 1 has the size -2147483648, impossible for type 1")},
+      {"string over the record limit", [](TBytes& b) { PutI32LE(&b[88 + 24], 65500); },
+       "Error in TDeziDataManager.OpenTable - record too large: data size = 65504, record buffer = "
+       "65544, limit = 65535 !"},
+      {"string of the largest size", [](TBytes& b) { PutI32LE(&b[88 + 24], INT32_MAX); },
+       "Error in TDeziDataManager.OpenTable - record too large: data size = 2147483651, record "
+       "buffer = 2147483691, limit = 65535 !"},
+  };
+  for (const TDamageCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TMemoryPlainFileSystem store("mem");
+    TBytes bytes = MakeTable(store);
+    c.damage(bytes);
+    WriteStoreFile(store, "T.dat", bytes);
+    TDeziDataManager table(store, "T", false);
+    EXPECT_EQ(MessageOf([&] { table.Open(); }), c.message);
+    EXPECT_FALSE(table.IsOpen());
+    EXPECT_TRUE(table.Fields().empty());
+    EXPECT_EQ(ReadStoreFile(store, "T.dat"), bytes);
+  }
+}
+
+struct TVersionCase {
+  const char* what;
+  double version;
+  bool largeValues;
+  bool readOnly;
+  std::string message;  // empty: opens
+  double versionAfter;  // in the file after the attempt
+};
+
+TEST(TableOpen, VersionRules) {
+  const std::string support =
+      "Please contact the support of the database engine to have the table converted.";
+  const TVersionCase cases[] = {
+      {"current", 2.2, false, false, "", 2.2},
+      {"current, read-only", 2.2, true, true, "", 2.2},
+      {"within a thousandth", 2.1995, true, false, "", 2.1995},
+      {"newer", 2.21, false, false,
+       "Error in TDeziDataManager.OpenTable - Invalid db engine version in file T.dat (version = "
+       "2.21, internalCurrentVersion = 2.20) !", 2.21},
+      {"older: upgraded", 2.15, false, false, "", 2.2},
+      {"oldest upgraded", 1.24, false, false, "", 2.2},
+      {"older, read-only", 2.15, false, true,
+       "Error in TDeziDataManager.ConvertToCurrentTable - table is in ReadOnly mode!", 2.15},
+      {"older with large values", 2.15, true, false, "Unsupported table format. " + support, 2.15},
+      {"1.24 with large values", 1.24, true, false,
+       "Error in TDeziDataManager.ConvertToCurrentTable - this table format is not supported, "
+       "version = 1.24\n" + support, 1.24},
+      {"before 1.24", 1.2, false, false,
+       "Error in TDeziDataManager.OpenTable - Invalid db engine version in file T.dat (version = "
+       "1.20, internalCurrentVersion = 2.20) !", 1.2},
+      {"not a number", std::nan(""), false, false,
+       "Error in TDeziDataManager.OpenTable - Invalid db engine version in file T.dat (version = "
+       "nan, internalCurrentVersion = 2.20) !", std::nan("")},
+  };
+  for (const TVersionCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TMemoryPlainFileSystem store("mem");
+    TBytes bytes = MakeTable(store, c.largeValues);
+    PutF64LE(&bytes[40], c.version);
+    PutU32LE(&bytes[36], 0xEFBEADDE);  // reserved: kept by a rewrite
+    WriteStoreFile(store, "T.dat", bytes);
+    TDeziDataManager table(store, "T", c.readOnly);
+    EXPECT_EQ(MessageOf([&] { table.Open(); }), c.message.empty() ? "(no error)" : c.message);
+    EXPECT_EQ(table.IsOpen(), c.message.empty());
+    table.CloseTable();
+    const TBytes after = ReadStoreFile(store, "T.dat");
+    ASSERT_EQ(after.size(), bytes.size());
+    const double version = GetF64LE(&after[40]);
+    EXPECT_TRUE(version == c.versionAfter || (std::isnan(version) && std::isnan(c.versionAfter)));
+    PutF64LE(&bytes[40], version);
+    EXPECT_EQ(after, bytes);  // nothing but the version changed
+  }
+}
+
+TEST(TableOpen, OnlyAWritableTableIsCutToItsRecords) {
+  struct Case {
+    testing::TStoreKind kind;
+    bool readOnly;
+    int extra;  // bytes past RecordCount records
+    int32_t sizeAfter;
+  };
+  const int32_t exact = 120 + 2 * 47;
+  const Case cases[] = {
+      {testing::TStoreKind::Memory, false, 30, exact},
+      {testing::TStoreKind::Memory, true, 30, exact + 30},
+      {testing::TStoreKind::Folder, false, 30, exact},
+      {testing::TStoreKind::Folder, true, 30, exact + 30},
+      {testing::TStoreKind::Container, true, 30, exact + 30},
+      {testing::TStoreKind::Memory, false, -20, exact - 20},  // shorter: left as is
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.kind) * 10 + c.readOnly);
+    testing::TTableStore stores(c.kind);
+    {
+      TDeziDataManager table(stores.Store(), "T", false);
+      table.CreateTable({{"N", ftInteger, 0, false}, {"S", ftString, 10, false}}, 0, false);
+    }
+    TBytes bytes = ReadStoreFile(stores.Store(), "T.dat");
+    PutI32LE(&bytes[32], 2);
+    bytes.resize(static_cast<size_t>(exact + c.extra), 0x5A);
+    WriteStoreFile(stores.Store(), "T.dat", bytes);
+    stores.Reopen();
+    TDeziDataManager table(stores.Store(), "T", c.readOnly);
+    ASSERT_TRUE(table.Open());
+    EXPECT_EQ(table.ExactDataLength(), exact);
+    table.CloseTable();
+    const TBytes after = ReadStoreFile(stores.Store(), "T.dat");
+    EXPECT_EQ(after.size(), static_cast<size_t>(c.sizeAfter));
+    EXPECT_TRUE(std::equal(after.begin(), after.end(), bytes.begin()));
+  }
+}
+
+TEST(TableOpen, MissingFiles) {
+  TMemoryPlainFileSystem store("mem");
+  TDeziDataManager absent(store, "T", false);
+  EXPECT_FALSE(absent.Open());
+  EXPECT_FALSE(store.FileExists("T.dat"));
+  EXPECT_FALSE(store.FileExists("T.idx"));
+
+  MakeTable(store, true);
+  ASSERT_TRUE(store.DeleteFile("T.idx"));
+  {
+    TDeziDataManager readOnly(store, "T", true);
+    EXPECT_TRUE(readOnly.Open());
+    EXPECT_FALSE(store.FileExists("T.idx"));  // a read-only open makes nothing
+  }
+  {
+    TDeziDataManager writable(store, "T", false);
+    EXPECT_TRUE(writable.Open());
+    EXPECT_TRUE(store.FileExists("T.idx"));
+  }
+  ASSERT_TRUE(store.DeleteFile("T.bdf"));
+  TDeziDataManager noValues(store, "T", false);
+  EXPECT_EQ(MessageOf([&] { noValues.Open(); }),
+            "TDeziDataManager.OpenFiles - can not open file \"T.bdf\", bCreated = 0, ReadOnly = 0");
+  EXPECT_FALSE(noValues.IsOpen());
+}
+
+}  // namespace
+}  // namespace norvane
