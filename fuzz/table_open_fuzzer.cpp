@@ -1,0 +1,55 @@
+// libFuzzer target: arbitrary bytes as a table's T.dat, served from the
+// memory store beside empty index and large-value files, opened read-only and
+// then writable. Every outcome must be an open table or an EEngineError; a
+// read-only open must leave the bytes exactly as they were.
+#include <cstdlib>
+#include <vector>
+
+#include "engine/common/engine_error.h"
+#include "engine/container/memory_plain_file_system.h"
+#include "engine/tables/dezi_data_manager.h"
+
+namespace {
+
+void Put(norvane::TMemoryPlainFileSystem& store, const char* name, const uint8_t* data,
+         size_t size) {
+  norvane::TAbstractFile* file = store.OpenFile(name, true, false, false);
+  if (size > 0) file->WriteBuffer(data, static_cast<int32_t>(size));
+}
+
+std::vector<uint8_t> Bytes(norvane::TMemoryPlainFileSystem& store) {
+  norvane::TAbstractFile* file = store.OpenFile("T.dat", false, false, false);
+  std::vector<uint8_t> bytes(static_cast<size_t>(file->Size()));
+  file->SeekFromStart(0);
+  if (!bytes.empty()) file->ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  return bytes;
+}
+
+// Opens the table; an open table's geometry must agree with its fields.
+void TryOpen(norvane::TMemoryPlainFileSystem& store, bool readOnly) {
+  norvane::TDeziDataManager table(store, "T", readOnly);
+  try {
+    if (!table.Open()) std::abort();
+  } catch (const norvane::EEngineError&) {
+    return;
+  }
+  if (table.Geometry().FieldOffsets.size() != table.Fields().size() ||
+      table.Geometry().RecordSize + 8 > 65535)
+    std::abort();
+  table.CloseTable();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 1 << 20) return 0;
+  norvane::TMemoryPlainFileSystem store("fuzz");
+  Put(store, "T.dat", data, size);
+  Put(store, "T.idx", nullptr, 0);
+  Put(store, "T.bif", nullptr, 0);
+  Put(store, "T.bdf", nullptr, 0);
+  TryOpen(store, true);
+  if (Bytes(store) != std::vector<uint8_t>(data, data + size)) std::abort();
+  TryOpen(store, false);
+  return 0;
+}
