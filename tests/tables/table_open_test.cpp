@@ -191,6 +191,30 @@ TEST(TableOpen, OnlyAWritableTableIsCutToItsRecords) {
   }
 }
 
+TEST(TableOpen, AFailedOpenLeavesNoFileOpen) {
+  // Folder and container stores refuse a second open of a file still held.
+  for (testing::TStoreKind kind : {testing::TStoreKind::Folder, testing::TStoreKind::Container}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    testing::TTableStore stores(kind);
+    {
+      TDeziDataManager table(stores.Store(), "T", false);
+      table.CreateTable({{"N", ftInteger, 0, false}}, 0, false);
+    }
+    TBytes bytes = ReadStoreFile(stores.Store(), "T.dat");
+    PutF64LE(&bytes[40], 2.21);
+    WriteStoreFile(stores.Store(), "T.dat", bytes);
+    const std::string refusal =
+        "Error in TDeziDataManager.OpenTable - Invalid db engine version in file T.dat (version = "
+        "2.21, internalCurrentVersion = 2.20) !";
+    TDeziDataManager table(stores.Store(), "T", false);
+    EXPECT_EQ(MessageOf([&] { table.Open(); }), refusal);
+    EXPECT_EQ(MessageOf([&] { table.Open(); }), refusal);
+    PutF64LE(&bytes[40], 2.2);
+    WriteStoreFile(stores.Store(), "T.dat", bytes);
+    EXPECT_TRUE(table.Open());
+  }
+}
+
 TEST(TableOpen, MissingFiles) {
   TMemoryPlainFileSystem store("mem");
   TDeziDataManager absent(store, "T", false);
