@@ -41,9 +41,11 @@ class TDeziDataManager {
   TDeziDataManager(const TDeziDataManager&) = delete;
   TDeziDataManager& operator=(const TDeziDataManager&) = delete;
 
-  // Creates the table's files (replacing any old ones) for these fields and
-  // writes its headers; the table is then open. Throws the creation
-  // messages for a bad definition, before any file is touched.
+  // Creates the table's files (replacing any old ones) for these fields, with
+  // large-value compression mode 0..3, and writes its headers; the table is
+  // then open. Requires a closed, writable manager. Throws the creation
+  // messages for a bad definition (and "Error in TDeziDataManager.CreateTable
+  // - invalid compression mode <n> !"), before any file is touched.
   void CreateTable(const std::vector<TFieldDef>& defs, uint8_t compression, bool encrypted);
   // Opens T.dat and T.idx and reads the headers (see OpenTable). Returns
   // false, opening nothing, when T.dat does not exist.

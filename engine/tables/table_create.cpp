@@ -65,6 +65,9 @@ std::string ChooseRowId(const std::vector<TFieldDef>& defs, std::vector<TFieldHe
 
 void TDeziDataManager::CreateTable(const std::vector<TFieldDef>& defs, uint8_t compression,
                                    bool encrypted) {
+  if (compression > 3)
+    throw EEngineError("Error in TDeziDataManager.CreateTable - invalid compression mode " +
+                       std::to_string(compression) + " !");
   std::vector<TFieldHeader> fields;
   for (const TFieldDef& def : defs) fields.push_back(DescribeField(def));
   TTableHeader header;
@@ -74,7 +77,6 @@ void TDeziDataManager::CreateTable(const std::vector<TFieldDef>& defs, uint8_t c
   header.Encrypted = encrypted ? 1 : 0;
   TRecordGeometry geometry = ComputeRecordGeometry(fields, "CreateTable");
 
-  readOnly_ = false;
   OpenFiles(true);
   try {
     header_ = std::move(header);

@@ -57,6 +57,11 @@ TEST(TableCreate, BadDefinitionsAreRefusedBeforeAnyFileIsMade) {
     EXPECT_EQ(store.FileExists("T.idx"), created);
     EXPECT_EQ(table.IsOpen(), created);
   }
+  TMemoryPlainFileSystem store("mem");
+  TDeziDataManager table(store, "T", false);
+  EXPECT_EQ(MessageOf([&] { table.CreateTable({}, 4, false); }),
+            "Error in TDeziDataManager.CreateTable - invalid compression mode 4 !");
+  EXPECT_FALSE(store.FileExists("T.dat"));
 }
 
 TEST(TableCreate, RowIdentifierChoice) {
