@@ -9,6 +9,7 @@
 
 #include "engine/common/byte_codec.h"
 #include "engine/tables/dezi_data_manager.h"
+#include "engine/platform/system_file.h"
 #include "engine/tables/field_types.h"
 #include "tests/support/error_message.h"
 #include "tests/tables/table_store.h"
@@ -212,6 +213,39 @@ TEST(TableOpen, AFailedOpenLeavesNoFileOpen) {
     PutF64LE(&bytes[40], 2.2);
     WriteStoreFile(stores.Store(), "T.dat", bytes);
     EXPECT_TRUE(table.Open());
+  }
+}
+
+TEST(TableOpen, ADataFileHeldByAnotherWriterMakesTheTableReadOnly) {
+  testing::TTempFolder dir;
+  TDiskPlainFileSystem store(dir.Path());
+  {
+    TDeziDataManager table(store, "T", false);
+    table.CreateTable({{"N", ftInteger, 0, false}}, 0, false);
+  }
+  TBytes bytes = ReadStoreFile(store, "T.dat");
+  bytes.resize(bytes.size() + 9, 0x5A);  // past the (no) records: a writable open cuts it
+  WriteStoreFile(store, "T.dat", bytes);
+  struct Case {
+    double version;
+    std::string message;
+  };
+  const Case cases[] = {
+      {2.2, "(no error)"},
+      {2.15, "Error in TDeziDataManager.ConvertToCurrentTable - table is in ReadOnly mode!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.version);
+    PutF64LE(&bytes[40], c.version);
+    WriteStoreFile(store, "T.dat", bytes);
+    TSystemFile writer;
+    ASSERT_TRUE(writer.Open(dir / "T.dat", TFileAccess::ReadWrite, TFileShare::DenyNone, false));
+    {
+      TDeziDataManager table(store, "T", false);
+      EXPECT_EQ(MessageOf([&] { table.Open(); }), c.message);
+      EXPECT_TRUE(table.ReadOnly());
+    }
+    EXPECT_EQ(ReadStoreFile(store, "T.dat"), bytes);
   }
 }
 
