@@ -156,7 +156,7 @@ void TDeziDataManager::OpenTable() {
       bdf_ = OpenOne(".bdf", false);
     }
     CutToRecords();
-    if (upgrade) {
+    if (upgrade && header_.Version >= kIndexUpgradeVersion) {
       header_.Version = kCurrentTableVersion;
       SaveTableHeaders();
     }

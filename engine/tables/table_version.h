@@ -12,6 +12,12 @@ constexpr double kCurrentTableVersion = 2.2;
 // records disagreeing with the header, so they are refused untouched.
 constexpr double kOldestTableVersion = 1.24;
 
+// Below this version an upgrade also adds the case-insensitive automatic
+// indexes and rebuilds the indexes on dates and times. Until the index
+// layer does that, such a table opens as it is stored and keeps its
+// version, so that the whole upgrade still runs once it can.
+constexpr double kIndexUpgradeVersion = 2.099;
+
 enum class TVersionVerdict { Current, Upgrade, Refuse };
 
 TVersionVerdict JudgeTableVersion(double version);

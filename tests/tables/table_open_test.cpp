@@ -120,7 +120,8 @@ TEST(TableOpen, VersionRules) {
        "Error in TDeziDataManager.OpenTable - Invalid db engine version in file T.dat (version = "
        "2.21, internalCurrentVersion = 2.20) !", 2.21},
       {"older: upgraded", 2.15, false, false, "", 2.2},
-      {"oldest upgraded", 1.24, false, false, "", 2.2},
+      {"oldest: opens, keeps its version until its indexes can be upgraded", 1.24, false, false,
+       "", 1.24},
       {"older, read-only", 2.15, false, true,
        "Error in TDeziDataManager.ConvertToCurrentTable - table is in ReadOnly mode!", 2.15},
       {"older with large values", 2.15, true, false, "Unsupported table format. " + support, 2.15},
