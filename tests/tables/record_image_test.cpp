@@ -105,6 +105,10 @@ TFieldValue SampleOf(const TFieldHeader& field) {
   return Value(bytes);
 }
 
+bool NullBitOf(const std::vector<uint8_t>& record, const TRecordGeometry& geometry, size_t k) {
+  return (record[static_cast<size_t>(geometry.NullBitsOffset) + k / 8] >> (k % 8)) & 1;
+}
+
 TRecordValues AllNull(const std::vector<TFieldHeader>& fields) {
   return {42, std::vector<TFieldValue>(fields.size())};
 }
@@ -133,7 +137,7 @@ TEST(RecordImage, EveryFieldTypeRoundTrips) {
     ASSERT_EQ(bytes.size(), static_cast<size_t>(geometry.RecordSize));
     for (size_t k = 0; k < kEveryType.size(); ++k) {
       SCOPED_TRACE(kEveryType[k].Name);
-      const bool nullBit = (bytes[geometry.NullBitsOffset + k / 8] >> (k % 8)) & 1;
+      const bool nullBit = NullBitOf(bytes, geometry, k);
       EXPECT_EQ(nullBit, values.Fields[k].Null);
       const std::string& v = values.Fields[k].Bytes;
       const std::string stored(reinterpret_cast<const char*>(bytes.data()) + geometry.FieldOffsets[k],
@@ -204,31 +208,46 @@ TEST(RecordImage, EncipheredRecordLayout) {
 // data or to the significant part of the check string (length and 8
 // characters) gives the crc error; the rest is not covered by the check and
 // decodes: with the field values intact, or with exactly the null flags of
-// the changed null bits.
+// the changed null bits. A table of large values only has no field data, and
+// its check string is still checked.
 TEST(RecordImage, DamagedEncipheredRecordGivesCrcError) {
-  const TRecordImage image = MakeImage(kThreeFields, TSecret("key"));
-  const TRecordValues values = {3, {Value("\x10\x20\x30\x40"), Value("text"), TFieldValue{}}};
-  const std::vector<uint8_t> good = image.Encode(values);
-  const TRecordGeometry geometry = ComputeRecordGeometry(kThreeFields, "OpenTable");
-  for (uint8_t mask : {0x01, 0x80, 0xFF}) {
-    for (size_t p = 0; p < good.size(); ++p) {
-      SCOPED_TRACE("byte " + std::to_string(p) + ", mask " + std::to_string(mask));
-      std::vector<uint8_t> bad = good;
-      bad[p] ^= mask;
-      const bool covered = p < static_cast<size_t>(geometry.DataSize) ||
-                           (p >= static_cast<size_t>(geometry.CheckOffset) &&
-                            p < static_cast<size_t>(geometry.CheckOffset) + 9);
-      if (covered) {
-        EXPECT_EQ(MessageOf([&] { image.Decode(bad.data(), bad.size()); }), kCrcError);
-        continue;
-      }
-      const TRecordValues back = image.Decode(bad.data(), bad.size());
-      ASSERT_EQ(back.Fields.size(), values.Fields.size());
-      for (size_t k = 0; k < values.Fields.size(); ++k) {
-        const bool nullBit = (bad[geometry.NullBitsOffset] >> k) & 1;
-        EXPECT_EQ(back.Fields[k].Null, nullBit);
-        if (nullBit == values.Fields[k].Null) {
-          EXPECT_EQ(back.Fields[k], values.Fields[k]);
+  const std::vector<TFieldHeader> largeOnly = {{"Bl", ftBlob, 0, false}, {"M", ftMemo, 0, false}};
+  TRecordValues every = AllNull(kEveryType);
+  for (size_t k = 0; k < kEveryType.size(); k += 2) every.Fields[k] = SampleOf(kEveryType[k]);
+  struct Case {
+    const std::vector<TFieldHeader>& fields;
+    TRecordValues values;
+  };
+  const Case kCases[] = {
+      {kThreeFields, {3, {Value("\x10\x20\x30\x40"), Value("text"), TFieldValue{}}}},
+      {kEveryType, every},
+      {largeOnly, {8, {TFieldValue{}, Value("")}}},
+  };
+  for (const Case& c : kCases) {
+    const TRecordImage image = MakeImage(c.fields, TSecret("key"));
+    const TRecordGeometry geometry = ComputeRecordGeometry(c.fields, "OpenTable");
+    const std::vector<uint8_t> good = image.Encode(c.values);
+    for (uint8_t mask : {0x01, 0x80, 0xFF}) {
+      for (size_t p = 0; p < good.size(); ++p) {
+        SCOPED_TRACE(std::to_string(c.fields.size()) + " fields, byte " + std::to_string(p) +
+                     ", mask " + std::to_string(mask));
+        std::vector<uint8_t> bad = good;
+        bad[p] ^= mask;
+        const bool covered = p < static_cast<size_t>(geometry.DataSize) ||
+                             (p >= static_cast<size_t>(geometry.CheckOffset) &&
+                              p < static_cast<size_t>(geometry.CheckOffset) + 9);
+        if (covered) {
+          EXPECT_EQ(MessageOf([&] { image.Decode(bad.data(), bad.size()); }), kCrcError);
+          continue;
+        }
+        const TRecordValues back = image.Decode(bad.data(), bad.size());
+        ASSERT_EQ(back.Fields.size(), c.values.Fields.size());
+        for (size_t k = 0; k < c.values.Fields.size(); ++k) {
+          const bool nullBit = NullBitOf(bad, geometry, k);
+          EXPECT_EQ(back.Fields[k].Null, nullBit);
+          if (nullBit == c.values.Fields[k].Null) {
+            EXPECT_EQ(back.Fields[k], c.values.Fields[k]);
+          }
         }
       }
     }
@@ -256,38 +275,25 @@ TEST(RecordImage, RefusesWrongSizes) {
               "Error in TRecordImage.Decode - record image of " + std::to_string(n) +
                   " bytes, record size 65 !");
   }
-  auto withField = [&](size_t k, const std::string& bytes) {
-    TRecordValues values = AllNull(kEveryType);
-    values.Fields[k] = Value(bytes);
-    return values;
-  };
+  EXPECT_EQ(MessageOf([&] { every.Encode({1, {TFieldValue{}}}); }),
+            "Error in TRecordImage.Encode - 1 values for 18 fields !");
   struct Case {
-    TRecordValues values;
-    std::string message;
+    size_t field;
+    std::string bytes;
+    std::string takes;
   };
   const Case kCases[] = {
-      {{1, {TFieldValue{}}}, "Error in TRecordImage.Encode - 1 values for 18 fields !"},
-      {withField(0, "0123456789A"),
-       "Error in TRecordImage.Encode - value of field \"S\" has 11 bytes, the field takes at "
-       "most 10 !"},
-      {withField(2, "123"),
-       "Error in TRecordImage.Encode - value of field \"I\" has 3 bytes, the field takes "
-       "exactly 4 !"},
-      {withField(8, "123456789"),
-       "Error in TRecordImage.Encode - value of field \"D\" has 9 bytes, the field takes "
-       "exactly 8 !"},
-      {withField(12, "x"),
-       "Error in TRecordImage.Encode - value of field \"Bl\" has 1 bytes, the field takes no "
-       "bytes !"},
-      {withField(16, "abc"),
-       "Error in TRecordImage.Encode - value of field \"Ws\" has 3 bytes, the field takes an "
-       "even count of at most 10 !"},
-      {withField(16, "abcdefghijkl"),
-       "Error in TRecordImage.Encode - value of field \"Ws\" has 12 bytes, the field takes an "
-       "even count of at most 10 !"},
+      {0, "0123456789A", "at most 10"},          {2, "123", "exactly 4"},
+      {8, "123456789", "exactly 8"},             {12, "x", "no bytes"},
+      {16, "abc", "an even count of at most 10"}, {16, "abcdefghijkl", "an even count of at most 10"},
   };
   for (const Case& c : kCases) {
-    EXPECT_EQ(MessageOf([&] { every.Encode(c.values); }), c.message);
+    TRecordValues values = AllNull(kEveryType);
+    values.Fields[c.field] = Value(c.bytes);
+    EXPECT_EQ(MessageOf([&] { every.Encode(values); }),
+              "Error in TRecordImage.Encode - value of field \"" + kEveryType[c.field].Name +
+                  "\" has " + std::to_string(c.bytes.size()) + " bytes, the field takes " +
+                  c.takes + " !");
   }
 }
 
