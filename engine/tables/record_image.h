@@ -22,7 +22,7 @@ namespace norvane {
 // - large-value types: nothing (the value lives in the large-value files;
 //   only its presence is part of the record);
 // - every other type: exactly the stored size (the type's own encoding).
-// A null value has no bytes.
+// A null value has no bytes (Encode ignores any it is given).
 struct TFieldValue {
   bool Null = true;
   std::string Bytes;
