@@ -29,14 +29,18 @@ int RunCheck(const TCommandLine& line, TToolOutput& output) {
   const std::vector<TCheckProblem> problems =
       CheckContainer(line.Positional[0], {}, PasswordOf(line));
   // The checker cannot tell a wrong password from none; the tool can.
-  if (!problems.empty() &&
-      problems.back().What.find("no password given opens it") != std::string::npos)
-    output.ErrorLine(PasswordLine(line.Positional[0], PasswordOf(line)));
+  const bool locked =
+      !problems.empty() &&
+      problems.back().What.find("no password given opens it") != std::string::npos;
+  if (locked) output.ErrorLine(PasswordLine(line.Positional[0], PasswordOf(line)));
   // The checker writes item paths with "\"; the tool shows them with "/".
   for (const TCheckProblem& problem : problems) output.Line(ShownPath(FormatCheckProblem(problem)));
-  for (const std::string& path : PutTemporaryFilesIn(line.Positional[0], line))
-    output.Line("note: stale temporary file " + ShownPath(path) +
-                " (left by a put that did not finish; the next command that writes removes it)");
+  // Without a password that opens it the listing would fail too, only after
+  // another slow password check.
+  if (!locked)
+    for (const std::string& path : PutTemporaryFilesIn(line.Positional[0], line))
+      output.Line("note: stale temporary file " + ShownPath(path) +
+                  " (left by a put that did not finish; the next command that writes removes it)");
   // Warnings are listed but are no damage: they change neither the last
   // line nor the exit status.
   const size_t count = CountProblems(problems);

@@ -10,13 +10,16 @@ struct TCodeText {
   const char* Text;
 };
 
+constexpr char kUnreadable[] =
+    "a page of the catalogue could not be read: the file is cut short or damaged (see check and "
+    "recover)";
+constexpr char kUnwritable[] = "a page of the catalogue could not be written: the disk refused it";
+
 const TCodeText kCodeTexts[] = {
-    {-7, "a page of the catalogue could not be read: the file is cut short or damaged (see check "
-         "and recover)"},
-    {-8, "a page of the catalogue could not be written: the disk refused it"},
-    {-9, "a page of the catalogue could not be read: the file is cut short or damaged (see check "
-         "and recover)"},
-    {-10, "a page of the catalogue could not be written: the disk refused it"},
+    {-7, kUnreadable},
+    {-8, kUnwritable},
+    {-9, kUnreadable},
+    {-10, kUnwritable},
     {-11, "a page of the catalogue could not be read: it is damaged (see check and recover)"},
     {-12, "a page of the catalogue could not be deciphered: it is damaged (see check and "
           "recover)"},
