@@ -5,6 +5,7 @@
 
 #include "engine/common/engine_error.h"
 #include "engine/platform/file_system.h"
+#include "engine/platform/tick_counter.h"
 #include "engine/tables/field_types.h"
 #include "engine/tables/table_version.h"
 
@@ -12,6 +13,9 @@ namespace norvane {
 namespace {
 
 // Filled into the two refusals of table formats that cannot be read.
+// How long every password check of an encrypted table takes.
+constexpr uint32_t kPasswordDelayMs = 256;
+
 const char kSupportSentence[] =
     "Please contact the support of the database engine to have the table converted.";
 
@@ -23,9 +27,9 @@ TDeziDataManager::TDeziDataManager(TAbstractPlainFileSystem& store, std::string 
 
 TDeziDataManager::~TDeziDataManager() {
   try {
-    ReleaseFiles();
+    CloseTable();
   } catch (const EEngineError&) {
-    // A store already closed under the table: nothing is left to release.
+    // Nobody is left to tell; the files are released all the same.
   }
 }
 
@@ -125,6 +129,27 @@ int64_t TDeziDataManager::ExactDataLength() const {
   return geometry_.DataStart + int64_t{geometry_.RecordSize} * header_.RecordCount;
 }
 
+void TDeziDataManager::CheckPassword() const {
+  if (password_.Empty()) throw EInvalidTablePassword();
+  const TRecordImage cipher(fields_, geometry_, password_);
+  // Every attempt costs the same fixed time, whatever its outcome.
+  std::vector<uint8_t> probe(static_cast<size_t>(geometry_.RecordSize), 0);
+  const uint32_t start = GetTickCount();
+  do {
+    cipher.Encipher(probe.data());
+    cipher.Decipher(probe.data());
+  } while (GetTickCount() - start < kPasswordDelayMs);
+  if (header_.RecordCount == 0 || dat_->Size() < geometry_.DataStart + geometry_.RecordSize)
+    return;
+  dat_->SeekFromStart(geometry_.DataStart);
+  dat_->ReadBuffer(probe.data(), geometry_.RecordSize);
+  try {
+    cipher.Decipher(probe.data());
+  } catch (const EEngineError&) {
+    throw EInvalidTablePassword();
+  }
+}
+
 void TDeziDataManager::CutToRecords() {
   // Invariant 1: a read-only table keeps its length, whatever lies past it.
   if (readOnly_) return;
@@ -148,20 +173,33 @@ void TDeziDataManager::UpgradeInPlace() {
 void TDeziDataManager::OpenTable() {
   try {
     ReadHeaders();
+    diskChangeCounter_ = header_.ChangeCounter;
     const bool upgrade = JudgeTableVersion(header_.Version) == TVersionVerdict::Upgrade;
     // Invariant 3: every refusal comes before the first write.
     if (upgrade) UpgradeInPlace();
+    if (header_.Encrypted != 0) CheckPassword();
     if (geometry_.LargeValueFields > 0) {
       bif_ = OpenOne(".bif", false);
       bdf_ = OpenOne(".bdf", false);
     }
+    RepairShortFile();
     CutToRecords();
+    StartRecords();
+    indexFileCurrent_ = IndexFileCurrent();
+    open_ = true;
     if (upgrade && header_.Version >= kIndexUpgradeVersion) {
       header_.Version = kCurrentTableVersion;
       SaveTableHeaders();
     }
-    open_ = true;
+    if (!readOnly_) {
+      // A header written by the repair of a short file differs from the
+      // disk's; a stale T.idx means the last session may have stopped
+      // inside a flush.
+      if (!indexFileCurrent_) RemoveDuplicateIdentifiers();
+      FlushBuffers();
+    }
   } catch (...) {
+    open_ = false;
     ReleaseFiles();
     header_ = TTableHeader();
     fields_.clear();
@@ -188,8 +226,24 @@ void TDeziDataManager::SaveTableHeaders() {
 }
 
 void TDeziDataManager::CloseTable() {
+  bool flushed = true;
+  if (open_ && !readOnly_) {
+    try {
+      FlushBuffers();
+      MarkIndexFileCurrent();
+      CutToRecords();
+    } catch (const EEngineError&) {
+      flushed = false;
+    }
+  }
   open_ = false;
   ReleaseFiles();
+  log_.reset();
+  cache_.reset();
+  if (!flushed)
+    throw EEngineError(
+        "TDeziDataManager.CloseTable - Cannot flush changes. Probably the table is opened by "
+        "other application.");
 }
 
 void TDeziDataManager::ReleaseFiles() {

@@ -10,15 +10,28 @@
 //    EEngineError naming the file, never an out-of-range access or an
 //    allocation sized by an unchecked count.
 // 3. A refused or failed open leaves no file open and the files as they were.
+// 4. T.dat changes in the order records first, table header last, so a table
+//    whose program stopped anywhere in a flush opens again: records past the
+//    stored count are cut off, and duplicates left by a record moved into a
+//    hole are removed on the next writable open (the first flush of a
+//    session marks T.idx stale, which is what tells such an open apart).
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/common/engine_error.h"
 #include "engine/container/plain_file_system.h"
+#include "engine/protection/secret.h"
+#include "engine/tables/record_cache.h"
 #include "engine/tables/record_geometry.h"
+#include "engine/tables/record_image.h"
 #include "engine/tables/table_header.h"
+#include "engine/tables/write_log.h"
 
 namespace norvane {
 
@@ -31,12 +44,19 @@ struct TFieldDef {
   bool Required = false;
 };
 
+// An encrypted table refused the password it was opened with (or none).
+class EInvalidTablePassword : public EEngineError {
+ public:
+  EInvalidTablePassword() : EEngineError("TDeziDataset.OpenTable - invalid password.") {}
+};
+
 class TDeziDataManager {
  public:
   // The table `tableName` (file names are it plus ".dat", ".idx", ...) in
   // `store`, which must outlive the manager.
   TDeziDataManager(TAbstractPlainFileSystem& store, std::string tableName, bool readOnly);
-  // Releases the files without writing anything.
+  // Closes an open table, flushing what is pending; a failure is lost here,
+  // so owners that care call CloseTable themselves.
   ~TDeziDataManager();
   TDeziDataManager(const TDeziDataManager&) = delete;
   TDeziDataManager& operator=(const TDeziDataManager&) = delete;
@@ -56,16 +76,59 @@ class TDeziDataManager {
   // bCreated = 0|1, ReadOnly = 0|1".
   bool OpenFiles(bool create);
   // Reads and checks the table header and field descriptions, computes the
-  // geometry, cuts a writable T.dat that is longer than its records, opens
-  // the large-value files when there are large-value fields, and upgrades a
-  // table of an older supported version in place. On failure every file is
-  // released and nothing has been written.
+  // geometry, checks the password of an encrypted table (throwing
+  // EInvalidTablePassword), opens the large-value files when there are
+  // large-value fields, and upgrades a table of an older supported version in
+  // place. A writable table is then repaired: T.dat is cut to whole records
+  // (a file shorter than its header claims keeps the records it holds) and,
+  // after a session that did not close, duplicated row identifiers are
+  // removed and the last identifier raised past every stored one. On failure
+  // every file is released and nothing has been written.
   void OpenTable();
   // Writes the table header and every field description at offset 0 of T.dat.
   void SaveTableHeaders();
-  // Releases every file; the table is closed. Writes nothing: what changed
-  // is written by the record layer's flush before it closes the table.
+  // Flushes what is pending (a writable table), marks T.idx current when the
+  // table has no indexes, cuts T.dat to its records, then releases every file
+  // and the table is closed, whatever happened. A failed flush is reported
+  // after that with "TDeziDataManager.CloseTable - Cannot flush changes.
+  // Probably the table is opened by other application.".
   void CloseTable();
+
+  // Set before opening: the password of an encrypted table, and the measure
+  // of free physical memory that sizes the record cache (a third of it) and
+  // the write log's byte limit (a tenth).
+  void SetPassword(TSecret password) { password_ = std::move(password); }
+  void SetFreeMemorySource(std::function<int64_t()> source) { freeMemory_ = std::move(source); }
+
+  // Record operations on an open, writable table. Images are plain records
+  // of the record size (see TRecordImage).
+  // Appends; the row identifier in `image` is set to the new last
+  // identifier. Returns the record's physical number.
+  int32_t aaAddRecord(uint8_t* image);
+  // Replaces record `physical`; its row identifier is kept whatever the image
+  // holds.
+  void aaUpdateRecord(const uint8_t* image, int32_t physical);
+  // Deletes record `physical`; the last record moves into its place. Returns
+  // true when a record moved.
+  bool aaDeleteRecord(int32_t physical);
+  // The plain record, valid until the next record operation unless its page
+  // is locked. Throws "TRecordsPage.GetRecordPtr - Cannot find record" for a
+  // number outside the table.
+  const uint8_t* RecordPtr(int32_t physical);
+  void LockRecordPage(int32_t physical) { cache_->LockRecordPage(physical); }
+  void UnlockRecordPage(int32_t physical) { cache_->UnlockRecordPage(physical); }
+  // Writes every pending change: records, then the table header, then T.dat
+  // cut to its length. Nothing on a read-only table or when nothing changed.
+  void FlushBuffers();
+  // While suspended (a dataset posting), changes never flush on their own;
+  // resuming runs the flush check.
+  void SuspendAutoFlush() { ++flushSuspended_; }
+  void ResumeAutoFlush();
+  // Enciphers or deciphers one record image in place (encrypted tables).
+  void ChangeBufferEncryption(uint8_t* record, bool encipher) const;
+  // Builds and reads record images of this table (plain ones).
+  TRecordValues DecodeRecord(const uint8_t* image) const;
+  std::vector<uint8_t> EncodeRecord(const TRecordValues& values) const;
 
   // The field's position among the field descriptions, -1 for the row
   // identifier's name; names compared without case. Throws "Error in
@@ -87,6 +150,18 @@ class TDeziDataManager {
   void CheckFields() const;
   void CutToRecords();
   void UpgradeInPlace();
+  void CheckPassword() const;
+  void StartRecords();
+  bool IndexFileCurrent();
+  void MarkIndexFileStale();
+  void MarkIndexFileCurrent();
+  void RepairShortFile();
+  void RemoveDuplicateIdentifiers();
+  void LoadPage(int32_t physical);
+  void LogRecord(int32_t physical, const uint8_t* plain);
+  void CheckRecordNumber(int32_t physical, const char* operation) const;
+  void AfterChange();
+  void FlushChanges();
   void ReleaseFiles();
   [[noreturn]] void ThrowDamaged(const std::string& what) const;
 
@@ -102,6 +177,18 @@ class TDeziDataManager {
   TAbstractFile* idx_ = nullptr;
   TAbstractFile* bif_ = nullptr;
   TAbstractFile* bdf_ = nullptr;
+
+  TSecret password_;
+  std::function<int64_t()> freeMemory_;
+  std::unique_ptr<TRecordImage> images_;   // plain records
+  std::unique_ptr<TRecordImage> cipher_;   // encrypted tables only
+  std::unique_ptr<TaaRecordsArray> cache_;
+  std::unique_ptr<TaaBufferLogArray> log_;
+  // Records T.dat holds below the count (the rest are only in the log).
+  int32_t diskRecords_ = 0;
+  // T.idx's stored change counter still matches T.dat's header.
+  bool indexFileCurrent_ = false;
+  int flushSuspended_ = 0;
 };
 
 }  // namespace norvane

@@ -71,11 +71,16 @@ class TRecordImage {
   // data or another password).
   TRecordValues Decode(const uint8_t* image, size_t n) const;
 
+  bool Encrypted() const { return password_.has_value(); }
+  // For an encrypted table: writes the check string and enciphers the field
+  // data of a plain record in place; and back, throwing the "crc error,
+  // decoding" message above on a mismatch.
+  void Encipher(uint8_t* record) const;
+  void Decipher(uint8_t* record) const;
+
  private:
   void PutField(size_t i, const TFieldValue& value, uint8_t* record) const;
   TFieldValue GetField(size_t i, const uint8_t* record) const;
-  void Encipher(uint8_t* record) const;
-  void Decipher(uint8_t* record) const;
   std::string CheckString(const uint8_t* record) const;
 
   std::vector<TFieldHeader> fields_;

@@ -76,6 +76,9 @@ void TDeziDataManager::CreateTable(const std::vector<TFieldDef>& defs, uint8_t c
   header.Compression = compression;
   header.Encrypted = encrypted ? 1 : 0;
   TRecordGeometry geometry = ComputeRecordGeometry(fields, "CreateTable");
+  // An encrypted table without a password could never be opened again.
+  if (encrypted && password_.Empty())
+    throw EEngineError("Error in TDeziDataManager.CreateTable - no password specified.");
 
   OpenFiles(true);
   try {
@@ -90,6 +93,9 @@ void TDeziDataManager::CreateTable(const std::vector<TFieldDef>& defs, uint8_t c
     uint8_t indexHeader[kIndexFileHeaderSize];
     EncodeIndexFileHeader({header_.ChangeCounter, 0, kCurrentTableVersion}, indexHeader);
     idx_->WriteBuffer(indexHeader, kIndexFileHeaderSize);
+    StartRecords();
+    diskChangeCounter_ = header_.ChangeCounter;
+    indexFileCurrent_ = true;
     open_ = true;
   } catch (...) {
     ReleaseFiles();

@@ -106,24 +106,54 @@ const std::vector<TFieldDef> kEveryType = {
 };
 const int32_t kEveryTypeSizes[] = {11, 2, 4, 2, 2, 8, 8, 8, 8, 8, 8, 7, 0, 0, 0, 0, 7, 8};
 
+// Values of record r for the stored fields: every third one null, the rest
+// filling what the field takes.
+TRecordValues EveryTypeValues(const std::vector<TFieldHeader>& fields, int r) {
+  TRecordValues values;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const TFieldHeader& field = fields[i];
+    TFieldValue value{(i + r) % 3 == 0, {}};
+    if (!value.Null && field.Type == ftString) value.Bytes = "s" + std::to_string(r);
+    else if (!value.Null && field.Type == ftWideString) value.Bytes = std::string("w\0\xC9\x04", 4);
+    else if (!value.Null && field.Size > 0) value.Bytes.assign(static_cast<size_t>(field.Size), static_cast<char>(r * 7 + i));
+    values.Fields.push_back(value);
+  }
+  return values;
+}
+
 class TEveryTypeTable : public ::testing::TestWithParam<testing::TStoreKind> {};
 
 TEST_P(TEveryTypeTable, SurvivesCloseAndReopen) {
   testing::TTableStore stores(GetParam());
+  std::vector<TRecordValues> written;
   {
     TDeziDataManager table(stores.Store(), "Every", false);
+    table.SetPassword(TSecret("key"));
     table.CreateTable(kEveryType, 3, true);
+    for (int r = 0; r < 3; ++r) {
+      written.push_back(EveryTypeValues(table.Fields(), r));
+      std::vector<uint8_t> image = table.EncodeRecord(written.back());
+      written.back().RowId = r + 1;
+      table.aaAddRecord(image.data());
+    }
     table.CloseTable();
   }
   stores.Reopen();
+  for (const char* wrong : {"", "kex"}) {
+    TDeziDataManager refused(stores.Store(), "Every", false);
+    refused.SetPassword(TSecret(wrong));
+    EXPECT_EQ(MessageOf([&] { refused.Open(); }), "TDeziDataset.OpenTable - invalid password.");
+  }
   TDeziDataManager table(stores.Store(), "Every", false);
+  table.SetPassword(TSecret("key"));
   ASSERT_TRUE(table.Open());
+  for (int r = 0; r < 3; ++r) EXPECT_EQ(table.DecodeRecord(table.RecordPtr(r)), written[static_cast<size_t>(r)]);
   EXPECT_FALSE(table.ReadOnly());
   EXPECT_EQ(table.Header().RowIdName, "RowNo");
   EXPECT_EQ(table.Header().Version, 2.2);
   EXPECT_EQ(table.Header().Compression, 3);
   EXPECT_EQ(table.Header().Encrypted, 1);
-  EXPECT_EQ(table.Header().RecordCount, 0);
+  EXPECT_EQ(table.Header().RecordCount, 3);
   ASSERT_EQ(table.Fields().size(), std::size(kEveryTypeSizes));
   int32_t offset = 0;
   size_t defAt = 0;
@@ -149,7 +179,7 @@ TEST_P(TEveryTypeTable, SurvivesCloseAndReopen) {
   for (const char* extension : {".dat", ".idx", ".bif", ".bdf"})
     EXPECT_TRUE(stores.Store().FileExists(std::string("Every") + extension)) << extension;
   table.CloseTable();
-  EXPECT_EQ(testing::ReadStoreFile(stores.Store(), "Every.dat").size(), 56u + 32 * 18);
+  EXPECT_EQ(testing::ReadStoreFile(stores.Store(), "Every.dat").size(), 56u + 32 * 18 + 3 * 123);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, TEveryTypeTable,

@@ -161,18 +161,22 @@ TEST(TableOpen, OnlyAWritableTableIsCutToItsRecords) {
     bool readOnly;
     int extra;  // bytes past RecordCount records
     int32_t sizeAfter;
+    int32_t countAfter;  // a shorter writable file keeps its whole records
+    int32_t counterStep;  // the repair, and the identifier 0x5A5A5A5A read raising the last
   };
   const int32_t exact = 120 + 2 * 47;
   const Case cases[] = {
-      {testing::TStoreKind::Memory, false, 30, exact},
-      {testing::TStoreKind::Memory, true, 30, exact + 30},
-      {testing::TStoreKind::Folder, false, 30, exact},
-      {testing::TStoreKind::Folder, true, 30, exact + 30},
-      {testing::TStoreKind::Container, true, 30, exact + 30},
-      {testing::TStoreKind::Memory, false, -20, exact - 20},  // shorter: left as is
+      {testing::TStoreKind::Memory, false, 30, exact, 2, 0},
+      {testing::TStoreKind::Memory, true, 30, exact + 30, 2, 0},
+      {testing::TStoreKind::Folder, false, 30, exact, 2, 0},
+      {testing::TStoreKind::Folder, true, 30, exact + 30, 2, 0},
+      {testing::TStoreKind::Container, true, 30, exact + 30, 2, 0},
+      {testing::TStoreKind::Memory, true, -20, exact - 20, 2, 0},
+      {testing::TStoreKind::Memory, false, -20, 120 + 47, 1, 2},
+      {testing::TStoreKind::Folder, false, -47 - 46, 120 + 0, 0, 1},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.kind) * 10 + c.readOnly);
+    SCOPED_TRACE(static_cast<int>(c.kind) * 1000 + c.readOnly * 100 + c.extra);
     testing::TTableStore stores(c.kind);
     {
       TDeziDataManager table(stores.Store(), "T", false);
@@ -185,11 +189,15 @@ TEST(TableOpen, OnlyAWritableTableIsCutToItsRecords) {
     stores.Reopen();
     TDeziDataManager table(stores.Store(), "T", c.readOnly);
     ASSERT_TRUE(table.Open());
-    EXPECT_EQ(table.ExactDataLength(), exact);
+    EXPECT_EQ(table.Header().RecordCount, c.readOnly ? std::min(2, (exact + c.extra - 120) / 47)
+                                                     : c.countAfter);
     table.CloseTable();
     const TBytes after = ReadStoreFile(stores.Store(), "T.dat");
     EXPECT_EQ(after.size(), static_cast<size_t>(c.sizeAfter));
-    EXPECT_TRUE(std::equal(after.begin(), after.end(), bytes.begin()));
+    EXPECT_EQ(GetI32LE(&after[32]), c.countAfter);
+    // Nothing but the count (and the change counter with it) changed.
+    EXPECT_TRUE(std::equal(after.begin() + 56, after.end(), bytes.begin() + 56));
+    EXPECT_EQ(GetI32LE(&after[52]) - GetI32LE(&bytes[52]), c.counterStep);
   }
 }
 

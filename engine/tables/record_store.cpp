@@ -1,0 +1,163 @@
+// The records of an open table: reading them through the cache and the write
+// log, appending, replacing and deleting them, and flushing the log to T.dat
+// in the order that keeps the file openable wherever a program stops.
+#include <algorithm>
+#include <cstring>
+
+#include "engine/common/byte_codec.h"
+#include "engine/common/engine_error.h"
+#include "engine/platform/memory_info.h"
+#include "engine/platform/tick_counter.h"
+#include "engine/tables/dezi_data_manager.h"
+#include "engine/tables/index_header.h"
+
+namespace norvane {
+
+void TDeziDataManager::StartRecords() {
+  const int64_t freeMemory = freeMemory_ ? freeMemory_() : FreePhysicalMemory();
+  images_ = std::make_unique<TRecordImage>(fields_, geometry_);
+  cipher_.reset();
+  if (header_.Encrypted != 0) cipher_ = std::make_unique<TRecordImage>(fields_, geometry_, password_);
+  cache_ = std::make_unique<TaaRecordsArray>(geometry_.RecordSize, freeMemory / 3);
+  log_ = std::make_unique<TaaBufferLogArray>(geometry_.RecordSize, std::max<int64_t>(freeMemory / 10, 1));
+  diskRecords_ = header_.RecordCount;
+}
+
+void TDeziDataManager::CheckRecordNumber(int32_t physical, const char* operation) const {
+  if (physical < 0 || physical >= header_.RecordCount)
+    throw EEngineError(std::string("TDeziDataManager.") + operation +
+                       " - invalid record Number, recPos = " + std::to_string(physical));
+}
+
+const uint8_t* TDeziDataManager::RecordPtr(int32_t physical) {
+  if (physical < 0 || physical >= header_.RecordCount)
+    throw EEngineError("TRecordsPage.GetRecordPtr - Cannot find record");
+  if (TRecordsPage* page = cache_->Find(physical)) return page->GetRecordPtr(physical);
+  LoadPage(physical);
+  return cache_->Find(physical)->GetRecordPtr(physical);
+}
+
+void TDeziDataManager::LoadPage(int32_t physical) {
+  const int32_t pageNo = cache_->PageOf(physical);
+  // The page holding the last record is where appends go: it is kept.
+  TRecordsPage& page = cache_->GetPageToUse(pageNo, cache_->PageOf(header_.RecordCount - 1));
+  const int32_t first = page.First();
+  const int32_t count = std::min(cache_->PageRecords(), header_.RecordCount - first);
+  page.SetCount(count);
+  const size_t size = static_cast<size_t>(geometry_.RecordSize);
+  const int32_t fromDisk = std::clamp(diskRecords_ - first, 0, count);
+  if (fromDisk > 0) {
+    dat_->SeekFromStart(geometry_.DataStart + first * geometry_.RecordSize);
+    dat_->ReadBuffer(page.Data(), static_cast<int32_t>(fromDisk * size));
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    uint8_t* record = page.Data() + static_cast<size_t>(i) * size;
+    if (const uint8_t* logged = log_->FindRecord(first + i)) std::memcpy(record, logged, size);
+    if (cipher_) cipher_->Decipher(record);
+  }
+}
+
+void TDeziDataManager::LogRecord(int32_t physical, const uint8_t* plain) {
+  if (!cipher_) {
+    log_->AddRecord(physical, plain, GetTickCount());
+    return;
+  }
+  std::vector<uint8_t> stored(plain, plain + geometry_.RecordSize);
+  cipher_->Encipher(stored.data());
+  log_->AddRecord(physical, stored.data(), GetTickCount());
+}
+
+int32_t TDeziDataManager::aaAddRecord(uint8_t* image) {
+  if (readOnly_) throw EEngineError("TDeziDataManager.aaAddRecord - table is in ReadOnly mode!");
+  if (ExactDataLength() + geometry_.RecordSize > TAbstractFile::kMaxSize)
+    throw EEngineError("TDeziDataManager.aaAddRecord - the table file \"" + tableName_ +
+                       ".dat\" cannot grow past " + std::to_string(TAbstractFile::kMaxSize) +
+                       " bytes.");
+  if (header_.LastId == INT32_MAX)
+    throw EEngineError("TDeziDataManager.aaAddRecord - no row identifier is left.");
+  ++header_.LastId;
+  ++header_.ChangeCounter;
+  PutI32LE(image + geometry_.RowIdOffset, header_.LastId);
+  const int32_t physical = header_.RecordCount++;
+  LogRecord(physical, image);
+  cache_->AppendRecord(physical, image);
+  AfterChange();
+  return physical;
+}
+
+void TDeziDataManager::aaUpdateRecord(const uint8_t* image, int32_t physical) {
+  if (readOnly_) throw EEngineError("TDeziDataManager.aaUpdateRecord - table is in ReadOnly mode!");
+  CheckRecordNumber(physical, "aaUpdateRecord");
+  std::vector<uint8_t> record(image, image + geometry_.RecordSize);
+  // A record keeps its identifier for life.
+  std::memcpy(record.data() + geometry_.RowIdOffset, RecordPtr(physical) + geometry_.RowIdOffset, 4);
+  ++header_.ChangeCounter;
+  LogRecord(physical, record.data());
+  cache_->ReplaceRecord(physical, record.data());
+  AfterChange();
+}
+
+bool TDeziDataManager::aaDeleteRecord(int32_t physical) {
+  if (readOnly_) throw EEngineError("TDeziDataManager.aaDeleteRecord - table is in ReadOnly mode!");
+  CheckRecordNumber(physical, "aaDeleteRecord");
+  const int32_t last = header_.RecordCount - 1;
+  ++header_.ChangeCounter;
+  const bool moves = physical < last;
+  if (moves) {
+    const uint8_t* lastRecord = RecordPtr(last);
+    const std::vector<uint8_t> moved(lastRecord, lastRecord + geometry_.RecordSize);
+    LogRecord(physical, moved.data());
+    cache_->ReplaceRecord(physical, moved.data());
+  }
+  cache_->DeleteLastRecord(last);
+  --header_.RecordCount;
+  diskRecords_ = std::min(diskRecords_, header_.RecordCount);
+  AfterChange();
+  return moves;
+}
+
+void TDeziDataManager::AfterChange() {
+  if (flushSuspended_ == 0 && log_->ShouldFlush(GetTickCount())) FlushBuffers();
+}
+
+void TDeziDataManager::ResumeAutoFlush() {
+  if (flushSuspended_ > 0) --flushSuspended_;
+  AfterChange();
+}
+
+void TDeziDataManager::FlushBuffers() {
+  if (readOnly_ || !open_) return;
+  if (header_.ChangeCounter == diskChangeCounter_ && log_->Empty()) return;
+  // The index arrays in T.idx stop describing T.dat from the first record
+  // written; marking them first is also how the next open knows that a
+  // session may have stopped inside a flush.
+  MarkIndexFileStale();
+  log_->WriteRecords(*dat_, geometry_.DataStart, header_.RecordCount);
+  // Records reach the disk before the header that counts them.
+  dat_->Flush();
+  SaveTableHeaders();
+  dat_->SetSize(static_cast<int32_t>(ExactDataLength()));
+  log_->Clear();
+  diskRecords_ = header_.RecordCount;
+  diskChangeCounter_ = header_.ChangeCounter;
+}
+
+void TDeziDataManager::ChangeBufferEncryption(uint8_t* record, bool encipher) const {
+  if (record == nullptr)
+    throw EEngineError("Error in TDeziDataManager.ChangeBufferEncryption - buffer 0 pointer.");
+  if (!cipher_) return;
+  if (encipher)
+    cipher_->Encipher(record);
+  else
+    cipher_->Decipher(record);
+}
+
+TRecordValues TDeziDataManager::DecodeRecord(const uint8_t* image) const {
+  return images_->Decode(image, static_cast<size_t>(geometry_.RecordSize));
+}
+
+std::vector<uint8_t> TDeziDataManager::EncodeRecord(const TRecordValues& values) const {
+  return images_->Encode(values);
+}
+
+}  // namespace norvane

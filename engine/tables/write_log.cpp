@@ -1,0 +1,66 @@
+// Keeping the newest image per record and writing them out in runs.
+#include "engine/tables/write_log.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace norvane {
+
+TaaBufferLogArray::TaaBufferLogArray(int32_t recordSize, int64_t byteLimit)
+    : recordSize_(recordSize), byteLimit_(byteLimit) {}
+
+void TaaBufferLogArray::AddRecord(int32_t position, const uint8_t* image, uint32_t now) {
+  if (entries_ == 0) oldestTick_ = now;
+  ++entries_;
+  bytes_ += recordSize_;
+  const auto [slot, added] = offsets_.try_emplace(position, images_.size());
+  if (added) images_.resize(images_.size() + static_cast<size_t>(recordSize_));
+  std::memcpy(images_.data() + slot->second, image, static_cast<size_t>(recordSize_));
+}
+
+const uint8_t* TaaBufferLogArray::FindRecord(int32_t position) const {
+  const auto slot = offsets_.find(position);
+  return slot == offsets_.end() ? nullptr : images_.data() + slot->second;
+}
+
+bool TaaBufferLogArray::ShouldFlush(uint32_t now) const {
+  if (entries_ == 0) return false;
+  // Ticks wrap modulo 2^32; the difference is still the elapsed time.
+  return bytes_ >= byteLimit_ || entries_ >= kMaxEntries || now - oldestTick_ > kMaxAgeMs;
+}
+
+void TaaBufferLogArray::WriteRecords(TAbstractFile& dat, int32_t dataStart,
+                                     int32_t recordCount) const {
+  std::vector<std::pair<int32_t, size_t>> live;
+  live.reserve(offsets_.size());
+  for (const auto& entry : offsets_)
+    if (entry.first < recordCount) live.push_back(entry);
+  std::sort(live.begin(), live.end());
+  const size_t size = static_cast<size_t>(recordSize_);
+  // Consecutive records go out as one write of at most this many bytes.
+  constexpr size_t kRunBytes = size_t{1} << 20;
+  std::vector<uint8_t> run;
+  for (size_t i = 0; i < live.size();) {
+    const int32_t first = live[i].first;
+    run.clear();
+    size_t j = i;
+    while (j < live.size() && live[j].first == first + static_cast<int32_t>(j - i) &&
+           run.size() + size <= std::max(kRunBytes, size)) {
+      run.insert(run.end(), images_.begin() + static_cast<std::ptrdiff_t>(live[j].second),
+                 images_.begin() + static_cast<std::ptrdiff_t>(live[j].second + size));
+      ++j;
+    }
+    dat.SeekFromStart(dataStart + first * recordSize_);
+    dat.WriteBuffer(run.data(), static_cast<int32_t>(run.size()));
+    i = j;
+  }
+}
+
+void TaaBufferLogArray::Clear() {
+  offsets_.clear();
+  images_.clear();
+  entries_ = 0;
+  bytes_ = 0;
+}
+
+}  // namespace norvane

@@ -1,0 +1,52 @@
+// The write log of one table: record images changed since the last flush, in
+// the form T.dat holds them (enciphered for an encrypted table), waiting to
+// be written. Only the newest image of each physical record is kept; the
+// flush writes them in record order, neighbours in one write, so the file
+// ends exactly as if every change had been written in the order made.
+//
+// The flush decision counts every change as the format's log does: at least
+// one change and (the bytes logged reach the byte limit, or 10000 changes,
+// or the oldest change is more than 1000 milliseconds old).
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/container/abstract_file.h"
+
+namespace norvane {
+
+class TaaBufferLogArray {
+ public:
+  static constexpr int32_t kMaxEntries = 10000;
+  static constexpr uint32_t kMaxAgeMs = 1000;
+
+  // Images of recordSize bytes; byteLimit is the logged-bytes threshold.
+  TaaBufferLogArray(int32_t recordSize, int64_t byteLimit);
+
+  // Logs the image for a physical record at tick `now`, replacing any older
+  // image of that record.
+  void AddRecord(int32_t position, const uint8_t* image, uint32_t now);
+  // The newest logged image of the record, or null.
+  const uint8_t* FindRecord(int32_t position) const;
+  bool Empty() const { return entries_ == 0; }
+  bool ShouldFlush(uint32_t now) const;
+
+  // Writes the newest image of every record below recordCount (images of
+  // records deleted since are dropped) at dataStart + position x record size.
+  // The log is kept when a write fails, so nothing is lost to a retry.
+  void WriteRecords(TAbstractFile& dat, int32_t dataStart, int32_t recordCount) const;
+  void Clear();
+
+ private:
+  int32_t recordSize_;
+  int64_t byteLimit_;
+  std::unordered_map<int32_t, size_t> offsets_;  // position -> offset in images_
+  std::vector<uint8_t> images_;
+  int64_t entries_ = 0;
+  int64_t bytes_ = 0;
+  uint32_t oldestTick_ = 0;
+};
+
+}  // namespace norvane
