@@ -184,7 +184,8 @@ class TDeziDataManager {
   std::unique_ptr<TRecordImage> cipher_;   // encrypted tables only
   std::unique_ptr<TaaRecordsArray> cache_;
   std::unique_ptr<TaaBufferLogArray> log_;
-  // Records T.dat holds below the count (the rest are only in the log).
+  // Records T.dat held at the last flush; anything changed since, and every
+  // record past them, is in the log.
   int32_t diskRecords_ = 0;
   // T.idx's stored change counter still matches T.dat's header.
   bool indexFileCurrent_ = false;

@@ -111,7 +111,6 @@ bool TDeziDataManager::aaDeleteRecord(int32_t physical) {
   }
   cache_->DeleteLastRecord(last);
   --header_.RecordCount;
-  diskRecords_ = std::min(diskRecords_, header_.RecordCount);
   AfterChange();
   return moves;
 }
