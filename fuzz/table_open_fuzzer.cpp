@@ -1,8 +1,11 @@
 // libFuzzer target: arbitrary bytes as a table's T.dat, served from the
 // memory store beside empty index and large-value files, opened read-only and
 // then writable. Every outcome must be an open table or an EEngineError; a
-// read-only open must leave the bytes exactly as they were.
+// read-only open must leave the bytes exactly as they were, and a writable
+// one (which repairs) must give records with unique identifiers no greater
+// than the last one assigned.
 #include <cstdlib>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/common/engine_error.h"
@@ -36,6 +39,11 @@ void TryOpen(norvane::TMemoryPlainFileSystem& store, bool readOnly) {
   if (table.Geometry().FieldOffsets.size() != table.Fields().size() ||
       table.Geometry().RecordSize + 8 > 65535)
     std::abort();
+  std::unordered_set<int32_t> ids;
+  for (int32_t at = 0; at < table.Header().RecordCount; ++at) {
+    const int32_t id = table.DecodeRecord(table.RecordPtr(at)).RowId;
+    if (!readOnly && (!ids.insert(id).second || id > table.Header().LastId)) std::abort();
+  }
   table.CloseTable();
 }
 
