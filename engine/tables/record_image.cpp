@@ -40,7 +40,9 @@ bool NullBit(const uint8_t* nullBits, size_t i) { return (nullBits[i / 8] >> (i 
 
 TRecordImage::TRecordImage(std::vector<TFieldHeader> fields, TRecordGeometry geometry,
                            std::optional<TSecret> password)
-    : fields_(std::move(fields)), geometry_(std::move(geometry)), password_(std::move(password)) {}
+    : fields_(std::move(fields)), geometry_(std::move(geometry)) {
+  if (password) cipher_ = std::make_unique<TCipher_Rijndael>(password->Str());
+}
 
 std::vector<uint8_t> TRecordImage::Encode(const TRecordValues& values) const {
   if (values.Fields.size() != fields_.size())
@@ -55,7 +57,7 @@ std::vector<uint8_t> TRecordImage::Encode(const TRecordValues& values) const {
     else
       PutField(i, values.Fields[i], record.data());
   }
-  if (password_) Encipher(record.data());
+  if (cipher_) Encipher(record.data());
   return record;
 }
 
@@ -64,7 +66,7 @@ TRecordValues TRecordImage::Decode(const uint8_t* image, size_t n) const {
     throw EEngineError("Error in TRecordImage.Decode - record image of " + std::to_string(n) +
                        " bytes, record size " + std::to_string(geometry_.RecordSize) + " !");
   std::vector<uint8_t> record(image, image + n);
-  if (password_) Decipher(record.data());
+  if (cipher_) Decipher(record.data());
   TRecordValues values;
   values.RowId = GetI32LE(record.data() + geometry_.RowIdOffset);
   values.Fields.reserve(fields_.size());
@@ -123,11 +125,13 @@ void TRecordImage::Encipher(uint8_t* record) const {
   std::memcpy(field + 1, check.data(), check.size());
   // A fresh cipher per record: every record is enciphered from the cipher's
   // initial state, so each can be read on its own.
-  EncipherBuffer(password_->Str(), record, record, static_cast<size_t>(geometry_.DataSize));
+  cipher_->Reset();
+  cipher_->EncodeBuffer(record, record, static_cast<size_t>(geometry_.DataSize));
 }
 
 void TRecordImage::Decipher(uint8_t* record) const {
-  DecipherBuffer(password_->Str(), record, record, static_cast<size_t>(geometry_.DataSize));
+  cipher_->Reset();
+  cipher_->DecodeBuffer(record, record, static_cast<size_t>(geometry_.DataSize));
   const uint8_t* field = record + geometry_.CheckOffset;
   const size_t length = field[0];
   if (length > kCheckChars ||

@@ -5,10 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/protection/cipher_rijndael.h"
 #include "engine/protection/secret.h"
 #include "engine/tables/record_geometry.h"
 #include "engine/tables/table_header.h"
@@ -71,7 +73,7 @@ class TRecordImage {
   // data or another password).
   TRecordValues Decode(const uint8_t* image, size_t n) const;
 
-  bool Encrypted() const { return password_.has_value(); }
+  bool Encrypted() const { return cipher_ != nullptr; }
   // For an encrypted table: writes the check string and enciphers the field
   // data of a plain record in place; and back, throwing the "crc error,
   // decoding" message above on a mismatch.
@@ -85,7 +87,9 @@ class TRecordImage {
 
   std::vector<TFieldHeader> fields_;
   TRecordGeometry geometry_;
-  std::optional<TSecret> password_;
+  // Keyed once; every record starts from the initial feedback (Reset), the
+  // same bytes as a fresh cipher per record without a key set-up each time.
+  std::unique_ptr<TCipher_Rijndael> cipher_;
 };
 
 }  // namespace norvane
