@@ -4,6 +4,11 @@
 // flushes come often; the flush rule on a clock the test moves; the last
 // record moving into a hole; and what an open repairs.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <functional>
 #include <memory>
@@ -340,6 +345,41 @@ TEST(Records, RefusalsAndCacheMessages) {
             "TDeziDataManager.aaAddRecord - table is in ReadOnly mode!");
   EXPECT_EQ(MessageOf([&] { readOnly.aaDeleteRecord(0); }),
             "TDeziDataManager.aaDeleteRecord - table is in ReadOnly mode!");
+}
+
+// A close whose flush fails (the disk refuses to grow the file) still closes
+// the table and says so; the table on disk opens as it was last flushed.
+TEST(Records, AFailedFlushOnCloseIsReportedAndTheTableStillCloses) {
+  testing::TTableStore stores(testing::TStoreKind::Folder);
+  FiveRecords(stores.Store())->CloseTable();
+  stores.Reopen();
+  const pid_t child = fork();
+  if (child == 0) {
+    TDeziDataManager table(stores.Store(), "F", false);
+    table.SetFreeMemorySource([] { return int64_t{1} << 40; });
+    if (!table.Open()) _exit(10);
+    const TBytes image = table.EncodeRecord(RandomValuesOf(4));
+    for (int i = 0; i < 50; ++i) {
+      TBytes copy = image;
+      table.aaAddRecord(copy.data());
+    }
+    const rlimit limit{8192, 8192};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(11);
+    signal(SIGXFSZ, SIG_IGN);
+    const std::string message = MessageOf([&] { table.CloseTable(); });
+    if (message != "TDeziDataManager.CloseTable - Cannot flush changes. Probably the table is "
+                   "opened by other application.")
+      _exit(12);
+    _exit(table.IsOpen() ? 13 : 0);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  stores.Reopen();
+  TDeziDataManager table(stores.Store(), "F", false);
+  ASSERT_TRUE(table.Open());
+  EXPECT_EQ(Identifiers(table), (std::vector<int32_t>{1, 2, 3, 4, 5}));
 }
 
 }  // namespace
