@@ -113,7 +113,8 @@ class TDeziDataManager {
   bool aaDeleteRecord(int32_t physical);
   // The plain record, valid until the next record operation unless its page
   // is locked. Throws "TRecordsPage.GetRecordPtr - Cannot find record" for a
-  // number outside the table.
+  // number outside the table, and the "crc error, decoding" message for an
+  // enciphered record that does not decipher (its neighbours still read).
   const uint8_t* RecordPtr(int32_t physical);
   void LockRecordPage(int32_t physical) { cache_->LockRecordPage(physical); }
   void UnlockRecordPage(int32_t physical) { cache_->UnlockRecordPage(physical); }
@@ -158,6 +159,7 @@ class TDeziDataManager {
   void RepairShortFile();
   void RemoveDuplicateIdentifiers();
   void LoadPage(int32_t physical);
+  TRecordsPage& LoadedPage(int32_t physical);
   void LogRecord(int32_t physical, const uint8_t* plain);
   void CheckRecordNumber(int32_t physical, const char* operation) const;
   void AfterChange();

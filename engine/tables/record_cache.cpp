@@ -17,7 +17,8 @@ constexpr size_t kMinPages = 4;
 
 TRecordsPage::TRecordsPage(int32_t pageNo, int32_t first, int32_t capacity, int32_t recordSize)
     : pageNo_(pageNo), first_(first), capacity_(capacity), recordSize_(recordSize),
-      bytes_(static_cast<size_t>(capacity) * static_cast<size_t>(recordSize)) {}
+      bytes_(static_cast<size_t>(capacity) * static_cast<size_t>(recordSize)),
+      damaged_(static_cast<size_t>(capacity), false) {}
 
 uint8_t* TRecordsPage::GetRecordPtr(int32_t record) {
   if (!Holds(record)) throw EEngineError("TRecordsPage.GetRecordPtr - Cannot find record");
@@ -28,11 +29,13 @@ void TRecordsPage::SetCount(int32_t count) {
   if (count < 0 || count > capacity_)
     throw EEngineError("TRecordsPage.ReadRecords - Cannot read so many records.");
   count_ = count;
+  std::fill(damaged_.begin(), damaged_.end(), false);
 }
 
 void TRecordsPage::AppendRecord(const uint8_t* image) {
   if (count_ == capacity_) throw EEngineError("TRecordsPage.AppendRecord - Page overflow.");
   ++count_;
+  SetDamaged(first_ + count_ - 1, false);
   std::memcpy(GetRecordPtr(first_ + count_ - 1), image, static_cast<size_t>(recordSize_));
 }
 
@@ -99,8 +102,9 @@ void TaaRecordsArray::AppendRecord(int32_t record, const uint8_t* image) {
 
 void TaaRecordsArray::ReplaceRecord(int32_t record, const uint8_t* image) {
   const auto slot = pages_.find(PageOf(record));
-  if (slot != pages_.end() && slot->second.page.Holds(record))
-    std::memcpy(slot->second.page.GetRecordPtr(record), image, static_cast<size_t>(recordSize_));
+  if (slot == pages_.end() || !slot->second.page.Holds(record)) return;
+  slot->second.page.SetDamaged(record, false);
+  std::memcpy(slot->second.page.GetRecordPtr(record), image, static_cast<size_t>(recordSize_));
 }
 
 void TaaRecordsArray::DeleteLastRecord(int32_t record) {

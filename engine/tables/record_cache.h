@@ -35,16 +35,23 @@ class TRecordsPage {
   void AppendRecord(const uint8_t* image);
   // Throws "TRecordsPage.DeleteLastRecord - Page is already empty.".
   void DeleteLastRecord();
+  // A record that could not be read (its check failed) stays marked until
+  // it is written again; loading clears every mark.
+  void SetDamaged(int32_t record, bool damaged) { damaged_[Index(record)] = damaged; }
+  bool Damaged(int32_t record) const { return damaged_[Index(record)]; }
 
   int32_t locks = 0;
 
  private:
+  size_t Index(int32_t record) const { return static_cast<size_t>(record - first_); }
+
   int32_t pageNo_;
   int32_t first_;
   int32_t capacity_;
   int32_t recordSize_;
   int32_t count_ = 0;
   std::vector<uint8_t> bytes_;
+  std::vector<bool> damaged_;
 };
 
 class TaaRecordsArray {

@@ -29,12 +29,22 @@ void TDeziDataManager::CheckRecordNumber(int32_t physical, const char* operation
                        " - invalid record Number, recPos = " + std::to_string(physical));
 }
 
-const uint8_t* TDeziDataManager::RecordPtr(int32_t physical) {
+TRecordsPage& TDeziDataManager::LoadedPage(int32_t physical) {
   if (physical < 0 || physical >= header_.RecordCount)
     throw EEngineError("TRecordsPage.GetRecordPtr - Cannot find record");
-  if (TRecordsPage* page = cache_->Find(physical)) return page->GetRecordPtr(physical);
-  LoadPage(physical);
-  return cache_->Find(physical)->GetRecordPtr(physical);
+  TRecordsPage* page = cache_->Find(physical);
+  if (page == nullptr) {
+    LoadPage(physical);
+    page = cache_->Find(physical);
+  }
+  return *page;
+}
+
+const uint8_t* TDeziDataManager::RecordPtr(int32_t physical) {
+  TRecordsPage& page = LoadedPage(physical);
+  if (page.Damaged(physical))
+    throw EEngineError("Error in TDeziDataManager.ChangeBufferEncryption - crc error, decoding");
+  return page.GetRecordPtr(physical);
 }
 
 void TDeziDataManager::LoadPage(int32_t physical) {
@@ -43,17 +53,29 @@ void TDeziDataManager::LoadPage(int32_t physical) {
   TRecordsPage& page = cache_->GetPageToUse(pageNo, cache_->PageOf(header_.RecordCount - 1));
   const int32_t first = page.First();
   const int32_t count = std::min(cache_->PageRecords(), header_.RecordCount - first);
-  page.SetCount(count);
   const size_t size = static_cast<size_t>(geometry_.RecordSize);
   const int32_t fromDisk = std::clamp(diskRecords_ - first, 0, count);
-  if (fromDisk > 0) {
-    dat_->SeekFromStart(geometry_.DataStart + first * geometry_.RecordSize);
-    dat_->ReadBuffer(page.Data(), static_cast<int32_t>(fromDisk * size));
+  try {
+    page.SetCount(count);
+    if (fromDisk > 0) {
+      dat_->SeekFromStart(geometry_.DataStart + first * geometry_.RecordSize);
+      dat_->ReadBuffer(page.Data(), static_cast<int32_t>(fromDisk * size));
+    }
+  } catch (...) {
+    // A page that did not load holds nothing: the next read tries again.
+    page.SetCount(0);
+    throw;
   }
   for (int32_t i = 0; i < count; ++i) {
     uint8_t* record = page.Data() + static_cast<size_t>(i) * size;
     if (const uint8_t* logged = log_->FindRecord(first + i)) std::memcpy(record, logged, size);
-    if (cipher_) cipher_->Decipher(record);
+    if (!cipher_) continue;
+    try {
+      cipher_->Decipher(record);
+    } catch (const EEngineError&) {
+      // Only this record is lost to the damage, not its neighbours.
+      page.SetDamaged(first + i, true);
+    }
   }
 }
 
@@ -89,8 +111,10 @@ void TDeziDataManager::aaUpdateRecord(const uint8_t* image, int32_t physical) {
   if (readOnly_) throw EEngineError("TDeziDataManager.aaUpdateRecord - table is in ReadOnly mode!");
   CheckRecordNumber(physical, "aaUpdateRecord");
   std::vector<uint8_t> record(image, image + geometry_.RecordSize);
-  // A record keeps its identifier for life.
-  std::memcpy(record.data() + geometry_.RowIdOffset, RecordPtr(physical) + geometry_.RowIdOffset, 4);
+  // A record keeps its identifier for life; it is stored plain, so even a
+  // record too damaged to read can be written over.
+  std::memcpy(record.data() + geometry_.RowIdOffset,
+              LoadedPage(physical).GetRecordPtr(physical) + geometry_.RowIdOffset, 4);
   ++header_.ChangeCounter;
   LogRecord(physical, record.data());
   cache_->ReplaceRecord(physical, record.data());

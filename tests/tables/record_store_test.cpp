@@ -19,6 +19,7 @@
 #include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/field_types.h"
 #include "tests/support/error_message.h"
+#include "tests/support/fast_clock.h"
 #include "tests/tables/table_store.h"
 
 namespace norvane {
@@ -380,6 +381,40 @@ TEST(Records, AFailedFlushOnCloseIsReportedAndTheTableStillCloses) {
   TDeziDataManager table(stores.Store(), "F", false);
   ASSERT_TRUE(table.Open());
   EXPECT_EQ(Identifiers(table), (std::vector<int32_t>{1, 2, 3, 4, 5}));
+}
+
+// One damaged enciphered record costs only itself: its neighbours read, it
+// can be written over.
+TEST(Records, ADamagedEncipheredRecordFailsAloneAndCanBeReplaced) {
+  testing::TFastClock clock;
+  TMemoryPlainFileSystem store("mem");
+  const TRecordValues good = RandomValuesOf(5);
+  {
+    TDeziDataManager table(store, "E", false);
+    table.SetPassword(TSecret("pw"));
+    table.CreateTable(kFields, 0, true);
+    for (int i = 0; i < 3; ++i) {
+      TBytes image = table.EncodeRecord(RandomValuesOf(10 + i));
+      table.aaAddRecord(image.data());
+    }
+    table.CloseTable();
+  }
+  TBytes dat = ReadStoreFile(store, "E.dat");
+  dat[152 + 545 + 7] ^= 0x40;  // inside record 1's enciphered field data
+  WriteStoreFile(store, "E.dat", dat);
+  TDeziDataManager table(store, "E", false);
+  table.SetPassword(TSecret("pw"));
+  ASSERT_TRUE(table.Open());
+  const std::string crc = "Error in TDeziDataManager.ChangeBufferEncryption - crc error, decoding";
+  for (int attempt = 0; attempt < 2; ++attempt)
+    EXPECT_EQ(MessageOf([&] { table.RecordPtr(1); }), crc);
+  EXPECT_EQ(table.DecodeRecord(table.RecordPtr(0)).Fields, RandomValuesOf(10).Fields);
+  EXPECT_EQ(table.DecodeRecord(table.RecordPtr(2)).Fields, RandomValuesOf(12).Fields);
+  TBytes image = table.EncodeRecord(good);
+  table.aaUpdateRecord(image.data(), 1);
+  const TRecordValues replaced = table.DecodeRecord(table.RecordPtr(1));
+  EXPECT_EQ(replaced.RowId, 2);
+  EXPECT_EQ(replaced.Fields, good.Fields);
 }
 
 }  // namespace
