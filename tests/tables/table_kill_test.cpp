@@ -20,38 +20,55 @@
 namespace norvane {
 namespace {
 
-class TCountingStore;
+// The writes made to a store's files, and the one before which the process
+// kills itself (never when DieAt is 0).
+struct TWriteCount {
+  int64_t Writes = 0;
+  int64_t DieAt = 0;
+  void Count() {
+    if (++Writes == DieAt) raise(SIGKILL);
+  }
+};
 
-// A disk file whose writes and size changes the store counts. Syncing is
-// left out: a killed process loses nothing the system already holds.
+// A disk file whose writes and size changes are counted. It never syncs: a
+// killed process loses nothing the system already holds, and syncs would
+// take most of the test's time.
 class TCountingFile : public TAbstractFile {
  public:
-  TCountingFile(TCountingStore& store, TAbstractFile& inner);
+  TCountingFile(TAbstractPlainFileSystem* owner, TAbstractFile& inner, TWriteCount& count)
+      : TAbstractFile(owner, inner.Name(), inner.Exclusive(), inner.ReadOnly(), false),
+        inner_(inner), count_(count) {}
   TAbstractFile& Inner() { return inner_; }
   void Open(bool create) override { inner_.Open(create); }
   void Close() override { inner_.Close(); }
   void Flush() override {}
   int32_t Read(void* buffer, int32_t n) override { return inner_.Read(buffer, n); }
-  int32_t Write(const void* buffer, int32_t n) override;
+  int32_t Write(const void* buffer, int32_t n) override {
+    count_.Count();
+    return inner_.Write(buffer, n);
+  }
   int32_t Seek(int32_t offset, int origin) override { return inner_.Seek(offset, origin); }
-  void SetSize(int32_t size) override;
+  void SetSize(int32_t size) override {
+    count_.Count();
+    inner_.SetSize(size);
+  }
 
  private:
-  TCountingStore& store_;
   TAbstractFile& inner_;
+  TWriteCount& count_;
 };
 
-// A disk store over `folder` whose process kills itself just before the
-// dieAt-th write to its files (never when dieAt is 0).
+// A disk store over `folder` whose files count their writes. Tables are
+// seeded and checked through it too, for the speed of files that never sync.
 class TCountingStore : public TAbstractPlainFileSystem {
  public:
-  TCountingStore(const std::string& folder, int64_t dieAt)
-      : TAbstractPlainFileSystem(folder, smDisk), disk_(folder), dieAt_(dieAt) {}
+  explicit TCountingStore(const std::string& folder, int64_t dieAt = 0)
+      : TAbstractPlainFileSystem(folder, smDisk), disk_(folder), count_{0, dieAt} {}
   ~TCountingStore() override { FreeAll(); }
   TAbstractFile* OpenFile(const std::string& name, bool create, bool readOnly,
                           bool exclusive) override {
     TAbstractFile& inner = *disk_.OpenFile(name, create, readOnly, exclusive);
-    return List(std::make_unique<TCountingFile>(*this, inner));
+    return List(std::make_unique<TCountingFile>(this, inner, count_));
   }
   void CloseFile(TAbstractFile* file) override {
     disk_.CloseFile(&static_cast<TCountingFile*>(file)->Inner());
@@ -65,30 +82,12 @@ class TCountingStore : public TAbstractPlainFileSystem {
   void GetFileNames(const std::string& extension, std::vector<std::string>& names) override {
     disk_.GetFileNames(extension, names);
   }
-  void CountWrite() {
-    if (++writes_ == dieAt_) raise(SIGKILL);
-  }
-  int64_t Writes() const { return writes_; }
+  int64_t Writes() const { return count_.Writes; }
 
  private:
   TDiskPlainFileSystem disk_;
-  int64_t dieAt_;
-  int64_t writes_ = 0;
+  TWriteCount count_;
 };
-
-TCountingFile::TCountingFile(TCountingStore& store, TAbstractFile& inner)
-    : TAbstractFile(&store, inner.Name(), inner.Exclusive(), inner.ReadOnly(), inner.Temporary()),
-      store_(store), inner_(inner) {}
-
-int32_t TCountingFile::Write(const void* buffer, int32_t n) {
-  store_.CountWrite();
-  return inner_.Write(buffer, n);
-}
-
-void TCountingFile::SetSize(int32_t size) {
-  store_.CountWrite();
-  inner_.SetSize(size);
-}
 
 // Fields "K" (the row identifier again), "V" (the version) and two fillers
 // drawn from both, so a record mixing two versions' bytes shows: 541 bytes.
@@ -127,6 +126,10 @@ int32_t VersionOf(const TRecordValues& record) {
   return bytes.size() == 4 ? GetI32LE(reinterpret_cast<const uint8_t*>(bytes.data())) : -1;
 }
 
+void Append(TDeziDataManager& table, int32_t version) {
+  table.aaAddRecord(table.EncodeRecord(Record(table.Header().LastId + 1, version)).data());
+}
+
 void OpenTable(TDeziDataManager& table) {
   table.SetFreeMemorySource([] { return kFreeMemory; });
   ASSERT_TRUE(table.Open());
@@ -140,17 +143,34 @@ std::vector<TRecordValues> Records(TDeziDataManager& table) {
   return records;
 }
 
-void Seed(TAbstractPlainFileSystem& store) {
+// Identifier -> version of a table's records.
+using TModel = std::map<int32_t, int32_t>;
+
+TModel ModelOf(const std::vector<TRecordValues>& records) {
+  TModel model;
+  for (const TRecordValues& record : records) model[record.RowId] = VersionOf(record);
+  return model;
+}
+
+void Seed(const std::string& folder) {
+  TCountingStore store(folder);
   TDeziDataManager table(store, "T", false);
   table.CreateTable(kFields, 0, false);
-  for (int32_t id = 1; id <= kSeedRecords; ++id) table.aaAddRecord(table.EncodeRecord(Record(id, 0)).data());
+  for (int i = 0; i < kSeedRecords; ++i) Append(table, 0);
   table.CloseTable();
 }
 
+// The records a run meant to have after the open (step 0), each change and
+// the close, with the writes made by then.
+struct TStep {
+  int64_t Writes;
+  TModel Model;
+};
+
 // The seeded run of changes, on a tick counter that only it moves (so the
 // age rule flushes at the same changes every run); a byte goes to
-// `progress` after each change. Returns the identifiers' versions it leaves.
-std::map<int32_t, int32_t> RunChanges(TAbstractPlainFileSystem& store, int progress) {
+// `progress` after each change.
+std::vector<TStep> RunChanges(TCountingStore& store, int progress) {
   uint32_t now = 0;
   SetTickSource([&now] { return now; });
   struct TRestore {
@@ -158,139 +178,157 @@ std::map<int32_t, int32_t> RunChanges(TAbstractPlainFileSystem& store, int progr
   } restore;
   TDeziDataManager table(store, "T", false);
   OpenTable(table);
-  std::map<int32_t, int32_t> model;
-  for (const TRecordValues& record : Records(table)) model[record.RowId] = VersionOf(record);
+  std::vector<TStep> steps{{store.Writes(), ModelOf(Records(table))}};
   std::mt19937 random(2024);
   for (int i = 0; i < kChanges; ++i) {
+    TModel model = steps.back().Model;
     now += random() % 150;
     const int32_t count = table.Header().RecordCount;
     const uint32_t choice = random() % 10;
     if (count == 0 || choice < 4) {
-      const int32_t id = table.Header().LastId + 1;
-      table.aaAddRecord(table.EncodeRecord(Record(id, 0)).data());
-      model[id] = 0;
+      model[table.Header().LastId + 1] = 0;
+      Append(table, 0);
     } else {
       const int32_t p = static_cast<int32_t>(random() % static_cast<uint32_t>(count));
       const TRecordValues old = table.DecodeRecord(table.RecordPtr(p));
       if (choice < 8) {
-        table.aaUpdateRecord(table.EncodeRecord(Record(old.RowId, VersionOf(old) + 1)).data(), p);
         model[old.RowId] = VersionOf(old) + 1;
+        table.aaUpdateRecord(table.EncodeRecord(Record(old.RowId, VersionOf(old) + 1)).data(), p);
       } else {
-        table.aaDeleteRecord(p);
         model.erase(old.RowId);
+        table.aaDeleteRecord(p);
       }
     }
+    steps.push_back({store.Writes(), std::move(model)});
     if (progress >= 0 && write(progress, "+", 1) != 1) _exit(3);
   }
   table.CloseTable();
-  return model;
+  steps.push_back({store.Writes(), steps.back().Model});
+  return steps;
 }
 
 // What a killed run must leave: a table that opens, unique identifiers at
 // or below the last one, every record one whole version, its exact length,
 // a next identifier past all, and the same records on the next open.
-void ExpectSurvivor(TAbstractPlainFileSystem& store) {
+// Returns the records found.
+TModel ExpectSurvivor(TAbstractPlainFileSystem& store) {
   std::vector<TRecordValues> records;
-  int32_t highest = 0;
   {
     TDeziDataManager table(store, "T", false);
-    ASSERT_NO_FATAL_FAILURE(OpenTable(table));
+    OpenTable(table);
     records = Records(table);
     std::set<int32_t> ids;
     for (const TRecordValues& record : records) {
-      ASSERT_TRUE(ids.insert(record.RowId).second) << "identifier " << record.RowId << " twice";
-      ASSERT_EQ(record, Record(record.RowId, VersionOf(record))) << "torn " << record.RowId;
-      highest = std::max(highest, record.RowId);
+      EXPECT_TRUE(ids.insert(record.RowId).second) << "identifier " << record.RowId << " twice";
+      EXPECT_EQ(record, Record(record.RowId, VersionOf(record))) << "torn " << record.RowId;
     }
-    ASSERT_GE(table.Header().LastId, highest);
-    const int32_t id = table.Header().LastId + 1;
-    const int32_t p = table.aaAddRecord(table.EncodeRecord(Record(id, 0)).data());
-    EXPECT_EQ(table.DecodeRecord(table.RecordPtr(p)).RowId, id);
-    records.push_back(Record(id, 0));
+    const int32_t highest = ids.empty() ? 0 : *ids.rbegin();
+    EXPECT_GE(table.Header().LastId, highest);
+    Append(table, 0);
+    records.push_back(table.DecodeRecord(table.RecordPtr(table.Header().RecordCount - 1)));
+    EXPECT_GT(records.back().RowId, highest);
     table.CloseTable();
     EXPECT_EQ(static_cast<int64_t>(testing::ReadStoreFile(store, "T.dat").size()),
               table.ExactDataLength());
   }
   TDeziDataManager again(store, "T", false);
-  ASSERT_NO_FATAL_FAILURE(OpenTable(again));
+  OpenTable(again);
   EXPECT_EQ(Records(again), records);
+  records.pop_back();
+  return ModelOf(records);
+}
+
+// A kill at write n stops the flush of the step that made it; the flush
+// before it had completed. A record of both steps' tables survives in one
+// of its two versions, a record of one survives in its version or not at all.
+void ExpectBetween(const TModel& found, const std::vector<TStep>& steps, int64_t n) {
+  size_t stopped = 0;
+  while (stopped + 1 < steps.size() && steps[stopped].Writes < n) ++stopped;
+  size_t done = stopped == 0 ? 0 : stopped - 1;
+  while (done > 0 && steps[done].Writes == steps[done - 1].Writes) --done;
+  const TModel& before = steps[done].Model;
+  const TModel& after = steps[stopped].Model;
+  const auto versionIn = [](const TModel& model, int32_t id) {
+    const auto it = model.find(id);
+    return it == model.end() ? -1 : it->second;
+  };
+  for (const auto& [id, version] : found)
+    EXPECT_TRUE(version == versionIn(before, id) || version == versionIn(after, id))
+        << "identifier " << id << " version " << version;
+  for (const auto& [id, version] : before)
+    EXPECT_TRUE(after.count(id) == 0 || found.count(id) == 1) << "identifier " << id << " lost";
 }
 
 std::string FolderOf(testing::TTableStore& store) {
   return dynamic_cast<TDiskPlainFileSystem&>(store.Store()).Folder();
 }
 
-// A kill point: the child's own at its n-th write, or the parent's once the
-// child has reported n finished changes.
+// A kill point: the child's own before its n-th write, or the parent's once
+// the child has reported n finished changes.
 struct TKill {
-  bool byParent;
-  int64_t n;
+  bool ByParent;
+  int64_t N;
 };
 
-// Runs the changes in a child killed at the point, then checks what it left.
-void KillAndCheck(const TKill& point) {
+// Runs the changes in a child killed at the point; returns what it left.
+TModel KillAndCheck(const TKill& point) {
   testing::TTableStore store(testing::TStoreKind::Folder);
-  Seed(store.Store());
+  Seed(FolderOf(store));
   int pipeEnds[2];
-  ASSERT_EQ(pipe(pipeEnds), 0);
+  if (pipe(pipeEnds) != 0) ADD_FAILURE() << "no pipe";
   const pid_t child = fork();
-  ASSERT_GE(child, 0);
   if (child == 0) {
     close(pipeEnds[0]);
     try {
-      TCountingStore counting(FolderOf(store), point.byParent ? 0 : point.n);
-      RunChanges(counting, point.byParent ? pipeEnds[1] : -1);
+      TCountingStore counting(FolderOf(store), point.ByParent ? 0 : point.N);
+      RunChanges(counting, point.ByParent ? pipeEnds[1] : -1);
     } catch (...) {
       _exit(2);
     }
     _exit(0);
   }
   close(pipeEnds[1]);
-  if (point.byParent) {
-    char reports[kChanges];
-    for (int64_t got = 0; got < point.n;) {
-      const ssize_t n = read(pipeEnds[0], reports, static_cast<size_t>(point.n - got));
-      if (n <= 0) break;
-      got += n;
-    }
-    kill(child, SIGKILL);
+  char reports[kChanges];
+  for (int64_t got = 0; point.ByParent && got < point.N;) {
+    const ssize_t n = read(pipeEnds[0], reports, static_cast<size_t>(point.N - got));
+    if (n <= 0) break;
+    got += n;
   }
+  if (point.ByParent) kill(child, SIGKILL);
   close(pipeEnds[0]);
   int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(waitpid(child, &status, 0), child);
   // The child dies at its own kill point; the parent's may come after it ended.
   const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
   const bool finished = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  ASSERT_TRUE(killed || (point.byParent && finished)) << "status " << status;
-  store.Reopen();
-  ExpectSurvivor(store.Store());
+  EXPECT_TRUE(killed || (point.ByParent && finished)) << "status " << status;
+  TCountingStore checked(FolderOf(store));
+  return ExpectSurvivor(checked);
 }
 
 TEST(TableKill, EveryKillPointLeavesWholeRecordsAndUniqueIdentifiers) {
-  // A whole run, counted and checked against what it meant to leave.
-  int64_t writes = 0;
+  // A whole run, counted, and leaving what it meant to.
+  std::vector<TStep> steps;
   {
     testing::TTableStore store(testing::TStoreKind::Folder);
-    Seed(store.Store());
-    TCountingStore counting(FolderOf(store), 0);
-    const std::map<int32_t, int32_t> model = RunChanges(counting, -1);
-    writes = counting.Writes();
-    TDeziDataManager table(store.Store(), "T", false);
+    Seed(FolderOf(store));
+    TCountingStore counting(FolderOf(store));
+    steps = RunChanges(counting, -1);
+    TDeziDataManager table(counting, "T", false);
     OpenTable(table);
-    std::map<int32_t, int32_t> stored;
-    for (const TRecordValues& record : Records(table)) stored[record.RowId] = VersionOf(record);
-    ASSERT_EQ(stored, model);
+    ASSERT_EQ(ModelOf(Records(table)), steps.back().Model);
   }
+  const int64_t writes = steps.back().Writes;
   ASSERT_GT(writes, 100);
   std::vector<TKill> kills;
-  constexpr int64_t kPoints = 80;
-  for (int64_t i = 0; i < kPoints; ++i) kills.push_back({false, 1 + i * (writes - 1) / (kPoints - 1)});
+  for (int64_t n = 1; n <= writes; ++n) kills.push_back({false, n});
   std::mt19937 random(7);
-  for (int i = 0; i < 8; ++i) kills.push_back({true, 1 + static_cast<int64_t>(random() % kChanges)});
+  for (int i = 0; i < 10; ++i) kills.push_back({true, 1 + static_cast<int64_t>(random() % kChanges)});
   for (const TKill& kill : kills) {
-    SCOPED_TRACE((kill.byParent ? "parent's kill after change " : "kill at write ") +
-                 std::to_string(kill.n) + " of " + std::to_string(writes));
-    KillAndCheck(kill);
+    SCOPED_TRACE((kill.ByParent ? "parent's kill after change " : "kill before write ") +
+                 std::to_string(kill.N) + " of " + std::to_string(writes));
+    const TModel found = KillAndCheck(kill);
+    if (!kill.ByParent) ExpectBetween(found, steps, kill.N);
     if (::testing::Test::HasFailure()) break;
   }
 }
