@@ -1,0 +1,299 @@
+// Record operations of one table on disk: appends, reads, replaces and
+// deletes of about 1 KB article records at seeded random positions, in tables
+// of ten thousand, a hundred thousand and a million records in a folder store
+// under the temporary folder. Every figure is also given per operation, so how
+// the cost grows with the table's size reads straight off the output.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <bit>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/common/byte_codec.h"
+#include "engine/container/disk_plain_file_system.h"
+#include "engine/tables/dezi_data_manager.h"
+#include "engine/tables/field_types.h"
+
+namespace norvane {
+namespace {
+
+// The free memory the table is told it has: a third of it is the record
+// cache, enough to hold the million-record table whole, and a tenth the write
+// log's byte limit, so the log flushes by its change count as on a desktop.
+// Fixed so that the figures do not depend on what else the machine runs.
+constexpr int64_t kFreeMemory = int64_t{6} << 30;
+// Operations timed per iteration by the fixed-count benchmarks.
+constexpr int32_t kOperations = 10000;
+// Distinct record images the benchmarks cycle through.
+constexpr size_t kImageCount = 256;
+constexpr uint32_t kSeed = 20261209;
+
+// A folder made under the temporary folder and removed with its files.
+class TBenchFolder {
+ public:
+  TBenchFolder() {
+    const char* base = getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
+                          "/norvane-bench-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make " + pattern);
+    path_ = pattern;
+  }
+  ~TBenchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TBenchFolder(const TBenchFolder&) = delete;
+  TBenchFolder& operator=(const TBenchFolder&) = delete;
+  std::string Path() const { return path_ + "/"; }
+
+ private:
+  std::string path_;
+};
+
+const std::vector<TFieldDef>& ArticleFields() {
+  static const std::vector<TFieldDef> fields = {
+      {"Title", ftString, 255, true},      {"Authors", ftString, 255, false},
+      {"Section", ftString, 100, false},   {"Publication", ftString, 100, false},
+      {"KeyWords", ftString, 255, false},  {"Year", ftSmallint, 0, false},
+      {"Volume", ftInteger, 0, false},     {"Issue", ftInteger, 0, false},
+      {"FirstPage", ftInteger, 0, false},  {"PageCount", ftInteger, 0, false},
+      {"Published", ftDate, 0, false},     {"Added", ftDateTime, 0, false},
+  };
+  return fields;
+}
+
+std::string Words(std::mt19937& rng, size_t length) {
+  static const char* const kWords[] = {"storage", "engine", "record", "page",   "index",
+                                       "journal", "review", "letter", "method", "survey"};
+  std::string text;
+  while (text.size() < length) {
+    if (!text.empty()) text += ' ';
+    text += kWords[rng() % std::size(kWords)];
+  }
+  text.resize(length);
+  return text;
+}
+
+// The low `size` bytes of `bits`, little-endian: a number field's value.
+std::string LowBytes(uint64_t bits, size_t size) {
+  uint8_t all[8];
+  PutU64LE(all, bits);
+  return std::string(reinterpret_cast<const char*>(all), size);
+}
+
+// Plain images of articles whose texts fill between a quarter and all of
+// their fields (the bytes on disk are the same size whatever they hold).
+std::vector<std::vector<uint8_t>> ArticleImages(const TDeziDataManager& table) {
+  std::mt19937 rng(kSeed);
+  std::vector<std::vector<uint8_t>> images;
+  for (size_t i = 0; i < kImageCount; ++i) {
+    TRecordValues values;
+    for (const TFieldDef& field : ArticleFields()) {
+      const size_t size = static_cast<size_t>(field.Size);
+      std::string bytes;
+      if (field.Type == ftString) bytes = Words(rng, size / 4 + rng() % (size - size / 4 + 1));
+      if (field.Type == ftSmallint) bytes = LowBytes(1990 + rng() % 36, 2);
+      if (field.Type == ftInteger) bytes = LowBytes(rng() % 5000, 4);
+      if (field.Type == ftDate || field.Type == ftDateTime)
+        bytes = LowBytes(std::bit_cast<uint64_t>(7.3e5 + static_cast<double>(rng() % 20000) / 3.0), 8);
+      values.Fields.push_back({false, bytes});
+    }
+    images.push_back(table.EncodeRecord(values));
+  }
+  return images;
+}
+
+std::unique_ptr<TDeziDataManager> NewManager(TAbstractPlainFileSystem& store, bool readOnly) {
+  auto table = std::make_unique<TDeziDataManager>(store, "Article", readOnly);
+  table->SetFreeMemorySource([] { return kFreeMemory; });
+  return table;
+}
+
+void AppendRecords(TDeziDataManager& table, const std::vector<std::vector<uint8_t>>& images,
+                   int32_t count) {
+  std::vector<uint8_t> image;
+  for (int32_t i = 0; i < count; ++i) {
+    image = images[static_cast<size_t>(i) % images.size()];
+    table.aaAddRecord(image.data());
+  }
+}
+
+// A table of a given record count in its own folder, made once and shared by
+// every benchmark of that count. Benchmarks that change it leave it with as
+// many records as it had.
+struct TFilledTable {
+  explicit TFilledTable(int32_t records) : store(folder.Path()) {
+    auto table = NewManager(store, false);
+    table->CreateTable(ArticleFields(), 0, false);
+    images = ArticleImages(*table);
+    AppendRecords(*table, images, records);
+    table->CloseTable();
+  }
+  TBenchFolder folder;
+  TDiskPlainFileSystem store;
+  std::vector<std::vector<uint8_t>> images;
+};
+
+TFilledTable& FilledTable(int32_t records) {
+  static std::map<int32_t, std::unique_ptr<TFilledTable>> tables;
+  auto& table = tables[records];
+  if (!table) table = std::make_unique<TFilledTable>(records);
+  return *table;
+}
+
+// Reports the operations an iteration times, as a rate and as time per
+// operation.
+void CountOperations(benchmark::State& state, int64_t perIteration) {
+  state.SetItemsProcessed(state.iterations() * perIteration);
+  state.counters["per_op"] = benchmark::Counter(
+      static_cast<double>(perIteration),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// Range 0: the record count N. Times N appends to a new table and the close
+// that writes the last of them; the table's creation and removal are not.
+void BM_Append(benchmark::State& state) {
+  const auto records = static_cast<int32_t>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto folder = std::make_unique<TBenchFolder>();
+    auto store = std::make_unique<TDiskPlainFileSystem>(folder->Path());
+    auto table = NewManager(*store, false);
+    table->CreateTable(ArticleFields(), 0, false);
+    const auto images = ArticleImages(*table);
+    state.ResumeTiming();
+    AppendRecords(*table, images, records);
+    table->CloseTable();
+    state.PauseTiming();
+    table.reset();
+    store.reset();
+    folder.reset();
+    state.ResumeTiming();
+  }
+  CountOperations(state, records);
+}
+
+// The shared table of range(0) records, opened; with range(1) set ("warm")
+// every record has been read once, so the whole table is in the record cache.
+struct TOpenTable {
+  TOpenTable(benchmark::State& state, bool readOnly)
+      : filled(FilledTable(static_cast<int32_t>(state.range(0)))),
+        readOnly(readOnly),
+        warm(state.range(1) != 0) {
+    Reopen();
+  }
+  ~TOpenTable() { table->CloseTable(); }
+
+  // Times `batch` of `perBatch` operations once per iteration, then puts the
+  // table back with `restore` untimed. A cold iteration first closes and
+  // opens the table, so it starts with an empty record cache (the system's
+  // file cache still holds the file). One untimed round goes first: in a
+  // virtual machine the first touch of memory the process never had costs
+  // far more than the work measured, and would swamp a single long iteration.
+  template <class Batch, class Restore>
+  void Run(benchmark::State& state, int64_t perBatch, Batch batch, Restore restore) {
+    batch();
+    restore();
+    for (auto _ : state) {
+      if (!warm) {
+        state.PauseTiming();
+        table->CloseTable();
+        Reopen();
+        state.ResumeTiming();
+      }
+      batch();
+      state.PauseTiming();
+      restore();
+      state.ResumeTiming();
+    }
+    CountOperations(state, perBatch);
+  }
+
+  void Reopen() {
+    table = NewManager(filled.store, readOnly);
+    if (!table->Open()) throw std::runtime_error("the benchmark table is missing");
+    if (!warm) return;
+    for (int32_t i = 0; i < table->Header().RecordCount; ++i)
+      benchmark::DoNotOptimize(*table->RecordPtr(i));
+  }
+  int32_t RandomRecord() { return static_cast<int32_t>(rng() % table->Header().RecordCount); }
+
+  TFilledTable& filled;
+  bool readOnly;
+  bool warm;
+  std::unique_ptr<TDeziDataManager> table;
+  std::mt19937 rng{kSeed};
+};
+
+// Times 10000 reads of records at random positions.
+void BM_RandomRead(benchmark::State& state) {
+  TOpenTable open(state, true);
+  open.Run(
+      state, kOperations,
+      [&] {
+        for (int32_t i = 0; i < kOperations; ++i)
+          benchmark::DoNotOptimize(*open.table->RecordPtr(open.RandomRecord()));
+      },
+      [] {});
+}
+
+// Times 10000 replaces of records at random positions and the flush that
+// writes them.
+void BM_RandomReplace(benchmark::State& state) {
+  TOpenTable open(state, false);
+  const auto& images = open.filled.images;
+  open.Run(
+      state, kOperations,
+      [&] {
+        for (int32_t i = 0; i < kOperations; ++i)
+          open.table->aaUpdateRecord(images[static_cast<size_t>(i) % images.size()].data(),
+                                     open.RandomRecord());
+        open.table->FlushBuffers();
+      },
+      [] {});
+}
+
+// Times a tenth of the table, at most 10000, of deletes at random positions
+// and the flush that writes them; as many records are appended again
+// untimed, so every iteration starts from the same count.
+void BM_RandomDelete(benchmark::State& state) {
+  TOpenTable open(state, false);
+  const int32_t deletes = std::min<int32_t>(kOperations, open.table->Header().RecordCount / 10);
+  open.Run(
+      state, deletes,
+      [&] {
+        for (int32_t i = 0; i < deletes; ++i) open.table->aaDeleteRecord(open.RandomRecord());
+        open.table->FlushBuffers();
+      },
+      [&] {
+        AppendRecords(*open.table, open.filled.images, deletes);
+        open.table->FlushBuffers();
+      });
+}
+
+void RecordCounts(benchmark::internal::Benchmark* bench) {
+  bench->ArgNames({"records"});
+  for (int64_t records : {10000, 100000, 1000000}) bench->Arg(records);
+}
+
+void CountsWarmCold(benchmark::internal::Benchmark* bench) {
+  bench->ArgNames({"records", "warm"});
+  for (int64_t records : {10000, 100000, 1000000})
+    for (int64_t warm : {0, 1}) bench->Args({records, warm});
+}
+
+BENCHMARK(BM_Append)->Apply(RecordCounts)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RandomRead)->Apply(CountsWarmCold)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RandomReplace)->Apply(CountsWarmCold)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RandomDelete)->Apply(CountsWarmCold)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace norvane
+
+BENCHMARK_MAIN();
