@@ -1,22 +1,26 @@
-// Record operations of one table on disk: appends, reads, replaces and
-// deletes of about 1 KB article records at seeded random positions, in tables
-// of ten thousand, a hundred thousand and a million records in a folder store
-// under the temporary folder. Every figure is also given per operation, so how
-// the cost grows with the table's size reads straight off the output.
+// Record operations of one table: appends, reads, replaces and deletes of
+// about 1 KB article records at seeded random positions, in tables of ten
+// thousand, a hundred thousand and a million records, on disk (a folder store
+// under the temporary folder) and in a memory store. Every figure is also
+// given per operation, so how the cost grows with the table reads straight off.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <bit>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/common/byte_codec.h"
 #include "engine/container/disk_plain_file_system.h"
+#include "engine/container/memory_plain_file_system.h"
 #include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/field_types.h"
 
@@ -100,8 +104,10 @@ std::vector<std::vector<uint8_t>> ArticleImages(const TDeziDataManager& table) {
       if (field.Type == ftString) bytes = Words(rng, size / 4 + rng() % (size - size / 4 + 1));
       if (field.Type == ftSmallint) bytes = LowBytes(1990 + rng() % 36, 2);
       if (field.Type == ftInteger) bytes = LowBytes(rng() % 5000, 4);
-      if (field.Type == ftDate || field.Type == ftDateTime)
-        bytes = LowBytes(std::bit_cast<uint64_t>(7.3e5 + static_cast<double>(rng() % 20000) / 3.0), 8);
+      if (field.Type == ftDate || field.Type == ftDateTime) {
+        const double day = 7.3e5 + static_cast<double>(rng() % 20000) / 3.0;
+        bytes = LowBytes(std::bit_cast<uint64_t>(day), 8);
+      }
       values.Fields.push_back({false, bytes});
     }
     images.push_back(table.EncodeRecord(values));
@@ -124,26 +130,51 @@ void AppendRecords(TDeziDataManager& table, const std::vector<std::vector<uint8_
   }
 }
 
-// A table of a given record count in its own folder, made once and shared by
-// every benchmark of that count. Benchmarks that change it leave it with as
-// many records as it had.
-struct TFilledTable {
-  explicit TFilledTable(int32_t records) : store(folder.Path()) {
-    auto table = NewManager(store, false);
+// The store a benchmark names: a folder store in a new folder under the
+// temporary folder (the real case, files on disk), or a memory store (the
+// engine's own cost without the file system's).
+class TBenchStore {
+ public:
+  explicit TBenchStore(bool memory) {
+    if (memory) {
+      store_ = std::make_unique<TMemoryPlainFileSystem>("bench");
+      return;
+    }
+    folder_ = std::make_unique<TBenchFolder>();
+    store_ = std::make_unique<TDiskPlainFileSystem>(folder_->Path());
+  }
+  TAbstractPlainFileSystem& Store() { return *store_; }
+
+ private:
+  std::unique_ptr<TBenchFolder> folder_;  // outlives the store's files
+  std::unique_ptr<TAbstractPlainFileSystem> store_;
+};
+
+// A new, empty, open table in a store of its own, and article images for it.
+struct TNewTable {
+  explicit TNewTable(bool memory) : store(memory), table(NewManager(store.Store(), false)) {
     table->CreateTable(ArticleFields(), 0, false);
     images = ArticleImages(*table);
-    AppendRecords(*table, images, records);
-    table->CloseTable();
   }
-  TBenchFolder folder;
-  TDiskPlainFileSystem store;
+  TBenchStore store;
+  std::unique_ptr<TDeziDataManager> table;
   std::vector<std::vector<uint8_t>> images;
 };
 
-TFilledTable& FilledTable(int32_t records) {
-  static std::map<int32_t, std::unique_ptr<TFilledTable>> tables;
-  auto& table = tables[records];
-  if (!table) table = std::make_unique<TFilledTable>(records);
+// A table of a given record count, closed, made once and shared by every
+// benchmark of that count and store. Benchmarks that change it leave it with
+// as many records as it had.
+struct TFilledTable : TNewTable {
+  TFilledTable(int32_t records, bool memory) : TNewTable(memory) {
+    AppendRecords(*table, images, records);
+    table->CloseTable();
+  }
+};
+
+TFilledTable& FilledTable(int32_t records, bool memory) {
+  static std::map<std::pair<int32_t, bool>, std::unique_ptr<TFilledTable>> tables;
+  auto& table = tables[{records, memory}];
+  if (!table) table = std::make_unique<TFilledTable>(records, memory);
   return *table;
 }
 
@@ -156,34 +187,52 @@ void CountOperations(benchmark::State& state, int64_t perIteration) {
       benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-// Range 0: the record count N. Times N appends to a new table and the close
-// that writes the last of them; the table's creation and removal are not.
+// Times N = range(0) appends to a new table and the close that writes the
+// last of them, in a memory store when range(1) is set; the table's creation
+// and removal are not timed.
 void BM_Append(benchmark::State& state) {
   const auto records = static_cast<int32_t>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
-    auto folder = std::make_unique<TBenchFolder>();
-    auto store = std::make_unique<TDiskPlainFileSystem>(folder->Path());
-    auto table = NewManager(*store, false);
-    table->CreateTable(ArticleFields(), 0, false);
-    const auto images = ArticleImages(*table);
+    auto made = std::make_unique<TNewTable>(state.range(1) != 0);
     state.ResumeTiming();
-    AppendRecords(*table, images, records);
-    table->CloseTable();
+    AppendRecords(*made->table, made->images, records);
+    made->table->CloseTable();
     state.PauseTiming();
-    table.reset();
-    store.reset();
-    folder.reset();
+    made.reset();
     state.ResumeTiming();
   }
   CountOperations(state, records);
 }
 
-// The shared table of range(0) records, opened; with range(1) set ("warm")
-// every record has been read once, so the whole table is in the record cache.
+// Times deleting every record of a table of N = range(0) records, each at a
+// random position, and the close; in a memory store when range(1) is set.
+// Filling the table and removing it are not timed.
+void BM_DeleteAll(benchmark::State& state) {
+  const auto records = static_cast<int32_t>(state.range(0));
+  std::mt19937 rng(kSeed);
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto made = std::make_unique<TNewTable>(state.range(1) != 0);
+    AppendRecords(*made->table, made->images, records);
+    made->table->FlushBuffers();
+    state.ResumeTiming();
+    for (int32_t count = records; count > 0; --count)
+      made->table->aaDeleteRecord(static_cast<int32_t>(rng() % count));
+    made->table->CloseTable();
+    state.PauseTiming();
+    made.reset();
+    state.ResumeTiming();
+  }
+  CountOperations(state, records);
+}
+
+// The shared table of range(0) records, in a memory store when range(2) is
+// set, opened; with range(1) set ("warm") every record has been read once, so
+// the whole table is in the record cache.
 struct TOpenTable {
   TOpenTable(benchmark::State& state, bool readOnly)
-      : filled(FilledTable(static_cast<int32_t>(state.range(0)))),
+      : filled(FilledTable(static_cast<int32_t>(state.range(0)), state.range(2) != 0)),
         readOnly(readOnly),
         warm(state.range(1) != 0) {
     Reopen();
@@ -216,7 +265,7 @@ struct TOpenTable {
   }
 
   void Reopen() {
-    table = NewManager(filled.store, readOnly);
+    table = NewManager(filled.store.Store(), readOnly);
     if (!table->Open()) throw std::runtime_error("the benchmark table is missing");
     if (!warm) return;
     for (int32_t i = 0; i < table->Header().RecordCount; ++i)
@@ -277,21 +326,36 @@ void BM_RandomDelete(benchmark::State& state) {
       });
 }
 
-void RecordCounts(benchmark::internal::Benchmark* bench) {
-  bench->ArgNames({"records"});
-  for (int64_t records : {10000, 100000, 1000000}) bench->Arg(records);
+constexpr int64_t kRecordCounts[] = {10000, 100000, 1000000};
+
+void CountsAndStores(benchmark::internal::Benchmark* bench) {
+  bench->ArgNames({"records", "memory"});
+  for (int64_t memory : {0, 1})
+    for (int64_t records : kRecordCounts) bench->Args({records, memory});
 }
 
-void CountsWarmCold(benchmark::internal::Benchmark* bench) {
-  bench->ArgNames({"records", "warm"});
-  for (int64_t records : {10000, 100000, 1000000})
-    for (int64_t warm : {0, 1}) bench->Args({records, warm});
+void CountsWarmthAndStores(benchmark::internal::Benchmark* bench) {
+  bench->ArgNames({"records", "warm", "memory"});
+  for (int64_t memory : {0, 1})
+    for (int64_t records : kRecordCounts)
+      for (int64_t warm : {0, 1}) bench->Args({records, warm, memory});
 }
 
-BENCHMARK(BM_Append)->Apply(RecordCounts)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RandomRead)->Apply(CountsWarmCold)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RandomReplace)->Apply(CountsWarmCold)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RandomDelete)->Apply(CountsWarmCold)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Wall-clock time throughout: waiting for the disk is part of the cost.
+BENCHMARK(BM_Append)->Apply(CountsAndStores)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RandomRead)
+    ->Apply(CountsWarmthAndStores)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_RandomReplace)
+    ->Apply(CountsWarmthAndStores)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_RandomDelete)
+    ->Apply(CountsWarmthAndStores)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_DeleteAll)->Apply(CountsAndStores)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace norvane
