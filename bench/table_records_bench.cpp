@@ -227,14 +227,13 @@ void BM_DeleteAll(benchmark::State& state) {
   CountOperations(state, records);
 }
 
-// The shared table of range(0) records, in a memory store when range(2) is
-// set, opened; with range(1) set ("warm") every record has been read once, so
-// the whole table is in the record cache.
+// The shared table of a record count, opened; a warm one has had every record
+// read once, so the whole table is in the record cache.
 struct TOpenTable {
-  TOpenTable(benchmark::State& state, bool readOnly)
-      : filled(FilledTable(static_cast<int32_t>(state.range(0)), state.range(2) != 0)),
+  TOpenTable(int64_t records, bool warm, bool memory, bool readOnly)
+      : filled(FilledTable(static_cast<int32_t>(records), memory)),
         readOnly(readOnly),
-        warm(state.range(1) != 0) {
+        warm(warm) {
     Reopen();
   }
   ~TOpenTable() { table->CloseTable(); }
@@ -280,39 +279,59 @@ struct TOpenTable {
   std::mt19937 rng{kSeed};
 };
 
+void ReadAtRandom(TOpenTable& open, int32_t count) {
+  for (int32_t i = 0; i < count; ++i)
+    benchmark::DoNotOptimize(*open.table->RecordPtr(open.RandomRecord()));
+}
+
+// Replaces records at random positions, then flushes them.
+void ReplaceAtRandom(TOpenTable& open, int32_t count) {
+  const auto& images = open.filled.images;
+  for (int32_t i = 0; i < count; ++i)
+    open.table->aaUpdateRecord(images[static_cast<size_t>(i) % images.size()].data(),
+                               open.RandomRecord());
+  open.table->FlushBuffers();
+}
+
+// The fixed-count benchmarks' arguments: record count, warm, memory store.
+TOpenTable OpenForFixedCount(benchmark::State& state, bool readOnly) {
+  return TOpenTable(state.range(0), state.range(1) != 0, state.range(2) != 0, readOnly);
+}
+
 // Times 10000 reads of records at random positions.
 void BM_RandomRead(benchmark::State& state) {
-  TOpenTable open(state, true);
-  open.Run(
-      state, kOperations,
-      [&] {
-        for (int32_t i = 0; i < kOperations; ++i)
-          benchmark::DoNotOptimize(*open.table->RecordPtr(open.RandomRecord()));
-      },
-      [] {});
+  TOpenTable open = OpenForFixedCount(state, true);
+  open.Run(state, kOperations, [&] { ReadAtRandom(open, kOperations); }, [] {});
 }
 
 // Times 10000 replaces of records at random positions and the flush that
 // writes them.
 void BM_RandomReplace(benchmark::State& state) {
-  TOpenTable open(state, false);
-  const auto& images = open.filled.images;
-  open.Run(
-      state, kOperations,
-      [&] {
-        for (int32_t i = 0; i < kOperations; ++i)
-          open.table->aaUpdateRecord(images[static_cast<size_t>(i) % images.size()].data(),
-                                     open.RandomRecord());
-        open.table->FlushBuffers();
-      },
-      [] {});
+  TOpenTable open = OpenForFixedCount(state, false);
+  open.Run(state, kOperations, [&] { ReplaceAtRandom(open, kOperations); }, [] {});
+}
+
+// Times N = range(0) reads at random positions in a table of N records just
+// opened, in a memory store when range(1) is set: the cost of reading a
+// whole table in random order.
+void BM_ReadAll(benchmark::State& state) {
+  const auto records = static_cast<int32_t>(state.range(0));
+  TOpenTable open(records, false, state.range(1) != 0, true);
+  open.Run(state, records, [&] { ReadAtRandom(open, records); }, [] {});
+}
+
+// As BM_ReadAll, for N replaces at random positions and the flush.
+void BM_ReplaceAll(benchmark::State& state) {
+  const auto records = static_cast<int32_t>(state.range(0));
+  TOpenTable open(records, false, state.range(1) != 0, false);
+  open.Run(state, records, [&] { ReplaceAtRandom(open, records); }, [] {});
 }
 
 // Times a tenth of the table, at most 10000, of deletes at random positions
 // and the flush that writes them; as many records are appended again
 // untimed, so every iteration starts from the same count.
 void BM_RandomDelete(benchmark::State& state) {
-  TOpenTable open(state, false);
+  TOpenTable open = OpenForFixedCount(state, false);
   const int32_t deletes = std::min<int32_t>(kOperations, open.table->Header().RecordCount / 10);
   open.Run(
       state, deletes,
@@ -355,6 +374,8 @@ BENCHMARK(BM_RandomDelete)
     ->Apply(CountsWarmthAndStores)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK(BM_ReadAll)->Apply(CountsAndStores)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReplaceAll)->Apply(CountsAndStores)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DeleteAll)->Apply(CountsAndStores)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
