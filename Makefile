@@ -30,6 +30,7 @@ bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DNORVANE_BENCH=ON -DNORVANE_TESTS=OFF
 	cmake --build build-bench -j $(JOBS)
 	./build-bench/bench/page_cipher_bench
+	./build-bench/bench/table_records_bench
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz build-bench
