@@ -39,6 +39,13 @@ void TRecordsPage::AppendRecord(const uint8_t* image) {
   std::memcpy(GetRecordPtr(first_ + count_ - 1), image, static_cast<size_t>(recordSize_));
 }
 
+void TRecordsPage::Assign(int32_t pageNo, int32_t first) {
+  pageNo_ = pageNo;
+  first_ = first;
+  locks = 0;
+  SetCount(0);
+}
+
 void TRecordsPage::DeleteLastRecord() {
   if (count_ == 0) throw EEngineError("TRecordsPage.DeleteLastRecord - Page is already empty.");
   --count_;
@@ -53,64 +60,92 @@ TaaRecordsArray::TaaRecordsArray(int32_t recordSize, int64_t budgetBytes)
                                                               pageBytes));
 }
 
+TaaRecordsArray::TSlot* TaaRecordsArray::SlotOf(int32_t pageNo) {
+  if (pageNo < 0 || static_cast<size_t>(pageNo) >= slotOfPage_.size()) return nullptr;
+  const int32_t slot = slotOfPage_[static_cast<size_t>(pageNo)];
+  return slot < 0 ? nullptr : &slots_[static_cast<size_t>(slot)];
+}
+
 TRecordsPage* TaaRecordsArray::Find(int32_t record) {
-  const auto slot = pages_.find(PageOf(record));
-  if (slot == pages_.end() || !slot->second.page.Holds(record)) return nullptr;
-  byUse_.splice(byUse_.begin(), byUse_, slot->second.use);
-  return &slot->second.page;
+  TSlot* slot = SlotOf(PageOf(record));
+  if (slot == nullptr || !slot->page.Holds(record)) return nullptr;
+  slot->referenced = true;
+  return &slot->page;
+}
+
+size_t TaaRecordsArray::TakeSlot(int32_t keep) {
+  if (!freeSlots_.empty()) {
+    const size_t slot = freeSlots_.back();
+    freeSlots_.pop_back();
+    return slot;
+  }
+  if (slots_.size() < maxPages_) {
+    slots_.push_back({TRecordsPage(-1, 0, pageRecords_, recordSize_)});
+    return slots_.size() - 1;
+  }
+  // Two turns: the first may only clear the marks of pages used lately.
+  for (size_t step = 0; step < 2 * slots_.size(); ++step) {
+    const size_t at = hand_;
+    hand_ = (hand_ + 1) % slots_.size();
+    TSlot& slot = slots_[at];
+    if (slot.page.locks > 0 || slot.page.PageNo() == keep) continue;
+    if (slot.referenced) {
+      slot.referenced = false;
+      continue;
+    }
+    slotOfPage_[static_cast<size_t>(slot.page.PageNo())] = -1;
+    return at;
+  }
+  slots_.push_back({TRecordsPage(-1, 0, pageRecords_, recordSize_)});
+  return slots_.size() - 1;
 }
 
 TRecordsPage& TaaRecordsArray::GetPageToUse(int32_t pageNo, int32_t keep) {
-  const auto present = pages_.find(pageNo);
-  if (present != pages_.end()) {
+  if (TSlot* present = SlotOf(pageNo)) {
     // Reloaded in place, so a lock on it still holds.
-    byUse_.splice(byUse_.begin(), byUse_, present->second.use);
-    present->second.page.SetCount(0);
-    return present->second.page;
+    present->referenced = true;
+    present->page.SetCount(0);
+    return present->page;
   }
-  if (pages_.size() >= maxPages_) {
-    for (auto victim = byUse_.rbegin(); victim != byUse_.rend(); ++victim) {
-      const TSlot& slot = pages_.at(*victim);
-      if (slot.page.locks == 0 && *victim != keep) {
-        Release(*victim);
-        break;
-      }
-    }
-  }
-  byUse_.push_front(pageNo);
-  const auto [slot, added] = pages_.try_emplace(
-      pageNo, TSlot{TRecordsPage(pageNo, pageNo * pageRecords_, pageRecords_, recordSize_),
-                    byUse_.begin()});
-  return slot->second.page;
+  const size_t at = TakeSlot(keep);
+  TSlot& slot = slots_[at];
+  slot.page.Assign(pageNo, pageNo * pageRecords_);
+  slot.referenced = true;
+  if (static_cast<size_t>(pageNo) >= slotOfPage_.size())
+    slotOfPage_.resize(static_cast<size_t>(pageNo) + 1, -1);
+  slotOfPage_[static_cast<size_t>(pageNo)] = static_cast<int32_t>(at);
+  return slot.page;
 }
 
 void TaaRecordsArray::Release(int32_t pageNo) {
-  const auto slot = pages_.find(pageNo);
-  if (slot == pages_.end()) return;
-  byUse_.erase(slot->second.use);
-  pages_.erase(slot);
+  TSlot* slot = SlotOf(pageNo);
+  if (slot == nullptr) return;
+  const int32_t at = slotOfPage_[static_cast<size_t>(pageNo)];
+  slotOfPage_[static_cast<size_t>(pageNo)] = -1;
+  slot->page.Assign(-1, 0);
+  freeSlots_.push_back(static_cast<size_t>(at));
 }
 
 void TaaRecordsArray::AppendRecord(int32_t record, const uint8_t* image) {
-  const auto slot = pages_.find(PageOf(record));
-  if (slot == pages_.end()) return;
-  TRecordsPage& page = slot->second.page;
+  TSlot* slot = SlotOf(PageOf(record));
+  if (slot == nullptr) return;
+  TRecordsPage& page = slot->page;
   // A page that holds the records before this one simply grows; any other
   // loaded state is left for a later load to settle.
   if (page.First() + page.Count() == record) page.AppendRecord(image);
 }
 
 void TaaRecordsArray::ReplaceRecord(int32_t record, const uint8_t* image) {
-  const auto slot = pages_.find(PageOf(record));
-  if (slot == pages_.end() || !slot->second.page.Holds(record)) return;
-  slot->second.page.SetDamaged(record, false);
-  std::memcpy(slot->second.page.GetRecordPtr(record), image, static_cast<size_t>(recordSize_));
+  TSlot* slot = SlotOf(PageOf(record));
+  if (slot == nullptr || !slot->page.Holds(record)) return;
+  slot->page.SetDamaged(record, false);
+  std::memcpy(slot->page.GetRecordPtr(record), image, static_cast<size_t>(recordSize_));
 }
 
 void TaaRecordsArray::DeleteLastRecord(int32_t record) {
-  const auto slot = pages_.find(PageOf(record));
-  if (slot == pages_.end() || !slot->second.page.Holds(record)) return;
-  TRecordsPage& page = slot->second.page;
+  TSlot* slot = SlotOf(PageOf(record));
+  if (slot == nullptr || !slot->page.Holds(record)) return;
+  TRecordsPage& page = slot->page;
   page.DeleteLastRecord();
   if (page.Count() == 0 && page.locks == 0) Release(page.PageNo());
 }
@@ -122,15 +157,10 @@ void TaaRecordsArray::LockRecordPage(int32_t record) {
 }
 
 void TaaRecordsArray::UnlockRecordPage(int32_t record) {
-  const auto slot = pages_.find(PageOf(record));
-  if (slot == pages_.end() || slot->second.page.locks == 0)
+  TSlot* slot = SlotOf(PageOf(record));
+  if (slot == nullptr || slot->page.locks == 0)
     throw EEngineError("TaaRecordsArray.UnlockRecordPage - Page is already unloaded.");
-  --slot->second.page.locks;
-}
-
-void TaaRecordsArray::Clear() {
-  pages_.clear();
-  byUse_.clear();
+  --slot->page.locks;
 }
 
 }  // namespace norvane

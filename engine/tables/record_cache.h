@@ -1,6 +1,6 @@
 // The record cache of one table: pages of consecutive records in their plain
-// (deciphered) form, within a byte budget, the least recently used unlocked
-// page giving way when a new one is needed. The cache never writes: every
+// (deciphered) form, within a byte budget, an unlocked page not used lately
+// giving way when a new one is needed. The cache never writes: every
 // change goes to the write log as well, and the cache only mirrors it into
 // the pages it holds.
 //
@@ -10,8 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <list>
-#include <unordered_map>
+#include <deque>
 #include <vector>
 
 namespace norvane {
@@ -35,6 +34,9 @@ class TRecordsPage {
   void AppendRecord(const uint8_t* image);
   // Throws "TRecordsPage.DeleteLastRecord - Page is already empty.".
   void DeleteLastRecord();
+  // Makes the page hold page number `pageNo` (from record `first`), empty and
+  // unlocked, keeping its memory.
+  void Assign(int32_t pageNo, int32_t first);
   // A record that could not be read (its check failed) stays marked until
   // it is written again; loading clears every mark.
   void SetDamaged(int32_t record, bool damaged) { damaged_[Index(record)] = damaged; }
@@ -65,13 +67,14 @@ class TaaRecordsArray {
   int32_t PageRecords() const { return pageRecords_; }
   int32_t PageOf(int32_t record) const { return record / pageRecords_; }
 
-  // The loaded page holding the record, made the most recently used; null
-  // when its page is not loaded or does not hold it.
+  // The loaded page holding the record, marked as recently used; null when
+  // its page is not loaded or does not hold it.
   TRecordsPage* Find(int32_t record);
   // The page for page number `pageNo`, emptied for loading (a loaded one is
-  // reused with its locks), else a new one, evicting the least recently
-  // used unlocked page other than `keep` when the budget is full (a cache
-  // whose pages are all locked grows past its budget rather than fail).
+  // reused with its locks), else a new one. When the budget is full a page
+  // gives way: unlocked, not `keep`, and not used since the sweep last
+  // passed it (a cache whose pages are all locked grows past its budget
+  // rather than fail).
   TRecordsPage& GetPageToUse(int32_t pageNo, int32_t keep);
 
   // Mirrors changes into loaded pages; records whose page is not loaded are
@@ -84,21 +87,27 @@ class TaaRecordsArray {
   // "TaaRecordsArray.UnlockRecordPage - Page is already unloaded.".
   void LockRecordPage(int32_t record);
   void UnlockRecordPage(int32_t record);
-  void Clear();
-  size_t LoadedPages() const { return pages_.size(); }
 
  private:
   struct TSlot {
     TRecordsPage page;
-    std::list<int32_t>::iterator use;
+    bool referenced = true;
   };
+  // The slot of a loaded page, or null.
+  TSlot* SlotOf(int32_t pageNo);
+  size_t TakeSlot(int32_t keep);
   void Release(int32_t pageNo);
 
   int32_t recordSize_;
   int32_t pageRecords_;
   size_t maxPages_;
-  std::unordered_map<int32_t, TSlot> pages_;
-  std::list<int32_t> byUse_;  // page numbers, most recently used first
+  // Slots never move (a deque grows at its end), so pages and their
+  // records keep their addresses; the page-number table makes a hit two
+  // array reads.
+  std::deque<TSlot> slots_;
+  std::vector<int32_t> slotOfPage_;  // -1 when the page is not loaded
+  std::vector<size_t> freeSlots_;
+  size_t hand_ = 0;  // where the sweep for a page to give way goes on
 };
 
 }  // namespace norvane

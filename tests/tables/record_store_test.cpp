@@ -417,5 +417,37 @@ TEST(Records, ADamagedEncipheredRecordFailsAloneAndCanBeReplaced) {
   EXPECT_EQ(replaced.Fields, good.Fields);
 }
 
+// Pages give way within the budget, but never a locked page or the page
+// appends go to; a cache whose pages are all locked grows instead.
+TEST(Records, TheCacheKeepsLockedPagesAndTheAppendPage) {
+  const int32_t recordSize = 65536;  // one record a page
+  TaaRecordsArray cache(recordSize, 4 * int64_t{recordSize});
+  ASSERT_EQ(cache.PageRecords(), 1);
+  auto load = [&](int32_t pageNo, int32_t keep) {
+    TRecordsPage& page = cache.GetPageToUse(pageNo, keep);
+    page.SetCount(1);
+    page.Data()[0] = static_cast<uint8_t>(pageNo);
+  };
+  for (int32_t pageNo = 0; pageNo < 4; ++pageNo) load(pageNo, 3);
+  cache.LockRecordPage(1);
+  for (int32_t pageNo = 4; pageNo < 40; ++pageNo) load(pageNo, 3);
+  for (int32_t kept : {1, 3}) {
+    ASSERT_NE(cache.Find(kept), nullptr) << kept;
+    EXPECT_EQ(cache.Find(kept)->GetRecordPtr(kept)[0], kept);
+  }
+  EXPECT_EQ(cache.Find(0), nullptr);
+  // Four slots: 1, 3 and the last two loaded.
+  EXPECT_EQ(cache.Find(37), nullptr);
+  EXPECT_NE(cache.Find(38), nullptr);
+  EXPECT_NE(cache.Find(39), nullptr);
+  cache.UnlockRecordPage(1);
+  for (int32_t pageNo = 40; pageNo < 44; ++pageNo) {
+    load(pageNo, -1);
+    cache.LockRecordPage(pageNo);
+  }
+  load(44, -1);  // every other page locked: a fifth slot
+  for (int32_t pageNo = 40; pageNo <= 44; ++pageNo) EXPECT_NE(cache.Find(pageNo), nullptr) << pageNo;
+}
+
 }  // namespace
 }  // namespace norvane
