@@ -360,6 +360,20 @@ void CountsWarmthAndStores(benchmark::internal::Benchmark* bench) {
       for (int64_t warm : {0, 1}) bench->Args({records, warm, memory});
 }
 
+// The floor for random reads: 10000 reads of the first byte of a random
+// record in a plain array of N records of the same size. Memory (caches and
+// page tables) makes even this grow with N; the table's reads are judged
+// against it in the same run.
+void BM_PlainArrayRead(benchmark::State& state) {
+  const auto records = static_cast<size_t>(state.range(0));
+  const auto size = static_cast<size_t>(TNewTable(true).table->Geometry().RecordSize);
+  std::vector<uint8_t> bytes(records * size, 1);
+  std::mt19937 rng(kSeed);
+  for (auto _ : state)
+    for (int32_t i = 0; i < kOperations; ++i) benchmark::DoNotOptimize(bytes[(rng() % records) * size]);
+  CountOperations(state, kOperations);
+}
+
 // Wall-clock time throughout: waiting for the disk is part of the cost.
 BENCHMARK(BM_Append)->Apply(CountsAndStores)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RandomRead)
@@ -372,6 +386,13 @@ BENCHMARK(BM_RandomReplace)
     ->UseRealTime();
 BENCHMARK(BM_RandomDelete)
     ->Apply(CountsWarmthAndStores)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_PlainArrayRead)
+    ->ArgName("records")
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_ReadAll)->Apply(CountsAndStores)->Unit(benchmark::kMillisecond)->UseRealTime();

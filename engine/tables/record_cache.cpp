@@ -62,8 +62,7 @@ TaaRecordsArray::TaaRecordsArray(int32_t recordSize, int64_t budgetBytes)
 
 TaaRecordsArray::TSlot* TaaRecordsArray::SlotOf(int32_t pageNo) {
   if (pageNo < 0 || static_cast<size_t>(pageNo) >= slotOfPage_.size()) return nullptr;
-  const int32_t slot = slotOfPage_[static_cast<size_t>(pageNo)];
-  return slot < 0 ? nullptr : &slots_[static_cast<size_t>(slot)];
+  return slotOfPage_[static_cast<size_t>(pageNo)];
 }
 
 TRecordsPage* TaaRecordsArray::Find(int32_t record) {
@@ -73,16 +72,13 @@ TRecordsPage* TaaRecordsArray::Find(int32_t record) {
   return &slot->page;
 }
 
-size_t TaaRecordsArray::TakeSlot(int32_t keep) {
+TaaRecordsArray::TSlot& TaaRecordsArray::TakeSlot(int32_t keep) {
   if (!freeSlots_.empty()) {
-    const size_t slot = freeSlots_.back();
+    TSlot& slot = *freeSlots_.back();
     freeSlots_.pop_back();
     return slot;
   }
-  if (slots_.size() < maxPages_) {
-    slots_.push_back({TRecordsPage(-1, 0, pageRecords_, recordSize_)});
-    return slots_.size() - 1;
-  }
+  if (slots_.size() < maxPages_) return slots_.emplace_back(TSlot{TRecordsPage(-1, 0, pageRecords_, recordSize_)});
   // Two turns: the first may only clear the marks of pages used lately.
   for (size_t step = 0; step < 2 * slots_.size(); ++step) {
     const size_t at = hand_;
@@ -93,11 +89,10 @@ size_t TaaRecordsArray::TakeSlot(int32_t keep) {
       slot.referenced = false;
       continue;
     }
-    slotOfPage_[static_cast<size_t>(slot.page.PageNo())] = -1;
-    return at;
+    slotOfPage_[static_cast<size_t>(slot.page.PageNo())] = nullptr;
+    return slot;
   }
-  slots_.push_back({TRecordsPage(-1, 0, pageRecords_, recordSize_)});
-  return slots_.size() - 1;
+  return slots_.emplace_back(TSlot{TRecordsPage(-1, 0, pageRecords_, recordSize_)});
 }
 
 TRecordsPage& TaaRecordsArray::GetPageToUse(int32_t pageNo, int32_t keep) {
@@ -107,23 +102,21 @@ TRecordsPage& TaaRecordsArray::GetPageToUse(int32_t pageNo, int32_t keep) {
     present->page.SetCount(0);
     return present->page;
   }
-  const size_t at = TakeSlot(keep);
-  TSlot& slot = slots_[at];
+  TSlot& slot = TakeSlot(keep);
   slot.page.Assign(pageNo, pageNo * pageRecords_);
   slot.referenced = true;
   if (static_cast<size_t>(pageNo) >= slotOfPage_.size())
-    slotOfPage_.resize(static_cast<size_t>(pageNo) + 1, -1);
-  slotOfPage_[static_cast<size_t>(pageNo)] = static_cast<int32_t>(at);
+    slotOfPage_.resize(static_cast<size_t>(pageNo) + 1, nullptr);
+  slotOfPage_[static_cast<size_t>(pageNo)] = &slot;
   return slot.page;
 }
 
 void TaaRecordsArray::Release(int32_t pageNo) {
   TSlot* slot = SlotOf(pageNo);
   if (slot == nullptr) return;
-  const int32_t at = slotOfPage_[static_cast<size_t>(pageNo)];
-  slotOfPage_[static_cast<size_t>(pageNo)] = -1;
+  slotOfPage_[static_cast<size_t>(pageNo)] = nullptr;
   slot->page.Assign(-1, 0);
-  freeSlots_.push_back(static_cast<size_t>(at));
+  freeSlots_.push_back(slot);
 }
 
 void TaaRecordsArray::AppendRecord(int32_t record, const uint8_t* image) {

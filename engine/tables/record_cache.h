@@ -95,18 +95,18 @@ class TaaRecordsArray {
   };
   // The slot of a loaded page, or null.
   TSlot* SlotOf(int32_t pageNo);
-  size_t TakeSlot(int32_t keep);
+  TSlot& TakeSlot(int32_t keep);
   void Release(int32_t pageNo);
 
   int32_t recordSize_;
   int32_t pageRecords_;
   size_t maxPages_;
   // Slots never move (a deque grows at its end), so pages and their
-  // records keep their addresses; the page-number table makes a hit two
-  // array reads.
+  // records keep their addresses and the page-number table can point at
+  // them: a hit is one table read and the slot.
   std::deque<TSlot> slots_;
-  std::vector<int32_t> slotOfPage_;  // -1 when the page is not loaded
-  std::vector<size_t> freeSlots_;
+  std::vector<TSlot*> slotOfPage_;  // null when the page is not loaded
+  std::vector<TSlot*> freeSlots_;
   size_t hand_ = 0;  // where the sweep for a page to give way goes on
 };
 
