@@ -17,12 +17,15 @@ constexpr size_t kMinPages = 4;
 
 TRecordsPage::TRecordsPage(int32_t pageNo, int32_t first, int32_t capacity, int32_t recordSize)
     : pageNo_(pageNo), first_(first), capacity_(capacity), recordSize_(recordSize),
-      bytes_(static_cast<size_t>(capacity) * static_cast<size_t>(recordSize)),
+      // Not zeroed: a page's records are always read in before use, and
+      // zeroing would touch fresh memory twice.
+      bytes_(std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(capacity) *
+                                                       static_cast<size_t>(recordSize))),
       damaged_(static_cast<size_t>(capacity), false) {}
 
 uint8_t* TRecordsPage::GetRecordPtr(int32_t record) {
   if (!Holds(record)) throw EEngineError("TRecordsPage.GetRecordPtr - Cannot find record");
-  return bytes_.data() + static_cast<size_t>(record - first_) * static_cast<size_t>(recordSize_);
+  return bytes_.get() + static_cast<size_t>(record - first_) * static_cast<size_t>(recordSize_);
 }
 
 void TRecordsPage::SetCount(int32_t count) {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <vector>
 
 namespace norvane {
@@ -29,7 +30,7 @@ class TRecordsPage {
   // Throws "TRecordsPage.ReadRecords - Cannot read so many records." beyond
   // the capacity.
   void SetCount(int32_t count);
-  uint8_t* Data() { return bytes_.data(); }
+  uint8_t* Data() { return bytes_.get(); }
   // Throws "TRecordsPage.AppendRecord - Page overflow." on a full page.
   void AppendRecord(const uint8_t* image);
   // Throws "TRecordsPage.DeleteLastRecord - Page is already empty.".
@@ -52,7 +53,7 @@ class TRecordsPage {
   int32_t capacity_;
   int32_t recordSize_;
   int32_t count_ = 0;
-  std::vector<uint8_t> bytes_;
+  std::unique_ptr<uint8_t[]> bytes_;
   std::vector<bool> damaged_;
 };
 
