@@ -346,6 +346,16 @@ TEST(Records, RefusalsAndCacheMessages) {
             "TDeziDataManager.aaAddRecord - table is in ReadOnly mode!");
   EXPECT_EQ(MessageOf([&] { readOnly.aaDeleteRecord(0); }),
             "TDeziDataManager.aaDeleteRecord - table is in ReadOnly mode!");
+  readOnly.CloseTable();
+  // Identifiers are never reused, so the last one ends the table's appends.
+  TBytes dat = ReadStoreFile(store, "F.dat");
+  PutI32LE(&dat[0], INT32_MAX);
+  WriteStoreFile(store, "F.dat", dat);
+  TDeziDataManager full(store, "F", false);
+  ASSERT_TRUE(full.Open());
+  EXPECT_EQ(MessageOf([&] { full.aaAddRecord(image.data()); }),
+            "TDeziDataManager.aaAddRecord - no row identifier is left.");
+  EXPECT_EQ(full.Header().RecordCount, 5);
 }
 
 // A close whose flush fails (the disk refuses to grow the file) still closes
