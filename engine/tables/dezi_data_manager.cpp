@@ -185,17 +185,20 @@ void TDeziDataManager::OpenTable() {
     RepairShortFile();
     CutToRecords();
     StartRecords();
-    indexFileCurrent_ = IndexFileCurrent();
+    LoadIndexFile();
+    // A stale T.idx means the last session may have stopped inside a flush.
+    const bool mayHaveStopped = !indexFileCurrent_;
     open_ = true;
     if (upgrade && header_.Version >= kIndexUpgradeVersion) {
       header_.Version = kCurrentTableVersion;
       SaveTableHeaders();
+      // The descriptions go back in the current format, with their options
+      // byte, or the next open would misread them.
+      SaveIndexDescriptions();
     }
     if (!readOnly_) {
-      // A header written by the repair of a short file differs from the
-      // disk's; a stale T.idx means the last session may have stopped
-      // inside a flush.
-      if (!indexFileCurrent_) RemoveDuplicateIdentifiers();
+      if (mayHaveStopped) RemoveDuplicateIdentifiers();
+      // Writes what the repairs changed (a short file's count too).
       FlushBuffers();
     }
   } catch (...) {
@@ -203,6 +206,7 @@ void TDeziDataManager::OpenTable() {
     ReleaseFiles();
     header_ = TTableHeader();
     fields_.clear();
+    indexes_.clear();
     geometry_ = TRecordGeometry();
     throw;
   }
@@ -230,7 +234,7 @@ void TDeziDataManager::CloseTable() {
   if (open_ && !readOnly_) {
     try {
       FlushBuffers();
-      MarkIndexFileCurrent();
+      if (!indexFileCurrent_) SaveIndexDescriptions();
       CutToRecords();
     } catch (const EEngineError&) {
       flushed = false;

@@ -27,6 +27,7 @@
 #include "engine/common/engine_error.h"
 #include "engine/container/plain_file_system.h"
 #include "engine/protection/secret.h"
+#include "engine/tables/index_header.h"
 #include "engine/tables/record_cache.h"
 #include "engine/tables/record_geometry.h"
 #include "engine/tables/record_image.h"
@@ -87,8 +88,9 @@ class TDeziDataManager {
   void OpenTable();
   // Writes the table header and every field description at offset 0 of T.dat.
   void SaveTableHeaders();
-  // Flushes what is pending (a writable table), marks T.idx current when the
-  // table has no indexes, cuts T.dat to its records, then releases every file
+  // Flushes what is pending (a writable table), writes T.idx's header and
+  // descriptions when it no longer describes T.dat, cuts T.dat to its
+  // records, then releases every file
   // and the table is closed, whatever happened. A failed flush is reported
   // after that with "TDeziDataManager.CloseTable - Cannot flush changes.
   // Probably the table is opened by other application.".
@@ -131,6 +133,13 @@ class TDeziDataManager {
   TRecordValues DecodeRecord(const uint8_t* image) const;
   std::vector<uint8_t> EncodeRecord(const TRecordValues& values) const;
 
+  // The index's position among the index descriptions, -1 when there is no
+  // such index; names compared without case.
+  int32_t InternalGetIndexNo(const std::string& name) const;
+  // The index descriptions T.idx held at open (none when its list was
+  // incomplete), in index order.
+  const std::vector<TIndexDescription>& Indexes() const { return indexes_; }
+
   // The field's position among the field descriptions, -1 for the row
   // identifier's name; names compared without case. Throws "Error in
   // TDeziDataManager.InternalGetFieldNo - field "<name>" not found!".
@@ -153,9 +162,9 @@ class TDeziDataManager {
   void UpgradeInPlace();
   void CheckPassword() const;
   void StartRecords();
-  bool IndexFileCurrent();
+  void LoadIndexFile();
   void MarkIndexFileStale();
-  void MarkIndexFileCurrent();
+  void SaveIndexDescriptions();
   void RepairShortFile();
   void RemoveDuplicateIdentifiers();
   void LoadPage(int32_t physical);
@@ -174,6 +183,7 @@ class TDeziDataManager {
   TTableHeader header_;
   int32_t diskChangeCounter_ = 0;
   std::vector<TFieldHeader> fields_;
+  std::vector<TIndexDescription> indexes_;
   TRecordGeometry geometry_;
   TAbstractFile* dat_ = nullptr;
   TAbstractFile* idx_ = nullptr;

@@ -6,52 +6,8 @@
 
 #include "engine/common/byte_codec.h"
 #include "engine/tables/dezi_data_manager.h"
-#include "engine/tables/index_header.h"
-#include "engine/tables/table_version.h"
 
 namespace norvane {
-
-bool TDeziDataManager::IndexFileCurrent() {
-  if (idx_ == nullptr || idx_->Size() < kIndexFileHeaderSize) return false;
-  uint8_t bytes[kIndexFileHeaderSize];
-  idx_->SeekFromStart(0);
-  idx_->ReadBuffer(bytes, kIndexFileHeaderSize);
-  TIndexFileHeader header;
-  DecodeIndexFileHeader(bytes, header);
-  return header.ChangeCounter == header_.ChangeCounter;
-}
-
-void TDeziDataManager::MarkIndexFileStale() {
-  if (!indexFileCurrent_) return;
-  // One less than T.dat's counter: the header's counter only grows from
-  // here, so the two cannot meet again.
-  uint8_t counter[4];
-  PutI32LE(counter, static_cast<int32_t>(static_cast<uint32_t>(diskChangeCounter_) - 1));
-  idx_->SeekFromStart(0);
-  idx_->WriteBuffer(counter, 4);
-  idx_->Flush();
-  indexFileCurrent_ = false;
-}
-
-void TDeziDataManager::MarkIndexFileCurrent() {
-  if (indexFileCurrent_ || idx_ == nullptr) return;
-  TIndexFileHeader header;
-  if (idx_->Size() >= kIndexFileHeaderSize) {
-    uint8_t bytes[kIndexFileHeaderSize];
-    idx_->SeekFromStart(0);
-    idx_->ReadBuffer(bytes, kIndexFileHeaderSize);
-    DecodeIndexFileHeader(bytes, header);
-    // Index arrays are rebuilt and written by the index layer; a file that
-    // describes indexes stays stale until then.
-    if (header.IndexCount != 0) return;
-  }
-  uint8_t bytes[kIndexFileHeaderSize];
-  EncodeIndexFileHeader({header_.ChangeCounter, 0, kCurrentTableVersion}, bytes);
-  idx_->SetSize(0);
-  idx_->SeekFromStart(0);
-  idx_->WriteBuffer(bytes, kIndexFileHeaderSize);
-  indexFileCurrent_ = true;
-}
 
 void TDeziDataManager::RepairShortFile() {
   const int64_t whole = (dat_->Size() - geometry_.DataStart) / geometry_.RecordSize;

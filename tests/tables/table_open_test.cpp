@@ -11,6 +11,7 @@
 #include "engine/tables/dezi_data_manager.h"
 #include "engine/platform/system_file.h"
 #include "engine/tables/field_types.h"
+#include "engine/tables/index_header.h"
 #include "tests/support/error_message.h"
 #include "tests/tables/table_store.h"
 
@@ -198,6 +199,72 @@ TEST(TableOpen, OnlyAWritableTableIsCutToItsRecords) {
     // Nothing but the count (and the change counter with it) changed.
     EXPECT_TRUE(std::equal(after.begin() + 56, after.end(), bytes.begin() + 56));
     EXPECT_EQ(GetI32LE(&after[52]) - GetI32LE(&bytes[52]), c.counterStep);
+  }
+}
+
+// T.idx's descriptions as the table keeps them: read at open in the table's
+// format, found by name, left alone while T.idx still describes T.dat, and
+// written back in the current format (without the stale arrays) when it
+// does not, or when an older table is upgraded.
+TEST(TableOpen, IndexDescriptions) {
+  TIndexDescription byName{"ByName", {1, -1}, {true, false}, {true, false}, false, false, ixUnique};
+  TIndexDescription downN{"DownN", {0}, {false}, {false}, true, true, 0};
+  struct Case {
+    const char* name;
+    double version;
+    bool truncated;   // the file ends inside the second description
+    bool readOnly;
+    bool change;      // one record appended before closing
+    std::vector<std::string> found;
+    bool rewritten;   // T.idx replaced by header and descriptions
+  };
+  const Case cases[] = {
+      {"current, unchanged", 2.2, false, false, false, {"ByName", "DownN"}, false},
+      {"current, changed", 2.2, false, false, true, {"ByName", "DownN"}, true},
+      {"read-only", 2.2, false, true, false, {"ByName", "DownN"}, false},
+      {"truncated list", 2.2, true, false, true, {}, true},
+      {"older, upgraded", 2.15, false, false, false, {"ByName", "DownN"}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TMemoryPlainFileSystem store("mem");
+    TBytes dat = MakeTable(store);
+    PutF64LE(&dat[40], c.version);
+    WriteStoreFile(store, "T.dat", dat);
+    const bool withOptions = c.version > 2.19;
+    TBytes idx(16);
+    EncodeIndexFileHeader({GetI32LE(&dat[52]), 2, c.version}, idx.data());
+    EncodeIndexDescription(byName, withOptions, idx);
+    EncodeIndexDescription(downN, withOptions, idx);
+    if (c.truncated) idx.resize(idx.size() - 3);
+    else idx.insert(idx.end(), 8, 0);  // arrays of a table with no records
+    WriteStoreFile(store, "T.idx", idx);
+
+    TDeziDataManager table(store, "T", c.readOnly);
+    ASSERT_TRUE(table.Open());
+    std::vector<std::string> found;
+    for (const TIndexDescription& index : table.Indexes()) found.push_back(index.Name);
+    EXPECT_EQ(found, c.found);
+    if (!found.empty()) {
+      EXPECT_EQ(table.InternalGetIndexNo("downn"), 1);
+      // Without an options byte the flags give the ordering options.
+      EXPECT_EQ(table.Indexes()[1].Options, withOptions ? 0 : ixDescending | ixCaseInsensitive);
+      EXPECT_EQ(table.Indexes()[0].KeyFields, byName.KeyFields);
+    }
+    EXPECT_EQ(table.InternalGetIndexNo("nope"), -1);
+    if (c.change) {
+      TBytes image = table.EncodeRecord({0, {{}, {}}});
+      table.aaAddRecord(image.data());
+    }
+    const int32_t counter = table.Header().ChangeCounter;
+    table.CloseTable();
+    TBytes expected = idx;
+    if (c.rewritten) {
+      expected.assign(16, 0);
+      EncodeIndexFileHeader({counter, static_cast<int32_t>(c.found.size()), 2.2}, expected.data());
+      for (const TIndexDescription& index : table.Indexes()) EncodeIndexDescription(index, true, expected);
+    }
+    EXPECT_EQ(ReadStoreFile(store, "T.idx"), expected);
   }
 }
 
