@@ -170,6 +170,7 @@ class TDeziDataManager {
   void LoadPage(int32_t physical);
   TRecordsPage& LoadedPage(int32_t physical);
   void LogRecord(int32_t physical, const uint8_t* plain);
+  void CheckWritable(const char* operation) const;
   void CheckRecordNumber(int32_t physical, const char* operation) const;
   void AfterChange();
   void FlushChanges();

@@ -136,7 +136,7 @@ void TRecordImage::Decipher(uint8_t* record) const {
   const size_t length = field[0];
   if (length > kCheckChars ||
       std::string(reinterpret_cast<const char*>(field + 1), length) != CheckString(record))
-    throw EEngineError("Error in TDeziDataManager.ChangeBufferEncryption - crc error, decoding");
+    throw EEngineError(kRecordCrcError);
 }
 
 }  // namespace norvane

@@ -17,6 +17,10 @@
 
 namespace norvane {
 
+// An enciphered record whose field data does not give its check string.
+inline constexpr char kRecordCrcError[] =
+    "Error in TDeziDataManager.ChangeBufferEncryption - crc error, decoding";
+
 // One field's value in its stored form. Bytes hold:
 // - ftString: the 8-bit text without its terminator, at most stored size - 1;
 // - ftWideString: the 16-bit text (little-endian units, an even byte count)

@@ -9,7 +9,6 @@
 #include "engine/platform/memory_info.h"
 #include "engine/platform/tick_counter.h"
 #include "engine/tables/dezi_data_manager.h"
-#include "engine/tables/index_header.h"
 
 namespace norvane {
 
@@ -21,6 +20,11 @@ void TDeziDataManager::StartRecords() {
   cache_ = std::make_unique<TaaRecordsArray>(geometry_.RecordSize, freeMemory / 3);
   log_ = std::make_unique<TaaBufferLogArray>(geometry_.RecordSize, std::max<int64_t>(freeMemory / 10, 1));
   diskRecords_ = header_.RecordCount;
+}
+
+void TDeziDataManager::CheckWritable(const char* operation) const {
+  if (readOnly_)
+    throw EEngineError(std::string("TDeziDataManager.") + operation + " - table is in ReadOnly mode!");
 }
 
 void TDeziDataManager::CheckRecordNumber(int32_t physical, const char* operation) const {
@@ -43,7 +47,7 @@ TRecordsPage& TDeziDataManager::LoadedPage(int32_t physical) {
 const uint8_t* TDeziDataManager::RecordPtr(int32_t physical) {
   TRecordsPage& page = LoadedPage(physical);
   if (page.Damaged(physical))
-    throw EEngineError("Error in TDeziDataManager.ChangeBufferEncryption - crc error, decoding");
+    throw EEngineError(kRecordCrcError);
   return page.GetRecordPtr(physical);
 }
 
@@ -90,7 +94,7 @@ void TDeziDataManager::LogRecord(int32_t physical, const uint8_t* plain) {
 }
 
 int32_t TDeziDataManager::aaAddRecord(uint8_t* image) {
-  if (readOnly_) throw EEngineError("TDeziDataManager.aaAddRecord - table is in ReadOnly mode!");
+  CheckWritable("aaAddRecord");
   if (ExactDataLength() + geometry_.RecordSize > TAbstractFile::kMaxSize)
     throw EEngineError("TDeziDataManager.aaAddRecord - the table file \"" + tableName_ +
                        ".dat\" cannot grow past " + std::to_string(TAbstractFile::kMaxSize) +
@@ -108,7 +112,7 @@ int32_t TDeziDataManager::aaAddRecord(uint8_t* image) {
 }
 
 void TDeziDataManager::aaUpdateRecord(const uint8_t* image, int32_t physical) {
-  if (readOnly_) throw EEngineError("TDeziDataManager.aaUpdateRecord - table is in ReadOnly mode!");
+  CheckWritable("aaUpdateRecord");
   CheckRecordNumber(physical, "aaUpdateRecord");
   std::vector<uint8_t> record(image, image + geometry_.RecordSize);
   // A record keeps its identifier for life; it is stored plain, so even a
@@ -122,7 +126,7 @@ void TDeziDataManager::aaUpdateRecord(const uint8_t* image, int32_t physical) {
 }
 
 bool TDeziDataManager::aaDeleteRecord(int32_t physical) {
-  if (readOnly_) throw EEngineError("TDeziDataManager.aaDeleteRecord - table is in ReadOnly mode!");
+  CheckWritable("aaDeleteRecord");
   CheckRecordNumber(physical, "aaDeleteRecord");
   const int32_t last = header_.RecordCount - 1;
   ++header_.ChangeCounter;
