@@ -1,0 +1,62 @@
+// Index keys as byte strings: the key fields of a record encoded so that two
+// keys compared byte by byte (memcmp order, a proper prefix first) order the
+// records exactly as the index does. Sorting, maintenance and searches all
+// compare these keys, so there is one definition of the order.
+//
+// Order per key field, the first unequal field deciding:
+// - null before any value, the whole field reversed when it is descending;
+// - ftSmallint, ftInteger, ftLargeint signed; ftWord unsigned; ftBoolean
+//   false before true; ftDate the day number; ftTime the milliseconds;
+// - ftFloat, ftCurrency, ftBCD as 64-bit floats, -0 equal to 0, NaN after
+//   every number; ftDateTime likewise after rounding to whole milliseconds;
+// - ftString by the collation of the 8-bit text (CollateCompare or, ignoring
+//   case, CollateCompareCI); ftWideString by the user locale's collator;
+// - the row identifier signed and always ascending.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/tables/index_header.h"
+#include "engine/tables/record_geometry.h"
+#include "engine/tables/table_header.h"
+
+namespace norvane {
+
+// How much of a key a comparison uses: the first `Fields` key fields; text
+// compared ignoring case when `CaseInsensitive` (on top of the index's own
+// case bits); and, for a partial-key search, text cut to at most
+// `TextLimits[i]` characters for key field i (SIZE_MAX: whole text).
+struct TKeyShape {
+  size_t Fields = SIZE_MAX;
+  bool CaseInsensitive = false;
+  std::vector<size_t> TextLimits;
+};
+
+class TIndexKeyEncoder {
+ public:
+  // For the index `index` of a table with these fields and geometry. Throws
+  // "Error in TDeziDataManager.InternalAddIndex - unsupported field type!"
+  // when a key field is not of an indexable type.
+  TIndexKeyEncoder(const std::vector<TFieldHeader>& fields, const TRecordGeometry& geometry,
+                   const TIndexDescription& index);
+
+  size_t KeyFieldCount() const;
+
+  // Replaces `out` with the key of the plain record image `record` (the
+  // whole key, or the part `shape` asks for).
+  void Encode(const uint8_t* record, std::string& out) const;
+  void Encode(const uint8_t* record, const TKeyShape& shape, std::string& out) const;
+  // Appends the record's row identifier: the order index arrays keep among
+  // records with equal keys, so that each record has exactly one place.
+  void AppendRowId(const uint8_t* record, std::string& out) const;
+
+  // The shape of a search with the search key image `key`: its first k key
+  // fields, ignoring case when asked, and when `partial` each text field
+  // limited to the length of the key's own text in it.
+  TKeyShape SearchShape(const uint8_t* key, size_t k, bool caseInsensitive, bool partial) const;
+};
+
+}  // namespace norvane
