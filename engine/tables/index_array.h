@@ -4,6 +4,7 @@
 // entry at a position stays cheap. T.idx stores the same order flat.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -12,6 +13,12 @@ namespace norvane {
 
 class TaaIntArray {
  public:
+  // The most entries one chunk holds. Inserting into a full chunk splits it in
+  // two; a chunk that falls under a quarter of this after an erase is merged
+  // with or refilled from a neighbour, so an array of n entries keeps about
+  // n / kChunkEntries chunks. Appends at the end fill chunks completely.
+  static constexpr size_t kChunkEntries = 1024;
+
   TaaIntArray() = default;
 
   size_t Size() const;
@@ -39,7 +46,40 @@ class TaaIntArray {
   size_t PartitionPoint(Predicate before) const;
 
  private:
-  // ... chosen by the implementation
+  using TChunk = std::vector<int32_t>;
+
+  // The chunk holding `position` (the last chunk for position == Size()).
+  // Requires a non-empty array.
+  size_t ChunkOf(size_t position) const;
+  // Splits a full chunk into two halves.
+  void Split(size_t chunk);
+  // Merges an underfull chunk with its smaller neighbour, or evens the two out
+  // when together they would not fit in one chunk.
+  void Rebalance(size_t chunk);
+  // Adds `delta` to the start of every chunk after `chunk`.
+  void ShiftStartsAfter(size_t chunk, int delta);
+
+  // Invariants: chunks_ and starts_ have the same length; no chunk is empty or
+  // holds more than kChunkEntries; starts_[0] == 0 and starts_[i + 1] ==
+  // starts_[i] + chunks_[i].size(); size_ is the sum of the chunk sizes.
+  std::vector<TChunk> chunks_;
+  std::vector<size_t> starts_;
+  size_t size_ = 0;
 };
+
+template <class Predicate>
+size_t TaaIntArray::PartitionPoint(Predicate before) const {
+  // The chunks whose first entry is before the point are a prefix of the
+  // chunks; the point lies after the first entry of the last of them, at the
+  // latest at the start of the next chunk.
+  const auto firstAfter = std::partition_point(
+      chunks_.begin(), chunks_.end(), [&](const TChunk& chunk) { return before(chunk.front()); });
+  if (firstAfter == chunks_.begin()) return 0;
+  const size_t chunk = static_cast<size_t>(firstAfter - chunks_.begin()) - 1;
+  const TChunk& entries = chunks_[chunk];
+  const auto inside = std::partition_point(entries.begin() + 1, entries.end(),
+                                           [&](int32_t entry) { return before(entry); });
+  return starts_[chunk] + static_cast<size_t>(inside - entries.begin());
+}
 
 }  // namespace norvane
