@@ -31,6 +31,7 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	./build-bench/bench/page_cipher_bench
 	./build-bench/bench/table_records_bench
+	./build-bench/bench/index_array_bench
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz build-bench

@@ -23,7 +23,7 @@ void TaaIntArray::Insert(size_t position, int32_t value) {
   if (chunks_.empty() || (position == size_ && chunks_.back().size() == kChunkEntries)) {
     // An append does not split the full last chunk but opens a new one, so
     // that a table loaded in key order leaves every chunk full.
-    starts_.push_back(size_);
+    starts_.push_back(static_cast<uint32_t>(size_));
     chunks_.emplace_back().reserve(kChunkEntries);
     chunks_.back().push_back(value);
     ++size_;
@@ -64,7 +64,7 @@ void TaaIntArray::Assign(const std::vector<int32_t>& values) {
   for (size_t i = 0; i < count; ++i) {
     const size_t begin = values.size() * i / count;
     const size_t end = values.size() * (i + 1) / count;
-    starts_.push_back(begin);
+    starts_.push_back(static_cast<uint32_t>(begin));
     chunks_.emplace_back(values.begin() + static_cast<std::ptrdiff_t>(begin),
                          values.begin() + static_cast<std::ptrdiff_t>(end));
   }
@@ -87,8 +87,14 @@ void TaaIntArray::Clear() {
 size_t TaaIntArray::ChunkOf(size_t position) const {
   // Appends and reads near the end skip the search.
   if (position >= starts_.back()) return starts_.size() - 1;
-  const auto after = std::upper_bound(starts_.begin(), starts_.end(), position);
-  return static_cast<size_t>(after - starts_.begin()) - 1;
+  // The last start not after `position` (starts_[0] is 0), found by halving
+  // without a branch on the comparison, which a random position would
+  // mispredict at every step.
+  const uint32_t* base = starts_.data();
+  for (size_t count = starts_.size(); count > 1; count -= count / 2) {
+    base = base[count / 2] <= position ? base + count / 2 : base;
+  }
+  return static_cast<size_t>(base - starts_.data());
 }
 
 void TaaIntArray::Split(size_t chunk) {
@@ -96,7 +102,7 @@ void TaaIntArray::Split(size_t chunk) {
   const size_t half = full.size() / 2;
   TChunk tail(full.begin() + static_cast<std::ptrdiff_t>(half), full.end());
   full.resize(half);
-  const size_t tailStart = starts_[chunk] + half;
+  const auto tailStart = static_cast<uint32_t>(starts_[chunk] + half);
   chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(chunk + 1), std::move(tail));
   starts_.insert(starts_.begin() + static_cast<std::ptrdiff_t>(chunk + 1), tailStart);
 }
@@ -128,13 +134,13 @@ void TaaIntArray::Rebalance(size_t chunk) {
     first.insert(first.end(), second.begin(), moved);
     second.erase(second.begin(), moved);
   }
-  starts_[left + 1] = starts_[left] + first.size();
+  starts_[left + 1] = static_cast<uint32_t>(starts_[left] + first.size());
 }
 
 void TaaIntArray::ShiftStartsAfter(size_t chunk, int delta) {
   for (auto start = starts_.begin() + static_cast<std::ptrdiff_t>(chunk + 1); start != starts_.end();
        ++start) {
-    *start = static_cast<size_t>(static_cast<std::ptrdiff_t>(*start) + delta);
+    *start = static_cast<uint32_t>(*start + static_cast<uint32_t>(delta));
   }
 }
 

@@ -17,7 +17,7 @@ class TaaIntArray {
   // two; a chunk that falls under a quarter of this after an erase is merged
   // with or refilled from a neighbour, so an array of n entries keeps about
   // n / kChunkEntries chunks. Appends at the end fill chunks completely.
-  static constexpr size_t kChunkEntries = 1024;
+  static constexpr size_t kChunkEntries = 2048;
 
   TaaIntArray() = default;
 
@@ -63,7 +63,9 @@ class TaaIntArray {
   // holds more than kChunkEntries; starts_[0] == 0 and starts_[i + 1] ==
   // starts_[i] + chunks_[i].size(); size_ is the sum of the chunk sizes.
   std::vector<TChunk> chunks_;
-  std::vector<size_t> starts_;
+  // Starts are 32-bit, as an index holds at most one entry per record and
+  // record numbers are 32-bit; halving them halves what a change updates.
+  std::vector<uint32_t> starts_;
   size_t size_ = 0;
 };
 

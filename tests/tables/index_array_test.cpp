@@ -42,8 +42,8 @@ struct TPhase {
 };
 
 const TPhase kPhases[] = {
-    {"trim the back", 1500, 1, 6, 1, TWhere::kBack},
-    {"trim the front", 1500, 1, 6, 1, TWhere::kFront},
+    {"trim the back", 3000, 1, 6, 1, TWhere::kBack},
+    {"trim the front", 3000, 1, 6, 1, TWhere::kFront},
     {"grow anywhere", 20000, 7, 2, 1, TWhere::kAnywhere},
     {"grow at the front", 3000, 6, 3, 1, TWhere::kFront},
     {"grow at the back", 4000, 6, 3, 1, TWhere::kBack},
