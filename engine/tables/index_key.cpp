@@ -2,6 +2,24 @@
 // memcmp order is the index order. Each key field is a null flag byte (0 null,
 // 1 value) followed by the value in an order-preserving, prefix-free form; a
 // descending field has every byte of its part inverted.
+//
+// Values, big-endian:
+//   smallint, integer, largeint   2, 4, 8 bytes, sign bit flipped
+//   row identifier, date, time    4 bytes, sign bit flipped (for dates and
+//                                 times the first 4 of the 8 stored bytes)
+//   word                          2 bytes
+//   boolean                       1 byte, 0 or 1
+//   float, currency, BCD          8 bytes: -0 made +0, every NaN the positive
+//                                 quiet NaN; negative numbers all bits
+//                                 inverted, the others the sign bit flipped
+//   date-time                     as float after rounding to whole
+//                                 milliseconds, halves away from zero
+//   8-bit text, with ranks        per character rank + 1 (or upper-case rank
+//                                 + 1) in 2 bytes, then 0x0000
+//   8-bit text, without ranks     the locale's sort key (ends with its only 0)
+//   16-bit text                   the locale's sort key; with no locale the
+//                                 units in 2 bytes each, then 0x0000
+// Partial text keys hold only the first TextLimits[i] characters (units).
 #include "engine/tables/index_key.h"
 
 #include <algorithm>
@@ -25,8 +43,9 @@ constexpr uint64_t kCanonicalNaN = 0x7FF8000000000000;
 
 // Appends the low `bytes` bytes of v, most significant first.
 void AppendBigEndian(uint64_t v, int bytes, std::string& out) {
-  for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
-    out.push_back(static_cast<char>(v >> shift));
+  char buffer[8];
+  for (int i = 0; i < bytes; ++i) buffer[i] = static_cast<char>(v >> (8 * (bytes - 1 - i)));
+  out.append(buffer, static_cast<size_t>(bytes));
 }
 
 // A signed value of `bytes` bytes with its sign bit flipped sorts as unsigned.
@@ -73,11 +92,16 @@ std::u16string& UnicodeScratch() {
 void AppendText(const uint8_t* p, size_t length, bool ignoreCase, std::string& out) {
   const TCollationTables& t = Collation();
   if (t.UseRanks) {
+    const size_t start = out.size();
+    out.resize(start + 2 * length + 2);
+    char* key = &out[start];
     for (size_t i = 0; i < length; ++i) {
       const uint8_t rank = t.Rank[p[i]];
-      AppendBigEndian((ignoreCase ? t.UpperRank[rank] : rank) + 1u, 2, out);
+      const unsigned value = (ignoreCase ? t.UpperRank[rank] : rank) + 1u;
+      key[2 * i] = static_cast<char>(value >> 8);
+      key[2 * i + 1] = static_cast<char>(value);
     }
-    AppendBigEndian(0, 2, out);
+    key[2 * length] = key[2 * length + 1] = '\0';
   } else if (t.Locale != nullptr) {
     std::u16string& text = UnicodeScratch();
     text.resize(length);

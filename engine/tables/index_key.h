@@ -37,9 +37,11 @@ struct TKeyShape {
 
 class TIndexKeyEncoder {
  public:
-  // For the index `index` of a table with these fields and geometry. Throws
-  // "Error in TDeziDataManager.InternalAddIndex - unsupported field type!"
-  // when a key field is not of an indexable type.
+  // For the index `index` of a table with these fields and geometry; key
+  // field numbers are -1 or positions in `fields` (std::out_of_range
+  // otherwise). Throws "Error in TDeziDataManager.InternalAddIndex -
+  // unsupported field type!" when a key field is not of an indexable type.
+  // Text is ordered by Collation() as it is when Encode runs.
   TIndexKeyEncoder(const std::vector<TFieldHeader>& fields, const TRecordGeometry& geometry,
                    const TIndexDescription& index);
 
