@@ -77,16 +77,22 @@ std::string TextAt(const uint8_t* p, size_t size, size_t limit) {
                      strnlen(reinterpret_cast<const char*>(p), std::min(size, limit)));
 }
 
+std::u16string WideTextAt(const uint8_t* p, size_t size, size_t limit) {
+  std::u16string out;
+  for (size_t i = 0; i < std::min(size / 2, limit) && GetU16LE(p + 2 * i) != 0; ++i)
+    out += static_cast<char16_t>(GetU16LE(p + 2 * i));
+  return out;
+}
+
 // The 16-bit text back in code page 1251 (the tests only store its characters).
-std::string WideTextAt(const uint8_t* p, size_t size, size_t limit) {
+std::string ToCp1251(const std::u16string& text) {
   static const std::map<char16_t, char> back = [] {
     std::map<char16_t, char> m;
     for (int b = 0; b < 256; ++b) m[Cp1251Unit(static_cast<uint8_t>(b))] = static_cast<char>(b);
     return m;
   }();
   std::string out;
-  for (size_t i = 0; i < std::min(size / 2, limit) && GetU16LE(p + 2 * i) != 0; ++i)
-    out += back.at(GetU16LE(p + 2 * i));
+  for (char16_t unit : text) out += back.at(unit);
   return out;
 }
 
@@ -108,9 +114,12 @@ int CompareValues(const TFieldHeader& f, const uint8_t* a, const uint8_t* b, boo
       return ci ? CollateCompareCIN(x.c_str(), y.c_str(), limit)
                 : CollateCompareN(x.c_str(), y.c_str(), limit);
     }
-    case ftWideString:
-      return Collation().Locale->CompareStrings(WideTextAt(a, f.Size, limit),
-                                                WideTextAt(b, f.Size, limit), ci);
+    case ftWideString: {
+      const std::u16string x = WideTextAt(a, f.Size, limit), y = WideTextAt(b, f.Size, limit);
+      const TLocaleService* locale = Collation().Locale;
+      return locale != nullptr ? locale->CompareStrings(ToCp1251(x), ToCp1251(y), ci)
+                               : x.compare(y);  // no locale: code unit order
+    }
     default: return CompareDoubles(GetF64LE(a), GetF64LE(b));  // float, currency, BCD
   }
 }
@@ -170,7 +179,7 @@ struct TAlphabets {
 
 TAlphabets Alphabets(const TCollationTables& t) {
   TAlphabets a;
-  for (int c = 1; c < 256; ++c) {
+  for (int c = 1; c < 256 && t.UseRanks; ++c) {
     if (t.Rank[c] <= 1 || t.UpperRank[t.Rank[c]] <= 1) {
       a.wide += static_cast<char>(c);
       a.narrow += static_cast<char>(c);
@@ -314,6 +323,8 @@ TEST(IndexKeyTest, KeysOrderAsTheReferenceComparison) {
   ASSERT_EQ(reversedTables.Rank[0xFF], 0);
   reversedTables.Locale = ru.locale.get();
   CheckKeyOrder(reversedTables, "reversed ranks");
+  // Tables never built: byte order for 8-bit text, code unit order for 16-bit.
+  CheckKeyOrder(TCollationTables{}, "no tables");
 }
 
 TEST(IndexKeyTest, GoldenKeys) {
