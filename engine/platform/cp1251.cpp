@@ -98,13 +98,12 @@ int EncodeUpper(uint32_t cp) {
 
 }  // namespace
 
+char16_t Cp1251Unit(uint8_t byte) { return byte < 0x80 ? byte : kUpperHalf[byte - 0x80]; }
+
 std::string Cp1251ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size() * 2);
-  for (char c : text) {
-    const uint8_t b = static_cast<uint8_t>(c);
-    AppendUtf8(out, b < 0x80 ? b : kUpperHalf[b - 0x80]);
-  }
+  for (char c : text) AppendUtf8(out, Cp1251Unit(static_cast<uint8_t>(c)));
   return out;
 }
 

@@ -2,11 +2,15 @@
 // text crosses into the operating system or the user's terminal.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace norvane {
 
+// The UTF-16 unit of one code page 1251 byte: every byte is one unit of the
+// basic plane.
+char16_t Cp1251Unit(uint8_t byte);
 // Every code page 1251 byte has a Unicode character (0x98, unassigned in the
 // code page, maps to U+0098), so this never fails.
 std::string Cp1251ToUtf8(std::string_view text);

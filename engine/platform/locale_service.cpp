@@ -111,6 +111,26 @@ class TIcuLocaleService final : public TLocaleService {
                              static_cast<int32_t>(ub.size())));
   }
 
+  void AppendSortKey(std::u16string_view text, bool ignoreCase, std::string& out) const override {
+    const UCollator* collator = ignoreCase ? caselessCollator_ : collator_;
+    const size_t start = out.size();
+    // A key takes a few bytes per character; a longer one is asked for again
+    // with the room ICU says it needs.
+    int32_t room = static_cast<int32_t>(text.size()) * 4 + 16;
+    for (;;) {
+      out.resize(start + static_cast<size_t>(room));
+      const int32_t length =
+          ucol_getSortKey(collator, text.data(), static_cast<int32_t>(text.size()),
+                          reinterpret_cast<uint8_t*>(out.data() + start), room);
+      if (length <= 0) throw EEngineError("TLocaleService - cannot make a sort key.");
+      if (length <= room) {
+        out.resize(start + static_cast<size_t>(length));
+        return;
+      }
+      room = length;
+    }
+  }
+
  private:
   std::u16string ToUtf16(std::string_view text) const {
     std::u16string out(text.size(), u'\0');

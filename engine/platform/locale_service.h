@@ -24,6 +24,12 @@ class TLocaleService {
   virtual uint8_t UpperChar(uint8_t c) const = 0;
   // Whole-string comparison of code page 1251 text, with or without case.
   virtual int CompareStrings(std::string_view a, std::string_view b, bool ignoreCase) const = 0;
+  // Appends the sort key of a Unicode text to `out`: bytes whose memcmp order
+  // is the order of the same comparison as CompareStrings (with or without
+  // case), ending with one 0 byte and holding no other, so that no key is a
+  // proper prefix of another. Grows `out` in place: a caller that reuses it
+  // allocates only while its capacity grows.
+  virtual void AppendSortKey(std::u16string_view text, bool ignoreCase, std::string& out) const = 0;
 };
 
 // The locale of the environment; Russian when none is set (or only C/POSIX).

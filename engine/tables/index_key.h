@@ -37,9 +37,11 @@ struct TKeyShape {
 
 class TIndexKeyEncoder {
  public:
-  // For the index `index` of a table with these fields and geometry. Throws
-  // "Error in TDeziDataManager.InternalAddIndex - unsupported field type!"
-  // when a key field is not of an indexable type.
+  // For the index `index` of a table with these fields and geometry; key
+  // field numbers are -1 or positions in `fields` (std::out_of_range
+  // otherwise). Throws "Error in TDeziDataManager.InternalAddIndex -
+  // unsupported field type!" when a key field is not of an indexable type.
+  // Text is ordered by Collation() as it is when Encode runs.
   TIndexKeyEncoder(const std::vector<TFieldHeader>& fields, const TRecordGeometry& geometry,
                    const TIndexDescription& index);
 
@@ -57,6 +59,34 @@ class TIndexKeyEncoder {
   // fields, ignoring case when asked, and when `partial` each text field
   // limited to the length of the key's own text in it.
   TKeyShape SearchShape(const uint8_t* key, size_t k, bool caseInsensitive, bool partial) const;
+
+ private:
+  // How a key field's value is read and written.
+  enum class TPartKind : uint8_t {
+    Signed,    // Size bytes, little-endian two's complement (also dates, times, row identifier)
+    Word,      // 2 bytes unsigned
+    Boolean,   // 2 bytes, nonzero = true
+    Float,     // 8 bytes, 64-bit float
+    DateTime,  // 8 bytes, 64-bit float of milliseconds
+    Text,      // zero-terminated 8-bit text within Size bytes
+    WideText,  // zero-terminated 16-bit little-endian units within Size bytes
+  };
+  // Everything Encode needs about one key field, found once.
+  struct TKeyPart {
+    TPartKind Kind = TPartKind::Signed;
+    int32_t Offset = 0;  // of the value inside a record
+    int32_t Size = 0;    // bytes of the value read (the stored size for text)
+    int32_t NullByte = 0;
+    uint8_t NullMask = 0;  // 0: never null (the row identifier)
+    bool Descending = false;
+    bool IgnoreCase = false;
+  };
+
+  void AppendValue(const TKeyPart& part, const uint8_t* record, bool ignoreCase, size_t limit,
+                   std::string& out) const;
+
+  std::vector<TKeyPart> parts_;
+  int32_t rowIdOffset_ = 0;
 };
 
 }  // namespace norvane

@@ -1,6 +1,7 @@
 // Tests of the ICU locale service: which locale the environment selects and
 // the identifier it is given, the order and case of single code page 1251
-// characters, and whole-string comparison with and without case.
+// characters, and whole-string comparison and sort keys with and without
+// case.
 #include "engine/platform/locale_service.h"
 
 #include <gtest/gtest.h>
@@ -193,6 +194,47 @@ TEST(LocaleServiceTest, ComparesWholeStrings) {
     EXPECT_EQ(ru->CompareStrings(a, b, true), s.caseless) << s.a << " vs " << s.b << " (no case)";
     EXPECT_EQ(ru->CompareStrings(b, a, true), -s.caseless) << s.b << " vs " << s.a << " (no case)";
   }
+}
+
+std::u16string Utf16(const std::string& cp1251) {
+  std::u16string out;
+  for (char c : cp1251) out += Cp1251Unit(static_cast<uint8_t>(c));
+  return out;
+}
+
+int Sign(int v) { return (v > 0) - (v < 0); }
+
+TEST(LocaleServiceTest, SortKeysOrderAsTheComparison) {
+  const auto ru = MakeLocale("ru_RU");
+  for (const StringCase& s : kStrings) {
+    for (bool ignoreCase : {false, true}) {
+      // Keys are appended: what `out` already holds stays in front.
+      std::string a = "kept", b;
+      ru->AppendSortKey(Utf16(W(s.a)), ignoreCase, a);
+      ru->AppendSortKey(Utf16(W(s.b)), ignoreCase, b);
+      ASSERT_EQ(a.substr(0, 4), "kept");
+      a.erase(0, 4);
+      for (const std::string& key : {a, b}) {
+        EXPECT_EQ(key.find('\0'), key.size() - 1) << s.a << " / " << s.b << ": one 0, at the end";
+      }
+      EXPECT_EQ(Sign(a.compare(b)), ignoreCase ? s.caseless : s.sensitive)
+          << s.a << " vs " << s.b << (ignoreCase ? " (no case)" : "");
+    }
+  }
+}
+
+TEST(LocaleServiceTest, LongSortKeysAreWhole) {
+  // The Arabic ligature U+FDFA collates as the eighteen letters it stands
+  // for: far more key bytes per unit than the first guess of room, so the
+  // key is asked for twice.
+  const auto ru = MakeLocale("ru_RU");
+  const std::u16string text(20, u'\uFDFA');
+  std::string whole, shorter;
+  ru->AppendSortKey(text, false, whole);
+  ru->AppendSortKey(text.substr(0, 19), false, shorter);
+  EXPECT_GT(whole.size(), text.size() * 4 + 16);
+  EXPECT_EQ(whole.find('\0'), whole.size() - 1);
+  EXPECT_LT(shorter, whole);
 }
 
 TEST(LocaleServiceTest, StringsMayHoldZeroBytes) {

@@ -1,6 +1,7 @@
 // A locale service whose behaviour a test spells out: the order of single
 // characters and the upper-case mapping are functions the test supplies, and
-// every whole-string comparison is recorded and answered with a fixed value.
+// every whole-string comparison is recorded and answered with a fixed value;
+// sort keys follow code unit order.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +33,14 @@ class TFakeLocale : public TLocaleService {
   int CompareStrings(std::string_view a, std::string_view b, bool ignoreCase) const override {
     calls.push_back({std::string(a), std::string(b), ignoreCase});
     return stringResult;
+  }
+  // Code unit order: each unit as three 7-bit digits plus one (never 0),
+  // then the 0 that ends every key.
+  void AppendSortKey(std::u16string_view text, bool, std::string& out) const override {
+    for (char16_t unit : text) {
+      for (int shift : {14, 7, 0}) out += static_cast<char>(((unit >> shift) & 0x7F) + 1);
+    }
+    out += '\0';
   }
 };
 

@@ -1,0 +1,249 @@
+// Index keys: the key fields of a record written as one byte string whose
+// memcmp order is the index order. Each key field is a null flag byte (0 null,
+// 1 value) followed by the value in an order-preserving, prefix-free form; a
+// descending field has every byte of its part inverted.
+//
+// Values, big-endian:
+//   smallint, integer, largeint   2, 4, 8 bytes, sign bit flipped
+//   row identifier, date, time    4 bytes, sign bit flipped (for dates and
+//                                 times the first 4 of the 8 stored bytes)
+//   word                          2 bytes
+//   boolean                       1 byte, 0 or 1
+//   float, currency, BCD          8 bytes: -0 made +0, every NaN the positive
+//                                 quiet NaN; negative numbers all bits
+//                                 inverted, the others the sign bit flipped
+//   date-time                     as float after rounding to whole
+//                                 milliseconds, halves away from zero
+//   8-bit text, with ranks        per character rank + 1 (or upper-case rank
+//                                 + 1) in 2 bytes, then 0x0000
+//   8-bit text, without ranks     the locale's sort key (ends with its only 0)
+//   16-bit text                   the locale's sort key; with no locale the
+//                                 units in 2 bytes each, then 0x0000
+// Partial text keys hold only the first TextLimits[i] characters (units).
+#include "engine/tables/index_key.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+
+#include "engine/common/byte_codec.h"
+#include "engine/common/engine_error.h"
+#include "engine/platform/cp1251.h"
+#include "engine/platform/locale_service.h"
+#include "engine/protection/collation.h"
+#include "engine/tables/field_types.h"
+
+namespace norvane {
+namespace {
+
+constexpr uint64_t kSignBit = uint64_t{1} << 63;
+// The one NaN every NaN becomes: positive and quiet, so it sorts after +inf.
+constexpr uint64_t kCanonicalNaN = 0x7FF8000000000000;
+
+// Appends the low `bytes` bytes of v, most significant first.
+void AppendBigEndian(uint64_t v, int bytes, std::string& out) {
+  char buffer[8];
+  for (int i = 0; i < bytes; ++i) buffer[i] = static_cast<char>(v >> (8 * (bytes - 1 - i)));
+  out.append(buffer, static_cast<size_t>(bytes));
+}
+
+// A signed value of `bytes` bytes with its sign bit flipped sorts as unsigned.
+uint64_t SignedToOrdered(const uint8_t* p, int bytes) {
+  uint64_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
+  return v ^ (uint64_t{1} << (8 * bytes - 1));
+}
+
+// The bits of a double as an unsigned number in numeric order: negative
+// numbers have every bit inverted, the others only the sign bit. -0 is made
+// +0 first so the two are one key.
+uint64_t DoubleToOrdered(double v) {
+  uint64_t bits = kCanonicalNaN;
+  if (!std::isnan(v)) {
+    if (v == 0) v = 0.0;
+    std::memcpy(&bits, &v, sizeof bits);
+  }
+  return (bits & kSignBit) != 0 ? ~bits : bits ^ kSignBit;
+}
+
+size_t TextLength(const uint8_t* p, size_t maxLength) {
+  const void* end = std::memchr(p, 0, maxLength);
+  return end != nullptr ? static_cast<size_t>(static_cast<const uint8_t*>(end) - p) : maxLength;
+}
+
+size_t WideLength(const uint8_t* p, size_t maxUnits) {
+  size_t n = 0;
+  while (n < maxUnits && GetU16LE(p + 2 * n) != 0) ++n;
+  return n;
+}
+
+// Reused between keys so that a sort key from the locale costs no allocation
+// once the buffer has grown; per thread, so encoders stay usable from any.
+std::u16string& UnicodeScratch() {
+  thread_local std::u16string scratch;
+  return scratch;
+}
+
+// 8-bit text by the collation tables: with ranks, each character as its rank
+// (or upper-case rank) plus one in two bytes, then 0x0000, so a string that
+// ends sorts before one that goes on even with a rank-0 character; otherwise
+// the locale's sort key, or byte order when there is no locale.
+void AppendText(const uint8_t* p, size_t length, bool ignoreCase, std::string& out) {
+  const TCollationTables& t = Collation();
+  if (t.UseRanks) {
+    const size_t start = out.size();
+    out.resize(start + 2 * length + 2);
+    char* key = &out[start];
+    for (size_t i = 0; i < length; ++i) {
+      const uint8_t rank = t.Rank[p[i]];
+      const unsigned value = (ignoreCase ? t.UpperRank[rank] : rank) + 1u;
+      key[2 * i] = static_cast<char>(value >> 8);
+      key[2 * i + 1] = static_cast<char>(value);
+    }
+    key[2 * length] = key[2 * length + 1] = '\0';
+  } else if (t.Locale != nullptr) {
+    std::u16string& text = UnicodeScratch();
+    text.resize(length);
+    for (size_t i = 0; i < length; ++i) text[i] = Cp1251Unit(p[i]);
+    t.Locale->AppendSortKey(text, ignoreCase, out);
+  } else {
+    // The characters are nonzero, so the 0 after them ends the key.
+    out.append(reinterpret_cast<const char*>(p), length);
+    out.push_back('\0');
+  }
+}
+
+// 16-bit text by the user locale's collator; without a locale in code unit
+// order: the units are nonzero and all two bytes long, so 0x0000 after them
+// ends the key.
+void AppendWideText(const uint8_t* p, size_t units, bool ignoreCase, std::string& out) {
+  const TLocaleService* locale = Collation().Locale;
+  if (locale != nullptr) {
+    std::u16string& text = UnicodeScratch();
+    text.resize(units);
+    for (size_t i = 0; i < units; ++i) text[i] = static_cast<char16_t>(GetU16LE(p + 2 * i));
+    locale->AppendSortKey(text, ignoreCase, out);
+  } else {
+    for (size_t i = 0; i < units; ++i) AppendBigEndian(GetU16LE(p + 2 * i), 2, out);
+    AppendBigEndian(0, 2, out);
+  }
+}
+
+}  // namespace
+
+TIndexKeyEncoder::TIndexKeyEncoder(const std::vector<TFieldHeader>& fields,
+                                   const TRecordGeometry& geometry, const TIndexDescription& index)
+    : rowIdOffset_(geometry.RowIdOffset) {
+  for (size_t i = 0; i < index.KeyFields.size(); ++i) {
+    TKeyPart part;
+    const int32_t number = index.KeyFields[i];
+    if (number == -1) {
+      // The row identifier: signed, never null, always ascending.
+      part.Offset = geometry.RowIdOffset;
+      part.Size = 4;
+      parts_.push_back(part);
+      continue;
+    }
+    const TFieldHeader& field = fields.at(static_cast<size_t>(number));
+    if (!IsIndexableType(field.Type))
+      throw EEngineError("Error in TDeziDataManager.InternalAddIndex - unsupported field type!");
+    part.Offset = geometry.FieldOffsets.at(static_cast<size_t>(number));
+    part.Size = field.Size;
+    part.NullByte = geometry.NullBitsOffset + number / 8;
+    part.NullMask = static_cast<uint8_t>(1u << (number % 8));
+    part.Descending = i < index.Ascending.size() && !index.Ascending[i];
+    part.IgnoreCase = index.WholeCaseInsensitive ||
+                      (i < index.CaseInsensitive.size() && index.CaseInsensitive[i]);
+    switch (field.Type) {
+      case ftSmallint: part.Size = 2; break;
+      case ftInteger: part.Size = 4; break;
+      case ftLargeint: part.Size = 8; break;
+      // Only the first four of the eight bytes hold the day or the time.
+      case ftDate:
+      case ftTime: part.Size = 4; break;
+      case ftWord: part.Kind = TPartKind::Word; break;
+      case ftBoolean: part.Kind = TPartKind::Boolean; break;
+      case ftFloat:
+      case ftCurrency:
+      case ftBCD: part.Kind = TPartKind::Float; break;
+      case ftDateTime: part.Kind = TPartKind::DateTime; break;
+      case ftString: part.Kind = TPartKind::Text; break;
+      case ftWideString: part.Kind = TPartKind::WideText; break;
+    }
+    parts_.push_back(part);
+  }
+}
+
+size_t TIndexKeyEncoder::KeyFieldCount() const { return parts_.size(); }
+
+void TIndexKeyEncoder::Encode(const uint8_t* record, std::string& out) const {
+  Encode(record, TKeyShape{}, out);
+}
+
+void TIndexKeyEncoder::Encode(const uint8_t* record, const TKeyShape& shape,
+                              std::string& out) const {
+  out.clear();
+  const size_t count = std::min(shape.Fields, parts_.size());
+  for (size_t i = 0; i < count; ++i) {
+    const TKeyPart& part = parts_[i];
+    const size_t start = out.size();
+    if (part.NullMask != 0 && (record[part.NullByte] & part.NullMask) != 0) {
+      out.push_back('\0');
+    } else {
+      out.push_back('\1');
+      const size_t limit = i < shape.TextLimits.size() ? shape.TextLimits[i] : SIZE_MAX;
+      AppendValue(part, record, part.IgnoreCase || shape.CaseInsensitive, limit, out);
+    }
+    if (part.Descending) {
+      for (size_t j = start; j < out.size(); ++j) out[j] = static_cast<char>(~out[j]);
+    }
+  }
+}
+
+void TIndexKeyEncoder::AppendValue(const TKeyPart& part, const uint8_t* record, bool ignoreCase,
+                                   size_t limit, std::string& out) const {
+  const uint8_t* p = record + part.Offset;
+  switch (part.Kind) {
+    case TPartKind::Signed: AppendBigEndian(SignedToOrdered(p, part.Size), part.Size, out); break;
+    case TPartKind::Word: AppendBigEndian(GetU16LE(p), 2, out); break;
+    case TPartKind::Boolean: out.push_back(GetU16LE(p) != 0 ? '\1' : '\0'); break;
+    case TPartKind::Float: AppendBigEndian(DoubleToOrdered(GetF64LE(p)), 8, out); break;
+    case TPartKind::DateTime:
+      // Whole milliseconds, halves away from zero whatever the rounding mode.
+      AppendBigEndian(DoubleToOrdered(std::round(GetF64LE(p))), 8, out);
+      break;
+    case TPartKind::Text:
+      AppendText(p, TextLength(p, std::min(static_cast<size_t>(part.Size), limit)), ignoreCase,
+                 out);
+      break;
+    case TPartKind::WideText:
+      AppendWideText(p, WideLength(p, std::min(static_cast<size_t>(part.Size / 2), limit)),
+                     ignoreCase, out);
+      break;
+  }
+}
+
+void TIndexKeyEncoder::AppendRowId(const uint8_t* record, std::string& out) const {
+  AppendBigEndian(SignedToOrdered(record + rowIdOffset_, 4), 4, out);
+}
+
+TKeyShape TIndexKeyEncoder::SearchShape(const uint8_t* key, size_t k, bool caseInsensitive,
+                                        bool partial) const {
+  TKeyShape shape;
+  shape.Fields = k;
+  shape.CaseInsensitive = caseInsensitive;
+  shape.TextLimits.assign(parts_.size(), SIZE_MAX);
+  if (!partial) return shape;
+  for (size_t i = 0; i < std::min(k, parts_.size()); ++i) {
+    const TKeyPart& part = parts_[i];
+    const uint8_t* p = key + part.Offset;
+    if (part.Kind == TPartKind::Text)
+      shape.TextLimits[i] = TextLength(p, static_cast<size_t>(part.Size));
+    else if (part.Kind == TPartKind::WideText)
+      shape.TextLimits[i] = WideLength(p, static_cast<size_t>(part.Size / 2));
+  }
+  return shape;
+}
+
+}  // namespace norvane
