@@ -185,22 +185,26 @@ void TDeziDataManager::OpenTable() {
     RepairShortFile();
     CutToRecords();
     StartRecords();
+    upkeepSuspended_ = 0;
+    lastChangeTick_.reset();
     LoadIndexFile();
     // A stale T.idx means the last session may have stopped inside a flush.
-    const bool mayHaveStopped = !indexFileCurrent_;
+    const bool mayHaveStopped = !indexCounterCurrent_;
     open_ = true;
-    if (upgrade && header_.Version >= kIndexUpgradeVersion) {
+    if (upgrade) {
+      if (header_.Version < kIndexUpgradeVersion) UpgradeIndexes();
       header_.Version = kCurrentTableVersion;
       SaveTableHeaders();
-      // The descriptions go back in the current format, with their options
-      // byte, or the next open would misread them.
-      SaveIndexDescriptions();
     }
     if (!readOnly_) {
       if (mayHaveStopped) RemoveDuplicateIdentifiers();
       // Writes what the repairs changed (a short file's count too).
       FlushBuffers();
     }
+    BuildAllIndexes();
+    // The descriptions go back in the current format, with their options
+    // byte, or the next open would misread them.
+    if (upgrade) SaveIndexesToDisk();
   } catch (...) {
     open_ = false;
     ReleaseFiles();
@@ -234,7 +238,7 @@ void TDeziDataManager::CloseTable() {
   if (open_ && !readOnly_) {
     try {
       FlushBuffers();
-      if (!indexFileCurrent_) SaveIndexDescriptions();
+      if (!indexCounterCurrent_ || indexFileDiffers_) SaveIndexesToDisk();
       CutToRecords();
     } catch (const EEngineError&) {
       flushed = false;
@@ -242,6 +246,7 @@ void TDeziDataManager::CloseTable() {
   }
   open_ = false;
   ReleaseFiles();
+  indexes_.clear();
   log_.reset();
   cache_.reset();
   if (!flushed)

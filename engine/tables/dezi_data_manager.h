@@ -32,6 +32,7 @@
 #include "engine/tables/record_geometry.h"
 #include "engine/tables/record_image.h"
 #include "engine/tables/table_header.h"
+#include "engine/tables/table_index.h"
 #include "engine/tables/write_log.h"
 
 namespace norvane {
@@ -51,6 +52,16 @@ class EInvalidTablePassword : public EEngineError {
   EInvalidTablePassword() : EEngineError("TDeziDataset.OpenTable - invalid password.") {}
 };
 
+// A record whose key on a unique index equals another record's. Raised where
+// a dataset's post error handling can tell it from other failures.
+class EKeyViolation : public EEngineError {
+ public:
+  EKeyViolation(const std::string& operation, const std::string& tableName,
+                const std::string& indexName)
+      : EEngineError(operation + " - key violation.\nTable name = \"" + tableName +
+                     "\".\nUnique index name = \"" + indexName + "\".") {}
+};
+
 class TDeziDataManager {
  public:
   // The table `tableName` (file names are it plus ".dat", ".idx", ...) in
@@ -63,11 +74,14 @@ class TDeziDataManager {
   TDeziDataManager& operator=(const TDeziDataManager&) = delete;
 
   // Creates the table's files (replacing any old ones) for these fields, with
-  // large-value compression mode 0..3, and writes its headers; the table is
-  // then open. Requires a closed, writable manager. Throws the creation
-  // messages for a bad definition (and "Error in TDeziDataManager.CreateTable
-  // - invalid compression mode <n> !"), before any file is touched.
-  void CreateTable(const std::vector<TFieldDef>& defs, uint8_t compression, bool encrypted);
+  // large-value compression mode 0..3, and writes its headers and T.idx with
+  // the row identifier index and, with `autoIndexes`, the automatic indexes
+  // of every indexable field; the table is then open. Requires a closed,
+  // writable manager. Throws the creation messages for a bad definition (and
+  // "Error in TDeziDataManager.CreateTable - invalid compression mode <n> !"),
+  // before any file is touched.
+  void CreateTable(const std::vector<TFieldDef>& defs, uint8_t compression, bool encrypted,
+                   bool autoIndexes = true);
   // Opens T.dat and T.idx and reads the headers (see OpenTable). Returns
   // false, opening nothing, when T.dat does not exist.
   bool Open();
@@ -103,16 +117,20 @@ class TDeziDataManager {
   void SetFreeMemorySource(std::function<int64_t()> source) { freeMemory_ = std::move(source); }
 
   // Record operations on an open, writable table. Images are plain records
-  // of the record size (see TRecordImage).
+  // of the record size (see TRecordImage). Every index is kept in order,
+  // except that in a table of at most 10 records a burst of changes (more
+  // than 100, each within 1000 ms of the one before) keeps only `ownIndex`
+  // (the calling dataset's) and leaves the others to be rebuilt when next
+  // used.
   // Appends; the row identifier in `image` is set to the new last
   // identifier. Returns the record's physical number.
-  int32_t aaAddRecord(uint8_t* image);
+  int32_t aaAddRecord(uint8_t* image, int32_t ownIndex = -1);
   // Replaces record `physical`; its row identifier is kept whatever the image
   // holds.
-  void aaUpdateRecord(const uint8_t* image, int32_t physical);
+  void aaUpdateRecord(const uint8_t* image, int32_t physical, int32_t ownIndex = -1);
   // Deletes record `physical`; the last record moves into its place. Returns
   // true when a record moved.
-  bool aaDeleteRecord(int32_t physical);
+  bool aaDeleteRecord(int32_t physical, int32_t ownIndex = -1);
   // The plain record, valid until the next record operation unless its page
   // is locked. Throws "TRecordsPage.GetRecordPtr - Cannot find record" for a
   // number outside the table, and the "crc error, decoding" message for an
@@ -133,12 +151,72 @@ class TDeziDataManager {
   TRecordValues DecodeRecord(const uint8_t* image) const;
   std::vector<uint8_t> EncodeRecord(const TRecordValues& values) const;
 
-  // The index's position among the index descriptions, -1 when there is no
-  // such index; names compared without case.
+  // Indexes, numbered by their place in the table's list; index 0 is the
+  // row identifier index.
+  // The index's number, -1 when there is no such index; names compared
+  // without case.
   int32_t InternalGetIndexNo(const std::string& name) const;
-  // The index descriptions T.idx held at open (none when its list was
-  // incomplete), in index order.
-  const std::vector<TIndexDescription>& Indexes() const { return indexes_; }
+  int32_t IndexCount() const { return static_cast<int32_t>(indexes_.size()); }
+  const TIndexDescription& IndexDescription(int32_t index) const;
+  // Adds an index over the key fields `fieldNames` (names of fields or of the
+  // row identifier) and builds it. Per key field, `ascending` and
+  // `caseInsensitive` (the case bit is kept for text fields only); the
+  // options' ixDescending and ixCaseInsensitive also set the whole-index
+  // flags. Throws the checks' messages in this order: empty name, name
+  // longer than 20, no key fields, no sort orders, name in use, unknown
+  // field (InternalGetFieldNo's message), unsupported type; and for
+  // ixUnique over records with equal keys the key violation (the index is
+  // not kept). T.idx is not written.
+  void InternalAddIndex(const std::string& name, const std::vector<std::string>& fieldNames,
+                        uint8_t options, const std::vector<bool>& caseInsensitive,
+                        const std::vector<bool>& ascending);
+  // InternalAddIndex from ";"- or ","-separated lists: the key fields, and
+  // the fields that compare ignoring case or sort descending (names compared
+  // without case; ixCaseInsensitive and ixDescending apply to all). Writes
+  // T.idx afterwards when `save`.
+  void AddIndex(const std::string& name, const std::string& fields, bool save,
+                const std::string& caseInsensitiveFields, const std::string& descendingFields,
+                uint8_t options);
+  // Adds a temporary index ("$_IDX_" and a number no other index has) that
+  // is never written to T.idx, and returns its name. Key field names are
+  // looked up among the fields only.
+  std::string CreateTemporaryIndex(const std::string& fields, const std::string& descendingFields,
+                                   const std::string& caseInsensitiveFields);
+  // Deletes the index `name` and returns the number it had; a name beginning
+  // with "@" deletes nothing and gives 0. Writes T.idx unless `keepFile`.
+  int32_t DeleteIndex(const std::string& name, bool keepFile);
+
+  // Sorts an index that is not built; nothing for one that is.
+  void BuildIndex(int32_t index);
+  // Builds every index that is not, telling the progress observers.
+  void BuildAllIndexes();
+  // Writes T.idx whole: header, the descriptions and arrays of every index
+  // but the temporary ones.
+  void SaveIndexesToDisk();
+  void AddIndexBuildProgress(TIndexBuildProgress* observer);
+  void RemoveIndexBuildProgress(TIndexBuildProgress* observer);
+  // While suspended (imports and restructures), changes keep no index in
+  // order; resuming rebuilds each one by a single sort.
+  void SuspendIndexUpkeep() { ++upkeepSuspended_; }
+  void ResumeIndexUpkeep();
+
+  // Searches, building the index first when it is not built.
+  // The physical record at a position of the index's order.
+  int32_t IndexRecord(int32_t index, int32_t position);
+  // The position of physical record `physical` in the index, -1 if absent.
+  int32_t RecordPosition(int32_t index, int32_t physical);
+  // The position of the key held by the record image `key` in the first k key
+  // fields of the index (text ignoring case when `caseInsensitive`, and only
+  // as long as the key's text when `partial`): the first (or with `last` the
+  // last) equal entry; without an equal entry -1 when `exact`, otherwise the
+  // first entry after the key, or the last entry when none is after it. -1
+  // for an empty table.
+  int32_t KeyPosition(const uint8_t* key, int32_t index, bool exact, bool last, size_t k,
+                      bool caseInsensitive = false, bool partial = false);
+  // Throws EKeyViolation("<operation> - key violation. ...") when a unique
+  // index holds a record with the key of `image` (all key fields) and a row
+  // identifier other than `rowId`.
+  void CheckKeyViolation(const uint8_t* image, int32_t rowId, const std::string& operation);
 
   // The field's position among the field descriptions, -1 for the row
   // identifier's name; names compared without case. Throws "Error in
@@ -163,8 +241,23 @@ class TDeziDataManager {
   void CheckPassword() const;
   void StartRecords();
   void LoadIndexFile();
+  bool ReadIndexDescriptions(std::vector<TIndexDescription>& descriptions, int64_t& arraysAt);
+  void LoadIndexArrays(int64_t at);
+  void MakeAutomaticIndexes();
+  void AddAutomaticIndexesOf(size_t field, bool caseInsensitiveOnly);
+  void UpgradeIndexes();
+  TTableIndex& CheckedIndex(int32_t index);
+  void AppendIndex(TIndexDescription description);
+  void InternalAddIndexTo(const std::string& name, const std::vector<std::string>& fieldNames,
+                          uint8_t options, const std::vector<bool>& caseInsensitive,
+                          const std::vector<bool>& ascending, bool temporary);
+  bool InOrder(TTableIndex& index);
+  bool HasEqualKeys(TTableIndex& index);
+  const uint8_t* KeyRecord(int32_t physical);
+  size_t RowPosition(TTableIndex& index, const uint8_t* record);
+  size_t PlaceOf(TTableIndex& index, int32_t physical, const char* operation, const char* which);
+  std::vector<bool> IndexesToKeep(int32_t ownIndex);
   void MarkIndexFileStale();
-  void SaveIndexDescriptions();
   void RepairShortFile();
   void RemoveDuplicateIdentifiers();
   void LoadPage(int32_t physical);
@@ -184,7 +277,15 @@ class TDeziDataManager {
   TTableHeader header_;
   int32_t diskChangeCounter_ = 0;
   std::vector<TFieldHeader> fields_;
-  std::vector<TIndexDescription> indexes_;
+  std::vector<std::unique_ptr<TTableIndex>> indexes_;
+  std::vector<TIndexBuildProgress*> buildProgress_;
+  int upkeepSuspended_ = 0;
+  // The burst rule of small tables: when the last change came and how many
+  // changes came each within 1000 ms of the one before.
+  std::optional<uint32_t> lastChangeTick_;
+  int burstCount_ = 0;
+  // Key scratch of the searches, kept to reuse its capacity.
+  std::string probeKey_;
   TRecordGeometry geometry_;
   TAbstractFile* dat_ = nullptr;
   TAbstractFile* idx_ = nullptr;
@@ -200,8 +301,13 @@ class TDeziDataManager {
   // Records T.dat held at the last flush; anything changed since, and every
   // record past them, is in the log.
   int32_t diskRecords_ = 0;
-  // T.idx's stored change counter still matches T.dat's header.
-  bool indexFileCurrent_ = false;
+  // T.idx's stored change counter matches T.dat's header on disk. Cleared
+  // on disk before the first record of a flush is written, so that an open
+  // after a stop inside the flush never trusts the arrays.
+  bool indexCounterCurrent_ = false;
+  // The indexes in memory are not what T.idx holds (rebuilt, added, deleted,
+  // or a list made in place of a damaged one): T.idx is rewritten on close.
+  bool indexFileDiffers_ = false;
   int flushSuspended_ = 0;
 };
 

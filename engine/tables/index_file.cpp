@@ -1,6 +1,7 @@
-// T.idx as the table layer keeps it: the index header's change counter that
-// says whether the stored arrays describe T.dat, and the index descriptions,
-// read at open and written back in the current format.
+// T.idx as the table keeps it: the index header's change counter that says
+// whether the stored arrays describe T.dat, the index descriptions, and the
+// arrays, read at open (and checked before they are trusted) and written back
+// whole.
 #include <algorithm>
 
 #include "engine/common/byte_codec.h"
@@ -18,21 +19,23 @@ size_t MaxDescriptionSize(size_t fields) {
   return 21 + 4 + 4 * keys + 2 * ((keys + 7) / 8) + 3;
 }
 
+// Arrays move through buffers of at most this many entries.
+constexpr size_t kArrayChunk = 1 << 20;
+
 }  // namespace
 
-void TDeziDataManager::LoadIndexFile() {
-  indexes_.clear();
-  indexFileCurrent_ = false;
-  if (idx_ == nullptr) return;
+bool TDeziDataManager::ReadIndexDescriptions(std::vector<TIndexDescription>& descriptions,
+                                             int64_t& arraysAt) {
+  if (idx_ == nullptr) return false;
   const int64_t size = idx_->Size();
-  if (size < kIndexFileHeaderSize) return;
+  if (size < kIndexFileHeaderSize) return false;
   uint8_t head[kIndexFileHeaderSize];
   idx_->SeekFromStart(0);
   idx_->ReadBuffer(head, kIndexFileHeaderSize);
   TIndexFileHeader header;
   DecodeIndexFileHeader(head, header);
-  indexFileCurrent_ = header.ChangeCounter == header_.ChangeCounter;
-  if (header.IndexCount <= 0) return;
+  indexCounterCurrent_ = header.ChangeCounter == header_.ChangeCounter;
+  if (header.IndexCount <= 0) return false;
   // Only the descriptions are read: bounded by what the count can need and
   // by the file, never by the count alone.
   const size_t want = std::min<size_t>(
@@ -48,28 +51,116 @@ void TDeziDataManager::LoadIndexFile() {
     TIndexDescription index;
     size_t used = 0;
     if (!DecodeIndexDescription(bytes.data() + at, bytes.size() - at, withOptions,
-                                static_cast<int32_t>(fields_.size()), index, used)) {
-      // An incomplete list is no list: the index layer makes the automatic
-      // set in its place.
-      indexes_.clear();
-      return;
-    }
+                                static_cast<int32_t>(fields_.size()), index, used))
+      return false;
     if (!withOptions)
       index.Options = static_cast<uint8_t>((index.WholeDescending ? ixDescending : 0) |
                                            (index.WholeCaseInsensitive ? ixCaseInsensitive : 0));
-    indexes_.push_back(std::move(index));
+    descriptions.push_back(std::move(index));
     at += used;
+  }
+  arraysAt = kIndexFileHeaderSize + static_cast<int64_t>(at);
+  return true;
+}
+
+void TDeziDataManager::LoadIndexFile() {
+  indexes_.clear();
+  indexCounterCurrent_ = false;
+  indexFileDiffers_ = false;
+  std::vector<TIndexDescription> descriptions;
+  int64_t arraysAt = 0;
+  bool complete = ReadIndexDescriptions(descriptions, arraysAt);
+  if (complete) {
+    try {
+      for (TIndexDescription& description : descriptions) AppendIndex(std::move(description));
+    } catch (const EEngineError&) {
+      // A key field of a type no index can have: the list is damaged.
+      complete = false;
+    }
+  }
+  if (!complete) {
+    // An incomplete list is no list: the automatic set takes its place.
+    MakeAutomaticIndexes();
+    indexFileDiffers_ = true;
+    return;
+  }
+  if (header_.RecordCount == 0) {
+    for (auto& index : indexes_) index->Built = true;
+    return;
+  }
+  if (indexCounterCurrent_) LoadIndexArrays(arraysAt);
+  for (const auto& index : indexes_)
+    if (!index->Built) indexFileDiffers_ = true;
+}
+
+void TDeziDataManager::LoadIndexArrays(int64_t at) {
+  const size_t count = static_cast<size_t>(header_.RecordCount);
+  if (idx_->Size() - at < static_cast<int64_t>(count * 4 * indexes_.size())) return;
+  idx_->SeekFromStart(at);
+  std::vector<uint8_t> bytes;
+  std::vector<int32_t> order(count);
+  std::vector<bool> seen;
+  for (auto& index : indexes_) {
+    seen.assign(count, false);
+    bool permutation = true;
+    for (size_t first = 0; first < count; first += kArrayChunk) {
+      const size_t n = std::min(kArrayChunk, count - first);
+      bytes.resize(n * 4);
+      idx_->ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+      for (size_t i = 0; i < n; ++i) {
+        const int32_t physical = GetI32LE(&bytes[i * 4]);
+        // Anything but each record exactly once is a damaged array.
+        if (physical < 0 || static_cast<size_t>(physical) >= count || seen[physical])
+          permutation = false;
+        else
+          seen[physical] = true;
+        order[first + i] = physical;
+      }
+    }
+    if (!permutation) continue;
+    index->Array.Assign(order);
+    // Arrays written under another collation, or by a program that kept
+    // equal keys in another order, are sorted again, never searched.
+    index->Built = InOrder(*index);
   }
 }
 
-int32_t TDeziDataManager::InternalGetIndexNo(const std::string& name) const {
-  for (size_t i = 0; i < indexes_.size(); ++i)
-    if (SameNameIgnoringCase(indexes_[i].Name, name)) return static_cast<int32_t>(i);
-  return -1;
+void TDeziDataManager::SaveIndexesToDisk() {
+  CheckWritable("SaveIndexesToDisk");
+  // T.dat first, so that the arrays and the counter stored with them
+  // describe what is on disk.
+  FlushBuffers();
+  std::vector<uint8_t> bytes(kIndexFileHeaderSize);
+  int32_t stored = 0;
+  for (const auto& index : indexes_) {
+    if (index->Temporary()) continue;
+    EncodeIndexDescription(index->Description, true, bytes);
+    ++stored;
+  }
+  EncodeIndexFileHeader({header_.ChangeCounter, stored, kCurrentTableVersion}, bytes.data());
+  idx_->SetSize(0);
+  idx_->SeekFromStart(0);
+  idx_->WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  if (header_.RecordCount > 0) {
+    for (int32_t i = 0; i < IndexCount(); ++i) {
+      if (indexes_[i]->Temporary()) continue;
+      BuildIndex(i);
+      const std::vector<int32_t> order = indexes_[i]->Array.Flatten();
+      for (size_t first = 0; first < order.size(); first += kArrayChunk) {
+        const size_t n = std::min(kArrayChunk, order.size() - first);
+        bytes.resize(n * 4);
+        for (size_t j = 0; j < n; ++j) PutI32LE(&bytes[j * 4], order[first + j]);
+        idx_->WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+      }
+    }
+  }
+  idx_->Flush();
+  indexCounterCurrent_ = true;
+  indexFileDiffers_ = false;
 }
 
 void TDeziDataManager::MarkIndexFileStale() {
-  if (!indexFileCurrent_) return;
+  if (!indexCounterCurrent_) return;
   // One less than T.dat's counter: the header's counter only grows from
   // here, so the two cannot meet again.
   uint8_t counter[4];
@@ -77,22 +168,7 @@ void TDeziDataManager::MarkIndexFileStale() {
   idx_->SeekFromStart(0);
   idx_->WriteBuffer(counter, 4);
   idx_->Flush();
-  indexFileCurrent_ = false;
-}
-
-void TDeziDataManager::SaveIndexDescriptions() {
-  // The arrays are the index layer's; without them the file is too short to
-  // be used and the indexes are built from the records, which is also what
-  // stale arrays would have cost.
-  std::vector<uint8_t> bytes(kIndexFileHeaderSize);
-  EncodeIndexFileHeader({header_.ChangeCounter, static_cast<int32_t>(indexes_.size()),
-                         kCurrentTableVersion},
-                        bytes.data());
-  for (const TIndexDescription& index : indexes_) EncodeIndexDescription(index, true, bytes);
-  idx_->SetSize(0);
-  idx_->SeekFromStart(0);
-  idx_->WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-  indexFileCurrent_ = true;
+  indexCounterCurrent_ = false;
 }
 
 }  // namespace norvane

@@ -93,7 +93,7 @@ void TDeziDataManager::LogRecord(int32_t physical, const uint8_t* plain) {
   log_->AddRecord(physical, stored.data(), GetTickCount());
 }
 
-int32_t TDeziDataManager::aaAddRecord(uint8_t* image) {
+int32_t TDeziDataManager::aaAddRecord(uint8_t* image, int32_t ownIndex) {
   CheckWritable("aaAddRecord");
   if (ExactDataLength() + geometry_.RecordSize > TAbstractFile::kMaxSize)
     throw EEngineError("TDeziDataManager.aaAddRecord - the table file \"" + tableName_ +
@@ -101,17 +101,34 @@ int32_t TDeziDataManager::aaAddRecord(uint8_t* image) {
                        " bytes.");
   if (header_.LastId == INT32_MAX)
     throw EEngineError("TDeziDataManager.aaAddRecord - no row identifier is left.");
+  PutI32LE(image + geometry_.RowIdOffset, header_.LastId + 1);
+  // Every place is found before anything changes, so a failing search
+  // leaves the table as it was.
+  const std::vector<bool> keep = IndexesToKeep(ownIndex);
+  std::vector<size_t> places(indexes_.size());
+  for (size_t i = 0; i < indexes_.size(); ++i)
+    if (keep[i]) places[i] = RowPosition(*indexes_[i], image);
   ++header_.LastId;
   ++header_.ChangeCounter;
-  PutI32LE(image + geometry_.RowIdOffset, header_.LastId);
   const int32_t physical = header_.RecordCount++;
   LogRecord(physical, image);
   cache_->AppendRecord(physical, image);
+  for (size_t i = 0; i < indexes_.size(); ++i)
+    if (keep[i]) indexes_[i]->Array.Insert(places[i], physical);
   AfterChange();
   return physical;
 }
 
-void TDeziDataManager::aaUpdateRecord(const uint8_t* image, int32_t physical) {
+size_t TDeziDataManager::PlaceOf(TTableIndex& index, int32_t physical, const char* operation,
+                                 const char* which) {
+  const size_t place = RowPosition(index, KeyRecord(physical));
+  if (place >= index.Array.Size() || index.Array.At(place) != physical)
+    throw EEngineError(std::string("TDeziDataManager.") + operation +
+                       " - invalid record Number, " + which + " = " + std::to_string(physical));
+  return place;
+}
+
+void TDeziDataManager::aaUpdateRecord(const uint8_t* image, int32_t physical, int32_t ownIndex) {
   CheckWritable("aaUpdateRecord");
   CheckRecordNumber(physical, "aaUpdateRecord");
   std::vector<uint8_t> record(image, image + geometry_.RecordSize);
@@ -119,18 +136,48 @@ void TDeziDataManager::aaUpdateRecord(const uint8_t* image, int32_t physical) {
   // record too damaged to read can be written over.
   std::memcpy(record.data() + geometry_.RowIdOffset,
               LoadedPage(physical).GetRecordPtr(physical) + geometry_.RowIdOffset, 4);
+  std::vector<bool> keep = IndexesToKeep(ownIndex);
+  // (from, to) per index: to is the place in the array without the entry.
+  std::vector<std::pair<size_t, size_t>> moves(indexes_.size());
+  std::string oldKey, newKey;
+  for (size_t i = 0; i < indexes_.size(); ++i) {
+    if (!keep[i]) continue;
+    TTableIndex& index = *indexes_[i];
+    index.Encoder.Encode(KeyRecord(physical), oldKey);
+    index.Encoder.Encode(record.data(), newKey);
+    if (oldKey == newKey) {
+      keep[i] = false;  // same key, same row identifier: same place
+      continue;
+    }
+    const size_t from = PlaceOf(index, physical, "aaUpdateRecord", "recPos");
+    const size_t to = RowPosition(index, record.data());
+    moves[i] = {from, to > from ? to - 1 : to};
+  }
   ++header_.ChangeCounter;
   LogRecord(physical, record.data());
   cache_->ReplaceRecord(physical, record.data());
+  for (size_t i = 0; i < indexes_.size(); ++i) {
+    if (!keep[i] || moves[i].first == moves[i].second) continue;
+    indexes_[i]->Array.Erase(moves[i].first);
+    indexes_[i]->Array.Insert(moves[i].second, physical);
+  }
   AfterChange();
 }
 
-bool TDeziDataManager::aaDeleteRecord(int32_t physical) {
+bool TDeziDataManager::aaDeleteRecord(int32_t physical, int32_t ownIndex) {
   CheckWritable("aaDeleteRecord");
   CheckRecordNumber(physical, "aaDeleteRecord");
   const int32_t last = header_.RecordCount - 1;
-  ++header_.ChangeCounter;
   const bool moves = physical < last;
+  const std::vector<bool> keep = IndexesToKeep(ownIndex);
+  // (the record's place, the last record's place) per index.
+  std::vector<std::pair<size_t, size_t>> places(indexes_.size());
+  for (size_t i = 0; i < indexes_.size(); ++i) {
+    if (!keep[i]) continue;
+    places[i].first = PlaceOf(*indexes_[i], physical, "aaDeleteRecord", "recPos");
+    if (moves) places[i].second = PlaceOf(*indexes_[i], last, "aaDeleteRecord", "last");
+  }
+  ++header_.ChangeCounter;
   if (moves) {
     const uint8_t* lastRecord = RecordPtr(last);
     const std::vector<uint8_t> moved(lastRecord, lastRecord + geometry_.RecordSize);
@@ -139,6 +186,12 @@ bool TDeziDataManager::aaDeleteRecord(int32_t physical) {
   }
   cache_->DeleteLastRecord(last);
   --header_.RecordCount;
+  for (size_t i = 0; i < indexes_.size(); ++i) {
+    if (!keep[i]) continue;
+    // The last record now lives at the deleted one's number.
+    if (moves) indexes_[i]->Array.Set(places[i].second, physical);
+    indexes_[i]->Array.Erase(places[i].first);
+  }
   AfterChange();
   return moves;
 }

@@ -8,7 +8,6 @@
 #include "engine/platform/file_system.h"
 #include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/field_types.h"
-#include "engine/tables/index_header.h"
 #include "engine/tables/table_version.h"
 
 namespace norvane {
@@ -64,7 +63,7 @@ std::string ChooseRowId(const std::vector<TFieldDef>& defs, std::vector<TFieldHe
 }  // namespace
 
 void TDeziDataManager::CreateTable(const std::vector<TFieldDef>& defs, uint8_t compression,
-                                   bool encrypted) {
+                                   bool encrypted, bool autoIndexes) {
   if (compression > 3)
     throw EEngineError("Error in TDeziDataManager.CreateTable - invalid compression mode " +
                        std::to_string(compression) + " !");
@@ -90,14 +89,17 @@ void TDeziDataManager::CreateTable(const std::vector<TFieldDef>& defs, uint8_t c
       bdf_ = OpenOne(".bdf", true);
     }
     SaveTableHeaders();
-    uint8_t indexHeader[kIndexFileHeaderSize];
-    EncodeIndexFileHeader({header_.ChangeCounter, 0, kCurrentTableVersion}, indexHeader);
-    idx_->WriteBuffer(indexHeader, kIndexFileHeaderSize);
     StartRecords();
     diskChangeCounter_ = header_.ChangeCounter;
-    indexFileCurrent_ = true;
-    open_ = true;
+    upkeepSuspended_ = 0;
+    lastChangeTick_.reset();
+    MakeAutomaticIndexes();
+    if (!autoIndexes) indexes_.resize(1);  // the row identifier index only
+    BuildAllIndexes();    open_ = true;
+    SaveIndexesToDisk();
   } catch (...) {
+    open_ = false;
+    indexes_.clear();
     ReleaseFiles();
     throw;
   }

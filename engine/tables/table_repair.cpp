@@ -44,7 +44,10 @@ void TDeziDataManager::RemoveDuplicateIdentifiers() {
     ++header_.ChangeCounter;
   }
   // From the top down, so each record moved into a hole is one already seen.
+  // The indexes are sorted once afterwards, not kept through every delete.
+  ++upkeepSuspended_;
   for (auto p = duplicates.rbegin(); p != duplicates.rend(); ++p) aaDeleteRecord(*p);
+  --upkeepSuspended_;
 }
 
 }  // namespace norvane

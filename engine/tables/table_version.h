@@ -13,9 +13,7 @@ constexpr double kCurrentTableVersion = 2.2;
 constexpr double kOldestTableVersion = 1.24;
 
 // Below this version an upgrade also adds the case-insensitive automatic
-// indexes and rebuilds the indexes on dates and times. Until the index
-// layer does that, such a table opens as it is stored and keeps its
-// version, so that the whole upgrade still runs once it can.
+// indexes and rebuilds the indexes on dates and times.
 constexpr double kIndexUpgradeVersion = 2.099;
 
 enum class TVersionVerdict { Current, Upgrade, Refuse };

@@ -210,8 +210,12 @@ TEST(TableCreate, HeaderBytesOfTheThreeFieldExample) {
   EXPECT_EQ(std::vector<uint8_t>(dat.begin() + 88, dat.begin() + 120), fieldB);
   EXPECT_EQ(dat[56 + 28], 1);  // "A" is required
   EXPECT_EQ(dat[120 + 21], ftDate);
-  EXPECT_EQ(testing::ReadStoreFile(store, "T.idx"),
-            (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0, 0, 0x9A, 0x99, 0x99, 0x99, 0x99, 0x99, 0x01, 0x40}));
+  // Five indexes ("@id", "@A", "@@B", "@B", "@C") of one key field each,
+  // 34 bytes apiece, and no arrays.
+  const std::vector<uint8_t> idx = testing::ReadStoreFile(store, "T.idx");
+  ASSERT_EQ(idx.size(), 16u + 5 * 34);
+  EXPECT_EQ(std::vector<uint8_t>(idx.begin(), idx.begin() + 16),
+            (std::vector<uint8_t>{0, 0, 0, 0, 5, 0, 0, 0, 0x9A, 0x99, 0x99, 0x99, 0x99, 0x99, 0x01, 0x40}));
   EXPECT_FALSE(store.FileExists("T.bif"));
 }
 

@@ -1,0 +1,89 @@
+// Finding places in an index: where a record belongs (its key and row
+// identifier), where a key's run of equal entries begins and ends, and the
+// unique-key check made before a record is posted. Each is a pair of
+// bounded searches over the array, never a walk along equal keys.
+#include <algorithm>
+
+#include "engine/common/byte_codec.h"
+#include "engine/tables/dezi_data_manager.h"
+
+namespace norvane {
+
+size_t TDeziDataManager::RowPosition(TTableIndex& index, const uint8_t* record) {
+  std::string target;
+  index.Encoder.Encode(record, target);
+  index.Encoder.AppendRowId(record, target);
+  return index.Array.PartitionPoint([&](int32_t entry) {
+    const uint8_t* probe = KeyRecord(entry);
+    index.Encoder.Encode(probe, probeKey_);
+    index.Encoder.AppendRowId(probe, probeKey_);
+    return probeKey_ < target;
+  });
+}
+
+int32_t TDeziDataManager::IndexRecord(int32_t number, int32_t position) {
+  BuildIndex(number);
+  TTableIndex& index = *indexes_[number];
+  if (position < 0 || static_cast<size_t>(position) >= index.Array.Size())
+    throw EEngineError("Error in TDeziDataManager.IndexRecord - position " +
+                       std::to_string(position) + " is outside index \"" +
+                       index.Description.Name + "\".");
+  return index.Array.At(static_cast<size_t>(position));
+}
+
+int32_t TDeziDataManager::RecordPosition(int32_t number, int32_t physical) {
+  BuildIndex(number);
+  if (physical < 0 || physical >= header_.RecordCount) return -1;
+  TTableIndex& index = *indexes_[number];
+  const size_t position = RowPosition(index, KeyRecord(physical));
+  if (position < index.Array.Size() && index.Array.At(position) == physical)
+    return static_cast<int32_t>(position);
+  return -1;
+}
+
+int32_t TDeziDataManager::KeyPosition(const uint8_t* key, int32_t number, bool exact, bool last,
+                                      size_t k, bool caseInsensitive, bool partial) {
+  BuildIndex(number);
+  TTableIndex& index = *indexes_[number];
+  const size_t n = index.Array.Size();
+  if (n == 0) return -1;
+  const TKeyShape shape = index.Encoder.SearchShape(key, k, caseInsensitive, partial);
+  std::string target;
+  index.Encoder.Encode(key, shape, target);
+  auto keyOf = [&](int32_t entry) -> const std::string& {
+    index.Encoder.Encode(KeyRecord(entry), shape, probeKey_);
+    return probeKey_;
+  };
+  const size_t first = index.Array.PartitionPoint([&](int32_t e) { return keyOf(e) < target; });
+  const bool found = first < n && keyOf(index.Array.At(first)) == target;
+  if (!found) return exact ? -1 : static_cast<int32_t>(std::min(first, n - 1));
+  if (!last) return static_cast<int32_t>(first);
+  const size_t after = index.Array.PartitionPoint([&](int32_t e) { return keyOf(e) <= target; });
+  return static_cast<int32_t>(after - 1);
+}
+
+void TDeziDataManager::CheckKeyViolation(const uint8_t* image, int32_t rowId,
+                                         const std::string& operation) {
+  std::string target;
+  for (int32_t i = 0; i < IndexCount(); ++i) {
+    if ((indexes_[i]->Description.Options & ixUnique) == 0) continue;
+    BuildIndex(i);
+    TTableIndex& index = *indexes_[i];
+    index.Encoder.Encode(image, target);
+    size_t at = index.Array.PartitionPoint([&](int32_t entry) {
+      index.Encoder.Encode(KeyRecord(entry), probeKey_);
+      return probeKey_ < target;
+    });
+    // The run of records with this key: the record itself may be one of
+    // them (an unchanged post), any other one is a violation.
+    for (; at < index.Array.Size(); ++at) {
+      const uint8_t* other = KeyRecord(index.Array.At(at));
+      index.Encoder.Encode(other, probeKey_);
+      if (probeKey_ != target) break;
+      if (GetI32LE(other + geometry_.RowIdOffset) != rowId)
+        throw EKeyViolation(operation, tableName_, index.Description.Name);
+    }
+  }
+}
+
+}  // namespace norvane

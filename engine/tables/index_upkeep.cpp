@@ -1,0 +1,43 @@
+// Which indexes a record change keeps in order. Large tables keep all of
+// them; tiny ones stop keeping all but the caller's during a burst of
+// changes, and an index left behind is sorted again when next used.
+#include "engine/platform/tick_counter.h"
+#include "engine/tables/dezi_data_manager.h"
+
+namespace norvane {
+namespace {
+
+// Tables of at most this many records may leave indexes unsorted.
+constexpr int32_t kSmallTable = 10;
+// A burst: more than this many changes, each within the gap of the last.
+constexpr int kBurstChanges = 100;
+constexpr uint32_t kBurstGapMs = 1000;
+
+}  // namespace
+
+std::vector<bool> TDeziDataManager::IndexesToKeep(int32_t ownIndex) {
+  std::vector<bool> keep(indexes_.size(), false);
+  const uint32_t now = GetTickCount();
+  burstCount_ = lastChangeTick_ && now - *lastChangeTick_ < kBurstGapMs ? burstCount_ + 1 : 0;
+  lastChangeTick_ = now;
+  if (upkeepSuspended_ > 0) {
+    for (auto& index : indexes_) index->Built = false;
+    return keep;
+  }
+  const bool small = header_.RecordCount <= kSmallTable;
+  const bool burst = burstCount_ > kBurstChanges;
+  for (int32_t i = 0; i < IndexCount(); ++i) {
+    if (!small) BuildIndex(i);
+    TTableIndex& index = *indexes_[i];
+    keep[i] = index.Built && (i == ownIndex || !small || !burst);
+    if (!keep[i]) index.Built = false;
+  }
+  return keep;
+}
+
+void TDeziDataManager::ResumeIndexUpkeep() {
+  if (upkeepSuspended_ == 0) return;
+  if (--upkeepSuspended_ == 0) BuildAllIndexes();
+}
+
+}  // namespace norvane
