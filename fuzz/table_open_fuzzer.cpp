@@ -1,9 +1,10 @@
-// libFuzzer target: arbitrary bytes as a table's T.dat, served from the
-// memory store beside empty index and large-value files, opened read-only and
-// then writable. Every outcome must be an open table or an EEngineError; a
-// read-only open must leave the bytes exactly as they were, and a writable
-// one (which repairs) must give records with unique identifiers no greater
-// than the last one assigned.
+// libFuzzer target: arbitrary bytes as a table's T.dat and T.idx (see
+// table_input.h), served from the memory store beside empty large-value
+// files, opened read-only and then writable. Every outcome must be an open
+// table or an EEngineError; a read-only open must leave T.dat exactly as it
+// was; a writable one (which repairs) must give records with unique
+// identifiers no greater than the last one assigned; and every index of an
+// open table, whatever T.idx held, must hold each record once, in order.
 #include <cstdlib>
 #include <unordered_set>
 #include <vector>
@@ -11,13 +12,14 @@
 #include "engine/common/engine_error.h"
 #include "engine/container/memory_plain_file_system.h"
 #include "engine/tables/dezi_data_manager.h"
+#include "fuzz/table_input.h"
 
 namespace {
 
-void Put(norvane::TMemoryPlainFileSystem& store, const char* name, const uint8_t* data,
-         size_t size) {
+void Put(norvane::TMemoryPlainFileSystem& store, const char* name,
+         const std::vector<uint8_t>& bytes) {
   norvane::TAbstractFile* file = store.OpenFile(name, true, false, false);
-  if (size > 0) file->WriteBuffer(data, static_cast<int32_t>(size));
+  if (!bytes.empty()) file->WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
 }
 
 std::vector<uint8_t> Bytes(norvane::TMemoryPlainFileSystem& store) {
@@ -44,6 +46,11 @@ void TryOpen(norvane::TMemoryPlainFileSystem& store, bool readOnly) {
     const int32_t id = table.DecodeRecord(table.RecordPtr(at)).RowId;
     if (!readOnly && (!ids.insert(id).second || id > table.Header().LastId)) std::abort();
   }
+  // A record's own place is where the search for it ends: the array holds
+  // every record once and in key order.
+  for (int32_t index = 0; index < table.IndexCount(); ++index)
+    for (int32_t at = 0; at < table.Header().RecordCount; ++at)
+      if (table.RecordPosition(index, table.IndexRecord(index, at)) != at) std::abort();
   table.CloseTable();
 }
 
@@ -52,12 +59,13 @@ void TryOpen(norvane::TMemoryPlainFileSystem& store, bool readOnly) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 1 << 20) return 0;
   norvane::TMemoryPlainFileSystem store("fuzz");
-  Put(store, "T.dat", data, size);
-  Put(store, "T.idx", nullptr, 0);
-  Put(store, "T.bif", nullptr, 0);
-  Put(store, "T.bdf", nullptr, 0);
+  const norvane::fuzz::TTableInput input = norvane::fuzz::SplitTableInput(data, size);
+  Put(store, "T.dat", input.Dat);
+  Put(store, "T.idx", input.Idx);
+  Put(store, "T.bif", {});
+  Put(store, "T.bdf", {});
   TryOpen(store, true);
-  if (Bytes(store) != std::vector<uint8_t>(data, data + size)) std::abort();
+  if (Bytes(store) != input.Dat) std::abort();
   TryOpen(store, false);
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/tables/dezi_data_manager.h"
+#include "fuzz/table_input.h"
 #include "tests/support/error_message.h"
 #include "tests/support/file_bytes.h"
 #include "tests/tables/table_store.h"
@@ -16,26 +17,45 @@ TEST(TableCorpus, SeedsOpenAsWritten) {
     const char* seed;
     size_t fields;
     std::string message;
+    int32_t indexes;  // of an open table
+  };
+  // Counts the sorts an open needs: none when T.idx's arrays are used.
+  struct TSorts : TIndexBuildProgress {
+    void IndexBuildStarted(const std::string&) override { ++count; }
+    void IndexBuildProgress(int) override {}
+    void IndexBuildEnded() override {}
+    int count = 0;
   };
   const Case cases[] = {
-      {"current", 3, "(no error)"},
-      {"every_type", 9, "(no error)"},
+      {"current", 3, "(no error)", 5},
+      {"every_type", 9, "(no error)", 10},
       {"older_memo", 0,
        "Unsupported table format. Please contact the support of the database engine to have the "
-       "table converted."},
+       "table converted.", 0},
+      {"with_indexes", 2, "(no error)", 5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.seed);
     const std::vector<uint8_t> bytes =
         testing::ReadFileBytes(std::string(NORVANE_TABLE_CORPUS) + "/" + c.seed);
     ASSERT_FALSE(bytes.empty());
+    const fuzz::TTableInput input = fuzz::SplitTableInput(bytes.data(), bytes.size());
     TMemoryPlainFileSystem store("mem");
     for (const char* name : {"T.dat", "T.idx", "T.bif", "T.bdf"}) store.OpenFile(name, true, false, false);
-    testing::WriteStoreFile(store, "T.dat", bytes);
+    testing::WriteStoreFile(store, "T.dat", input.Dat);
+    testing::WriteStoreFile(store, "T.idx", input.Idx);
     TDeziDataManager table(store, "T", true);
+    TSorts sorts;
+    table.AddIndexBuildProgress(&sorts);
     EXPECT_EQ(testing::MessageOf([&] { table.Open(); }), c.message);
     EXPECT_EQ(table.Fields().size(), c.fields);
-    EXPECT_EQ(testing::ReadStoreFile(store, "T.dat"), bytes);
+    EXPECT_EQ(table.IndexCount(), c.indexes);
+    // The seed with an index file reaches the reading of its arrays.
+    if (!input.Idx.empty()) {
+      EXPECT_EQ(sorts.count, 0);
+      EXPECT_EQ(table.Header().RecordCount, 5);
+    }
+    EXPECT_EQ(testing::ReadStoreFile(store, "T.dat"), input.Dat);
   }
 }
 
