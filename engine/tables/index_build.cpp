@@ -1,6 +1,6 @@
 // Sorting an index from the records: every record's key is encoded once and
-// the keys are sorted, the first eight bytes of each compared as a number
-// before the rest is looked at. Also the linear checks of an array's order.
+// the keys are sorted, the heads of two keys compared before the rest is
+// looked at. Also the linear checks of an array's order.
 #include <algorithm>
 #include <cstring>
 
@@ -9,17 +9,8 @@
 namespace norvane {
 namespace {
 
-// The first eight bytes of a key as a big-endian number, zeros past its end:
-// when one key sorts before another, its prefix is never the larger.
-uint64_t PrefixOf(const char* key, size_t length) {
-  uint64_t prefix = 0;
-  for (size_t i = 0; i < 8; ++i)
-    prefix = (prefix << 8) | (i < length ? static_cast<uint8_t>(key[i]) : 0);
-  return prefix;
-}
-
 struct TSortEntry {
-  uint64_t Prefix;
+  uint64_t Head;
   size_t Offset;
   uint32_t Length;
   int32_t Record;
@@ -43,17 +34,17 @@ void TDeziDataManager::BuildIndex(int32_t number) {
     const uint8_t* record = KeyRecord(r);
     index.Encoder.Encode(record, key);
     index.Encoder.AppendRowId(record, key);
-    entries[r] = {PrefixOf(key.data(), key.size()), keys.size(), static_cast<uint32_t>(key.size()), r};
+    entries[r] = {KeyHead(key), keys.size(), static_cast<uint32_t>(key.size()), r};
     keys += key;
   }
   const char* base = keys.data();
   std::sort(entries.begin(), entries.end(), [base](const TSortEntry& a, const TSortEntry& b) {
-    if (a.Prefix != b.Prefix) return a.Prefix < b.Prefix;
+    if (a.Head != b.Head) return a.Head < b.Head;
     const int order = std::memcmp(base + a.Offset, base + b.Offset, std::min(a.Length, b.Length));
     return order != 0 ? order < 0 : a.Length < b.Length;
   });
-  std::vector<int32_t> order(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) order[i] = entries[i].Record;
+  std::vector<TIndexEntry> order(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) order[i] = {entries[i].Head, entries[i].Record};
   index.Array.Assign(order);
   index.Built = true;
 }
@@ -96,9 +87,11 @@ void TDeziDataManager::RemoveIndexBuildProgress(TIndexBuildProgress* observer) {
 bool TDeziDataManager::InOrder(TTableIndex& index) {
   std::string previous, key;
   for (size_t i = 0; i < index.Array.Size(); ++i) {
-    const uint8_t* record = KeyRecord(index.Array.At(i));
+    const int32_t physical = index.Array.At(i).Record;
+    const uint8_t* record = KeyRecord(physical);
     index.Encoder.Encode(record, key);
     index.Encoder.AppendRowId(record, key);
+    index.Array.Set(i, {KeyHead(key), physical});
     if (i > 0 && !(previous < key)) return false;
     previous.swap(key);
   }
@@ -108,7 +101,7 @@ bool TDeziDataManager::InOrder(TTableIndex& index) {
 bool TDeziDataManager::HasEqualKeys(TTableIndex& index) {
   std::string previous, key;
   for (size_t i = 0; i < index.Array.Size(); ++i) {
-    index.Encoder.Encode(KeyRecord(index.Array.At(i)), key);
+    index.Encoder.Encode(KeyRecord(index.Array.At(i).Record), key);
     if (i > 0 && previous == key) return true;
     previous.swap(key);
   }

@@ -98,7 +98,7 @@ void TDeziDataManager::LoadIndexArrays(int64_t at) {
   if (idx_->Size() - at < static_cast<int64_t>(count * 4 * indexes_.size())) return;
   idx_->SeekFromStart(at);
   std::vector<uint8_t> bytes;
-  std::vector<int32_t> order(count);
+  std::vector<TIndexEntry> order(count);
   std::vector<bool> seen;
   for (auto& index : indexes_) {
     seen.assign(count, false);
@@ -114,13 +114,14 @@ void TDeziDataManager::LoadIndexArrays(int64_t at) {
           permutation = false;
         else
           seen[physical] = true;
-        order[first + i] = physical;
+        order[first + i] = {0, physical};
       }
     }
     if (!permutation) continue;
     index->Array.Assign(order);
     // Arrays written under another collation, or by a program that kept
-    // equal keys in another order, are sorted again, never searched.
+    // equal keys in another order, are sorted again, never searched. The
+    // check also fills in the heads.
     index->Built = InOrder(*index);
   }
 }
@@ -145,11 +146,11 @@ void TDeziDataManager::SaveIndexesToDisk() {
     for (int32_t i = 0; i < IndexCount(); ++i) {
       if (indexes_[i]->Temporary()) continue;
       BuildIndex(i);
-      const std::vector<int32_t> order = indexes_[i]->Array.Flatten();
+      const std::vector<TIndexEntry> order = indexes_[i]->Array.Flatten();
       for (size_t first = 0; first < order.size(); first += kArrayChunk) {
         const size_t n = std::min(kArrayChunk, order.size() - first);
         bytes.resize(n * 4);
-        for (size_t j = 0; j < n; ++j) PutI32LE(&bytes[j * 4], order[first + j]);
+        for (size_t j = 0; j < n; ++j) PutI32LE(&bytes[j * 4], order[first + j].Record);
         idx_->WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
       }
     }

@@ -14,8 +14,9 @@
 //                                 inverted, the others the sign bit flipped
 //   date-time                     as float after rounding to whole
 //                                 milliseconds, halves away from zero
-//   8-bit text, with ranks        per character rank + 1 (or upper-case rank
-//                                 + 1) in 2 bytes, then 0x0000
+//   8-bit text, with ranks        per character v = rank + 1 (or upper-case
+//                                 rank + 1): one byte for v up to 254, 0xFF
+//                                 and v - 254 for 255 and 256; then 0x00
 //   8-bit text, without ranks     the locale's sort key (ends with its only 0)
 //   16-bit text                   the locale's sort key; with no locale the
 //                                 units in 2 bytes each, then 0x0000
@@ -86,22 +87,31 @@ std::u16string& UnicodeScratch() {
 }
 
 // 8-bit text by the collation tables: with ranks, each character as its rank
-// (or upper-case rank) plus one in two bytes, then 0x0000, so a string that
-// ends sorts before one that goes on even with a rank-0 character; otherwise
+// (or upper-case rank) plus one, mostly in one byte, then 0x00, so a string
+// that ends sorts before one that goes on even with a rank-0 character, and
+// a key's head holds seven characters; otherwise
 // the locale's sort key, or byte order when there is no locale.
 void AppendText(const uint8_t* p, size_t length, bool ignoreCase, std::string& out) {
   const TCollationTables& t = Collation();
   if (t.UseRanks) {
     const size_t start = out.size();
-    out.resize(start + 2 * length + 2);
+    out.resize(start + 2 * length + 1);
     char* key = &out[start];
+    size_t at = 0;
     for (size_t i = 0; i < length; ++i) {
       const uint8_t rank = t.Rank[p[i]];
       const unsigned value = (ignoreCase ? t.UpperRank[rank] : rank) + 1u;
-      key[2 * i] = static_cast<char>(value >> 8);
-      key[2 * i + 1] = static_cast<char>(value);
+      // One byte for values 1 to 254; the two largest take an escape byte
+      // that sorts after every single one.
+      if (value < 0xFF) {
+        key[at++] = static_cast<char>(value);
+      } else {
+        key[at++] = static_cast<char>(0xFF);
+        key[at++] = static_cast<char>(value - 0xFE);
+      }
     }
-    key[2 * length] = key[2 * length + 1] = '\0';
+    key[at++] = '\0';
+    out.resize(start + at);
   } else if (t.Locale != nullptr) {
     std::u16string& text = UnicodeScratch();
     text.resize(length);

@@ -9,12 +9,16 @@
 
 namespace norvane {
 
-size_t TDeziDataManager::RowPosition(TTableIndex& index, const uint8_t* record) {
+size_t TDeziDataManager::RowPosition(TTableIndex& index, const uint8_t* record, uint64_t* head) {
   std::string target;
   index.Encoder.Encode(record, target);
   index.Encoder.AppendRowId(record, target);
-  return index.Array.PartitionPoint([&](int32_t entry) {
-    const uint8_t* probe = KeyRecord(entry);
+  const uint64_t targetHead = KeyHead(target);
+  if (head != nullptr) *head = targetHead;
+  return index.Array.PartitionPoint([&](const TIndexEntry& entry) {
+    const uint64_t probeHead = entry.Head();
+    if (probeHead != targetHead) return probeHead < targetHead;
+    const uint8_t* probe = KeyRecord(entry.Record);
     index.Encoder.Encode(probe, probeKey_);
     index.Encoder.AppendRowId(probe, probeKey_);
     return probeKey_ < target;
@@ -28,7 +32,7 @@ int32_t TDeziDataManager::IndexRecord(int32_t number, int32_t position) {
     throw EEngineError("Error in TDeziDataManager.IndexRecord - position " +
                        std::to_string(position) + " is outside index \"" +
                        index.Description.Name + "\".");
-  return index.Array.At(static_cast<size_t>(position));
+  return index.Array.At(static_cast<size_t>(position)).Record;
 }
 
 int32_t TDeziDataManager::RecordPosition(int32_t number, int32_t physical) {
@@ -36,7 +40,7 @@ int32_t TDeziDataManager::RecordPosition(int32_t number, int32_t physical) {
   if (physical < 0 || physical >= header_.RecordCount) return -1;
   TTableIndex& index = *indexes_[number];
   const size_t position = RowPosition(index, KeyRecord(physical));
-  if (position < index.Array.Size() && index.Array.At(position) == physical)
+  if (position < index.Array.Size() && index.Array.At(position).Record == physical)
     return static_cast<int32_t>(position);
   return -1;
 }
@@ -50,15 +54,17 @@ int32_t TDeziDataManager::KeyPosition(const uint8_t* key, int32_t number, bool e
   const TKeyShape shape = index.Encoder.SearchShape(key, k, caseInsensitive, partial);
   std::string target;
   index.Encoder.Encode(key, shape, target);
-  auto keyOf = [&](int32_t entry) -> const std::string& {
-    index.Encoder.Encode(KeyRecord(entry), shape, probeKey_);
+  auto keyOf = [&](const TIndexEntry& entry) -> const std::string& {
+    index.Encoder.Encode(KeyRecord(entry.Record), shape, probeKey_);
     return probeKey_;
   };
-  const size_t first = index.Array.PartitionPoint([&](int32_t e) { return keyOf(e) < target; });
+  const size_t first =
+      index.Array.PartitionPoint([&](const TIndexEntry& e) { return keyOf(e) < target; });
   const bool found = first < n && keyOf(index.Array.At(first)) == target;
   if (!found) return exact ? -1 : static_cast<int32_t>(std::min(first, n - 1));
   if (!last) return static_cast<int32_t>(first);
-  const size_t after = index.Array.PartitionPoint([&](int32_t e) { return keyOf(e) <= target; });
+  const size_t after =
+      index.Array.PartitionPoint([&](const TIndexEntry& e) { return keyOf(e) <= target; });
   return static_cast<int32_t>(after - 1);
 }
 
@@ -70,14 +76,14 @@ void TDeziDataManager::CheckKeyViolation(const uint8_t* image, int32_t rowId,
     BuildIndex(i);
     TTableIndex& index = *indexes_[i];
     index.Encoder.Encode(image, target);
-    size_t at = index.Array.PartitionPoint([&](int32_t entry) {
-      index.Encoder.Encode(KeyRecord(entry), probeKey_);
+    size_t at = index.Array.PartitionPoint([&](const TIndexEntry& entry) {
+      index.Encoder.Encode(KeyRecord(entry.Record), probeKey_);
       return probeKey_ < target;
     });
     // The run of records with this key: the record itself may be one of
     // them (an unchanged post), any other one is a violation.
     for (; at < index.Array.Size(); ++at) {
-      const uint8_t* other = KeyRecord(index.Array.At(at));
+      const uint8_t* other = KeyRecord(index.Array.At(at).Record);
       index.Encoder.Encode(other, probeKey_);
       if (probeKey_ != target) break;
       if (GetI32LE(other + geometry_.RowIdOffset) != rowId)

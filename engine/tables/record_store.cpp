@@ -106,15 +106,18 @@ int32_t TDeziDataManager::aaAddRecord(uint8_t* image, int32_t ownIndex) {
   // leaves the table as it was.
   const std::vector<bool> keep = IndexesToKeep(ownIndex);
   std::vector<size_t> places(indexes_.size());
+  std::vector<uint64_t> heads(indexes_.size());
   for (size_t i = 0; i < indexes_.size(); ++i)
-    if (keep[i]) places[i] = RowPosition(*indexes_[i], image);
+    if (keep[i]) places[i] = RowPosition(*indexes_[i], image, &heads[i]);
   ++header_.LastId;
   ++header_.ChangeCounter;
   const int32_t physical = header_.RecordCount++;
   LogRecord(physical, image);
   cache_->AppendRecord(physical, image);
-  for (size_t i = 0; i < indexes_.size(); ++i)
-    if (keep[i]) indexes_[i]->Array.Insert(places[i], physical);
+  for (size_t i = 0; i < indexes_.size(); ++i) {
+    if (!keep[i]) continue;
+    indexes_[i]->Array.Insert(places[i], {heads[i], physical});
+  }
   AfterChange();
   return physical;
 }
@@ -122,7 +125,7 @@ int32_t TDeziDataManager::aaAddRecord(uint8_t* image, int32_t ownIndex) {
 size_t TDeziDataManager::PlaceOf(TTableIndex& index, int32_t physical, const char* operation,
                                  const char* which) {
   const size_t place = RowPosition(index, KeyRecord(physical));
-  if (place >= index.Array.Size() || index.Array.At(place) != physical)
+  if (place >= index.Array.Size() || index.Array.At(place).Record != physical)
     throw EEngineError(std::string("TDeziDataManager.") + operation +
                        " - invalid record Number, " + which + " = " + std::to_string(physical));
   return place;
@@ -139,6 +142,7 @@ void TDeziDataManager::aaUpdateRecord(const uint8_t* image, int32_t physical, in
   std::vector<bool> keep = IndexesToKeep(ownIndex);
   // (from, to) per index: to is the place in the array without the entry.
   std::vector<std::pair<size_t, size_t>> moves(indexes_.size());
+  std::vector<uint64_t> heads(indexes_.size());
   std::string oldKey, newKey;
   for (size_t i = 0; i < indexes_.size(); ++i) {
     if (!keep[i]) continue;
@@ -150,16 +154,21 @@ void TDeziDataManager::aaUpdateRecord(const uint8_t* image, int32_t physical, in
       continue;
     }
     const size_t from = PlaceOf(index, physical, "aaUpdateRecord", "recPos");
-    const size_t to = RowPosition(index, record.data());
+    const size_t to = RowPosition(index, record.data(), &heads[i]);
     moves[i] = {from, to > from ? to - 1 : to};
   }
   ++header_.ChangeCounter;
   LogRecord(physical, record.data());
   cache_->ReplaceRecord(physical, record.data());
   for (size_t i = 0; i < indexes_.size(); ++i) {
-    if (!keep[i] || moves[i].first == moves[i].second) continue;
-    indexes_[i]->Array.Erase(moves[i].first);
-    indexes_[i]->Array.Insert(moves[i].second, physical);
+    if (!keep[i]) continue;
+    TChunkedArray<TIndexEntry>& array = indexes_[i]->Array;
+    if (moves[i].first == moves[i].second) {
+      array.Set(moves[i].first, {heads[i], physical});
+      continue;
+    }
+    array.Erase(moves[i].first);
+    array.Insert(moves[i].second, {heads[i], physical});
   }
   AfterChange();
 }
@@ -189,8 +198,9 @@ bool TDeziDataManager::aaDeleteRecord(int32_t physical, int32_t ownIndex) {
   for (size_t i = 0; i < indexes_.size(); ++i) {
     if (!keep[i]) continue;
     // The last record now lives at the deleted one's number.
-    if (moves) indexes_[i]->Array.Set(places[i].second, physical);
-    indexes_[i]->Array.Erase(places[i].first);
+    TChunkedArray<TIndexEntry>& array = indexes_[i]->Array;
+    if (moves) array.Set(places[i].second, {array.At(places[i].second).Head(), physical});
+    array.Erase(places[i].first);
   }
   AfterChange();
   return moves;

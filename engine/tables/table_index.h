@@ -5,6 +5,7 @@
 // search, never a scan of its run of equals.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,29 @@
 #include "engine/tables/index_key.h"
 
 namespace norvane {
+
+// The first eight bytes of an encoded key as a big-endian number, zeros past
+// its end: when one key sorts before another, its head is never the larger,
+// so unequal heads decide a comparison without the rest of either key.
+inline uint64_t KeyHead(const std::string& key) {
+  uint64_t head = 0;
+  for (size_t i = 0; i < 8; ++i)
+    head = (head << 8) | (i < key.size() ? static_cast<uint8_t>(key[i]) : 0);
+  return head;
+}
+
+// One entry of an index array: a record and the head of its key and row
+// identifier, kept beside it so that a search compares heads in the array's
+// own memory and reads a record only when two heads are equal (a key on an
+// empty or numeric field fits its head whole). Twelve bytes.
+struct TIndexEntry {
+  TIndexEntry() = default;
+  TIndexEntry(uint64_t head, int32_t record)
+      : HeadHigh(static_cast<uint32_t>(head >> 32)), HeadLow(static_cast<uint32_t>(head)), Record(record) {}
+  uint64_t Head() const { return (uint64_t{HeadHigh} << 32) | HeadLow; }
+  uint32_t HeadHigh = 0, HeadLow = 0;
+  int32_t Record = 0;
+};
 
 struct TTableIndex {
   TTableIndex(TIndexDescription description, const std::vector<TFieldHeader>& fields,
@@ -25,7 +49,7 @@ struct TTableIndex {
 
   TIndexDescription Description;
   TIndexKeyEncoder Encoder;
-  TaaIntArray Array;
+  TChunkedArray<TIndexEntry> Array;
   // Clear: the array is not in key order and is rebuilt before any use.
   bool Built = false;
 };

@@ -342,8 +342,8 @@ TEST(IndexKeyTest, GoldenKeys) {
     std::string key;
   };
   const Case kCases[] = {
-      {{1, 1, 1}, false, std::string("\x01\x7F\xFF\xFF\xFF\x01\x80\0\0\0\0\0\0\0\x01\0\0", 17)},
-      {{0, 1, 0}, false, std::string("\xFE\x80\0\0\0\x01\x80\0\0\0\0\0\0\0\xFE\xFF\xFF", 17)},
+      {{1, 1, 1}, false, std::string("\x01\x7F\xFF\xFF\xFF\x01\x80\0\0\0\0\0\0\0\x01\0", 16)},
+      {{0, 1, 0}, false, std::string("\xFE\x80\0\0\0\x01\x80\0\0\0\0\0\0\0\xFE\xFF", 16)},
       {{1, 0, 1}, true, std::string("\0\xFF\0", 3)},
   };
   for (const Case& c : kCases) {
@@ -374,6 +374,9 @@ const TOrderCase kRussianOrders[] = {
      kS,
      true,
      {{"все", "Все", "ВСЕ"}, {"всё", "ВСЁ"}, {"вся"}, {"ель", "Ель"}, {"ёж", "Ёж"}, {"жук"}}},
+    // The last two ranks (я, Я) take two bytes each in a key.
+    {"end of the alphabet", kS, false, {{"ю"}, {"Ю"}, {"я"}, {"яа"}, {"яя"}, {"яЯ"}, {"Я"}, {"Яя"}}},
+    {"end of the alphabet without case", kS, true, {{"ю", "Ю"}, {"я", "Я"}, {"яа"}, {"яя", "ЯЯ"}}},
     {"16-bit with case", kWs, false, {{"apple"}, {"Apple"}, {"все"}, {"всё"}, {"вся"}, {"жук"}}},
     {"16-bit without case",
      kWs,
