@@ -256,7 +256,7 @@ class TDeziDataManager {
   const uint8_t* KeyRecord(int32_t physical);
   // Where the record belongs in the index (its key, then its row
   // identifier); also gives the head of that key when asked.
-  size_t RowPosition(TTableIndex& index, const uint8_t* record, uint64_t* head = nullptr);
+  size_t RowPosition(TTableIndex& index, const uint8_t* record, TKeyHead* head = nullptr);
   size_t PlaceOf(TTableIndex& index, int32_t physical, const char* operation, const char* which);
   std::vector<bool> IndexesToKeep(int32_t ownIndex);
   void MarkIndexFileStale();

@@ -10,7 +10,7 @@ namespace norvane {
 namespace {
 
 struct TSortEntry {
-  uint64_t Head;
+  TKeyHead Head;
   size_t Offset;
   uint32_t Length;
   int32_t Record;

@@ -114,7 +114,7 @@ void TDeziDataManager::LoadIndexArrays(int64_t at) {
           permutation = false;
         else
           seen[physical] = true;
-        order[first + i] = {0, physical};
+        order[first + i] = {TKeyHead{}, physical};
       }
     }
     if (!permutation) continue;

@@ -9,14 +9,14 @@
 
 namespace norvane {
 
-size_t TDeziDataManager::RowPosition(TTableIndex& index, const uint8_t* record, uint64_t* head) {
+size_t TDeziDataManager::RowPosition(TTableIndex& index, const uint8_t* record, TKeyHead* head) {
   std::string target;
   index.Encoder.Encode(record, target);
   index.Encoder.AppendRowId(record, target);
-  const uint64_t targetHead = KeyHead(target);
+  const TKeyHead targetHead = KeyHead(target);
   if (head != nullptr) *head = targetHead;
   return index.Array.PartitionPoint([&](const TIndexEntry& entry) {
-    const uint64_t probeHead = entry.Head();
+    const TKeyHead probeHead = entry.Head();
     if (probeHead != targetHead) return probeHead < targetHead;
     const uint8_t* probe = KeyRecord(entry.Record);
     index.Encoder.Encode(probe, probeKey_);

@@ -106,7 +106,7 @@ int32_t TDeziDataManager::aaAddRecord(uint8_t* image, int32_t ownIndex) {
   // leaves the table as it was.
   const std::vector<bool> keep = IndexesToKeep(ownIndex);
   std::vector<size_t> places(indexes_.size());
-  std::vector<uint64_t> heads(indexes_.size());
+  std::vector<TKeyHead> heads(indexes_.size());
   for (size_t i = 0; i < indexes_.size(); ++i)
     if (keep[i]) places[i] = RowPosition(*indexes_[i], image, &heads[i]);
   ++header_.LastId;
@@ -142,7 +142,7 @@ void TDeziDataManager::aaUpdateRecord(const uint8_t* image, int32_t physical, in
   std::vector<bool> keep = IndexesToKeep(ownIndex);
   // (from, to) per index: to is the place in the array without the entry.
   std::vector<std::pair<size_t, size_t>> moves(indexes_.size());
-  std::vector<uint64_t> heads(indexes_.size());
+  std::vector<TKeyHead> heads(indexes_.size());
   std::string oldKey, newKey;
   for (size_t i = 0; i < indexes_.size(); ++i) {
     if (!keep[i]) continue;

@@ -16,26 +16,38 @@
 
 namespace norvane {
 
-// The first eight bytes of an encoded key as a big-endian number, zeros past
-// its end: when one key sorts before another, its head is never the larger,
-// so unequal heads decide a comparison without the rest of either key.
-inline uint64_t KeyHead(const std::string& key) {
-  uint64_t head = 0;
-  for (size_t i = 0; i < 8; ++i)
-    head = (head << 8) | (i < key.size() ? static_cast<uint8_t>(key[i]) : 0);
+// The first sixteen bytes of an encoded key (with the row identifier that
+// follows it), zeros past its end, as two big-endian numbers: when one key
+// sorts before another, its head is never the larger, so unequal heads decide
+// a comparison without the rest of either key. Sixteen bytes hold most keys
+// of numeric and short text fields whole, row identifier included.
+struct TKeyHead {
+  uint64_t High = 0, Low = 0;
+  auto operator<=>(const TKeyHead&) const = default;
+};
+
+inline TKeyHead KeyHead(const std::string& key) {
+  TKeyHead head;
+  for (size_t i = 0; i < 16; ++i) {
+    uint64_t& half = i < 8 ? head.High : head.Low;
+    half = (half << 8) | (i < key.size() ? static_cast<uint8_t>(key[i]) : 0);
+  }
   return head;
 }
 
-// One entry of an index array: a record and the head of its key and row
-// identifier, kept beside it so that a search compares heads in the array's
-// own memory and reads a record only when two heads are equal (a key on an
-// empty or numeric field fits its head whole). Twelve bytes.
+// One entry of an index array: a record and the head of its key, kept beside
+// it so that a search compares heads in the array's own memory and reads a
+// record only when two heads are equal. Twenty bytes, as 32-bit words.
 struct TIndexEntry {
   TIndexEntry() = default;
-  TIndexEntry(uint64_t head, int32_t record)
-      : HeadHigh(static_cast<uint32_t>(head >> 32)), HeadLow(static_cast<uint32_t>(head)), Record(record) {}
-  uint64_t Head() const { return (uint64_t{HeadHigh} << 32) | HeadLow; }
-  uint32_t HeadHigh = 0, HeadLow = 0;
+  TIndexEntry(TKeyHead head, int32_t record)
+      : Words{static_cast<uint32_t>(head.High >> 32), static_cast<uint32_t>(head.High),
+              static_cast<uint32_t>(head.Low >> 32), static_cast<uint32_t>(head.Low)},
+        Record(record) {}
+  TKeyHead Head() const {
+    return {(uint64_t{Words[0]} << 32) | Words[1], (uint64_t{Words[2]} << 32) | Words[3]};
+  }
+  uint32_t Words[4] = {};
   int32_t Record = 0;
 };
 
