@@ -257,6 +257,8 @@ class TDeziDataManager {
   // Where the record belongs in the index (its key, then its row
   // identifier); also gives the head of that key when asked.
   size_t RowPosition(TTableIndex& index, const uint8_t* record, TKeyHead* head = nullptr);
+  // The position of the record's entry, the array's size when it has none.
+  size_t EntryOf(TTableIndex& index, int32_t physical);
   size_t PlaceOf(TTableIndex& index, int32_t physical, const char* operation, const char* which);
   std::vector<bool> IndexesToKeep(int32_t ownIndex);
   void MarkIndexFileStale();

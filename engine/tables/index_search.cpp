@@ -35,14 +35,32 @@ int32_t TDeziDataManager::IndexRecord(int32_t number, int32_t position) {
   return index.Array.At(static_cast<size_t>(position)).Record;
 }
 
+size_t TDeziDataManager::EntryOf(TTableIndex& index, int32_t physical) {
+  std::string target, probe;
+  // Row identifiers are unique in any table opened for writing, so the
+  // record is at its place. A damaged table opened read-only may repeat one;
+  // records with the very same key and identifier follow each other there.
+  for (size_t at = RowPosition(index, KeyRecord(physical)); at < index.Array.Size(); ++at) {
+    const int32_t entry = index.Array.At(at).Record;
+    if (entry == physical) return at;
+    if (target.empty()) {
+      index.Encoder.Encode(KeyRecord(physical), target);
+      index.Encoder.AppendRowId(KeyRecord(physical), target);
+    }
+    const uint8_t* other = KeyRecord(entry);
+    index.Encoder.Encode(other, probe);
+    index.Encoder.AppendRowId(other, probe);
+    if (probe != target) break;
+  }
+  return index.Array.Size();
+}
+
 int32_t TDeziDataManager::RecordPosition(int32_t number, int32_t physical) {
   BuildIndex(number);
   if (physical < 0 || physical >= header_.RecordCount) return -1;
   TTableIndex& index = *indexes_[number];
-  const size_t position = RowPosition(index, KeyRecord(physical));
-  if (position < index.Array.Size() && index.Array.At(position).Record == physical)
-    return static_cast<int32_t>(position);
-  return -1;
+  const size_t position = EntryOf(index, physical);
+  return position < index.Array.Size() ? static_cast<int32_t>(position) : -1;
 }
 
 int32_t TDeziDataManager::KeyPosition(const uint8_t* key, int32_t number, bool exact, bool last,

@@ -124,8 +124,8 @@ int32_t TDeziDataManager::aaAddRecord(uint8_t* image, int32_t ownIndex) {
 
 size_t TDeziDataManager::PlaceOf(TTableIndex& index, int32_t physical, const char* operation,
                                  const char* which) {
-  const size_t place = RowPosition(index, KeyRecord(physical));
-  if (place >= index.Array.Size() || index.Array.At(place).Record != physical)
+  const size_t place = EntryOf(index, physical);
+  if (place >= index.Array.Size())
     throw EEngineError(std::string("TDeziDataManager.") + operation +
                        " - invalid record Number, " + which + " = " + std::to_string(physical));
   return place;
