@@ -188,8 +188,10 @@ void TDeziDataManager::OpenTable() {
     upkeepSuspended_ = 0;
     lastChangeTick_.reset();
     LoadIndexFile();
-    // A stale T.idx means the last session may have stopped inside a flush.
-    const bool mayHaveStopped = !indexCounterCurrent_;
+    // A stale T.idx means the last session may have stopped inside a flush;
+    // a current one whose row identifier order does not vouch for unique
+    // identifiers below the last one is no proof of the contrary.
+    const bool mayHaveStopped = !indexCounterCurrent_ || !IdentifiersVouchedFor();
     open_ = true;
     if (upgrade) {
       if (header_.Version < kIndexUpgradeVersion) UpgradeIndexes();

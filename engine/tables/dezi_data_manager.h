@@ -241,6 +241,7 @@ class TDeziDataManager {
   void CheckPassword() const;
   void StartRecords();
   void LoadIndexFile();
+  bool IdentifiersVouchedFor();
   bool ReadIndexDescriptions(std::vector<TIndexDescription>& descriptions, int64_t& arraysAt);
   void LoadIndexArrays(int64_t at);
   void MakeAutomaticIndexes();

@@ -93,6 +93,18 @@ void TDeziDataManager::LoadIndexFile() {
     if (!index->Built) indexFileDiffers_ = true;
 }
 
+bool TDeziDataManager::IdentifiersVouchedFor() {
+  if (header_.RecordCount == 0) return true;
+  // An array over the row identifier alone that passed the order check holds
+  // strictly rising identifiers: each once, the last the highest.
+  for (const auto& index : indexes_) {
+    if (!index->Built || index->Description.KeyFields != std::vector<int32_t>{-1}) continue;
+    const uint8_t* last = KeyRecord(index->Array.At(index->Array.Size() - 1).Record);
+    return GetI32LE(last + geometry_.RowIdOffset) <= header_.LastId;
+  }
+  return false;
+}
+
 void TDeziDataManager::LoadIndexArrays(int64_t at) {
   const size_t count = static_cast<size_t>(header_.RecordCount);
   if (idx_->Size() - at < static_cast<int64_t>(count * 4 * indexes_.size())) return;

@@ -294,7 +294,9 @@ TEST(Records, AnOpenAfterAnUnfinishedFlushRemovesDuplicatedIdentifiers) {
       {"stopped inside a flush", true, false, 4, {1, 5, 3, 4}, 5},
       {"and an identifier past the last", true, false, 9, {1, 5, 3, 9}, 9},
       {"read-only: nothing is written", true, true, 4, {1, 5, 3, 4, 5}, 5},
-      {"a clean close is trusted", false, false, 4, {1, 5, 3, 4, 5}, 5},
+      // A current T.idx is trusted only while its row identifier order
+      // holds: here it no longer matches the records.
+      {"a current index file that the records contradict", false, false, 4, {1, 5, 3, 4}, 5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

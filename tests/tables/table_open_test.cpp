@@ -172,7 +172,7 @@ TEST(TableOpen, OnlyAWritableTableIsCutToItsRecords) {
       {testing::TStoreKind::Folder, true, 30, exact + 30, 2, 0},
       {testing::TStoreKind::Container, true, 30, exact + 30, 2, 0},
       {testing::TStoreKind::Memory, true, -20, exact - 20, 2, 0},
-      {testing::TStoreKind::Memory, false, -20, 120 + 47, 1, 2},
+      {testing::TStoreKind::Memory, false, -20, 120 + 47, 1, 1},
       {testing::TStoreKind::Folder, false, -47 - 46, 120 + 0, 0, 1},
   };
   for (const Case& c : cases) {
@@ -184,6 +184,11 @@ TEST(TableOpen, OnlyAWritableTableIsCutToItsRecords) {
     }
     TBytes bytes = ReadStoreFile(stores.Store(), "T.dat");
     PutI32LE(&bytes[32], 2);
+    // Two records with their own identifiers, 1 and 2, the last assigned.
+    bytes.resize(static_cast<size_t>(exact), 0);
+    PutI32LE(&bytes[0], 2);
+    PutI32LE(&bytes[120 + 15], 1);
+    PutI32LE(&bytes[120 + 47 + 15], 2);
     bytes.resize(static_cast<size_t>(exact + c.extra), 0x5A);
     WriteStoreFile(stores.Store(), "T.dat", bytes);
     stores.Reopen();
