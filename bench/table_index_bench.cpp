@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/operation_counters.h"
 #include "engine/common/byte_codec.h"
 #include "engine/container/memory_plain_file_system.h"
 #include "engine/tables/dezi_data_manager.h"
@@ -115,13 +116,6 @@ TArticleTable& FilledTable(int32_t records) {
     made->table->ResumeIndexUpkeep();
   }
   return *made;
-}
-
-void CountOperations(benchmark::State& state, int64_t perIteration) {
-  state.SetItemsProcessed(state.iterations() * perIteration);
-  state.counters["per_op"] = benchmark::Counter(
-      static_cast<double>(perIteration),
-      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // Times N appends to a new table, each kept in every index (with range(1)

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/operation_counters.h"
 #include "engine/common/byte_codec.h"
 #include "engine/container/disk_plain_file_system.h"
 #include "engine/container/memory_plain_file_system.h"
@@ -177,15 +178,6 @@ TFilledTable& FilledTable(int32_t records, bool memory) {
   auto& table = tables[{records, memory}];
   if (!table) table = std::make_unique<TFilledTable>(records, memory);
   return *table;
-}
-
-// Reports the operations an iteration times, as a rate and as time per
-// operation.
-void CountOperations(benchmark::State& state, int64_t perIteration) {
-  state.SetItemsProcessed(state.iterations() * perIteration);
-  state.counters["per_op"] = benchmark::Counter(
-      static_cast<double>(perIteration),
-      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // Times N = range(0) appends to a new table and the close that writes the

@@ -32,8 +32,7 @@ void TDeziDataManager::BuildIndex(int32_t number) {
   std::vector<TSortEntry> entries(static_cast<size_t>(count));
   for (int32_t r = 0; r < count; ++r) {
     const uint8_t* record = KeyRecord(r);
-    index.Encoder.Encode(record, key);
-    index.Encoder.AppendRowId(record, key);
+    index.Encoder.EncodeRow(record, key);
     entries[r] = {KeyHead(key), keys.size(), static_cast<uint32_t>(key.size()), r};
     keys += key;
   }
@@ -89,8 +88,7 @@ bool TDeziDataManager::InOrder(TTableIndex& index) {
   for (size_t i = 0; i < index.Array.Size(); ++i) {
     const int32_t physical = index.Array.At(i).Record;
     const uint8_t* record = KeyRecord(physical);
-    index.Encoder.Encode(record, key);
-    index.Encoder.AppendRowId(record, key);
+    index.Encoder.EncodeRow(record, key);
     index.Array.Set(i, {KeyHead(key), physical});
     if (i > 0 && !(previous < key)) return false;
     previous.swap(key);

@@ -54,6 +54,12 @@ class TIndexKeyEncoder {
   // Appends the record's row identifier: the order index arrays keep among
   // records with equal keys, so that each record has exactly one place.
   void AppendRowId(const uint8_t* record, std::string& out) const;
+  // Replaces `out` with the whole key and the row identifier: where the
+  // record stands in the index array.
+  void EncodeRow(const uint8_t* record, std::string& out) const {
+    Encode(record, out);
+    AppendRowId(record, out);
+  }
 
   // The shape of a search with the search key image `key`: its first k key
   // fields, ignoring case when asked, and when `partial` each text field

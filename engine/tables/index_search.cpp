@@ -11,16 +11,14 @@ namespace norvane {
 
 size_t TDeziDataManager::RowPosition(TTableIndex& index, const uint8_t* record, TKeyHead* head) {
   std::string target;
-  index.Encoder.Encode(record, target);
-  index.Encoder.AppendRowId(record, target);
+  index.Encoder.EncodeRow(record, target);
   const TKeyHead targetHead = KeyHead(target);
   if (head != nullptr) *head = targetHead;
   return index.Array.PartitionPoint([&](const TIndexEntry& entry) {
     const TKeyHead probeHead = entry.Head();
     if (probeHead != targetHead) return probeHead < targetHead;
     const uint8_t* probe = KeyRecord(entry.Record);
-    index.Encoder.Encode(probe, probeKey_);
-    index.Encoder.AppendRowId(probe, probeKey_);
+    index.Encoder.EncodeRow(probe, probeKey_);
     return probeKey_ < target;
   });
 }
@@ -43,13 +41,9 @@ size_t TDeziDataManager::EntryOf(TTableIndex& index, int32_t physical) {
   for (size_t at = RowPosition(index, KeyRecord(physical)); at < index.Array.Size(); ++at) {
     const int32_t entry = index.Array.At(at).Record;
     if (entry == physical) return at;
-    if (target.empty()) {
-      index.Encoder.Encode(KeyRecord(physical), target);
-      index.Encoder.AppendRowId(KeyRecord(physical), target);
-    }
+    if (target.empty()) index.Encoder.EncodeRow(KeyRecord(physical), target);
     const uint8_t* other = KeyRecord(entry);
-    index.Encoder.Encode(other, probe);
-    index.Encoder.AppendRowId(other, probe);
+    index.Encoder.EncodeRow(other, probe);
     if (probe != target) break;
   }
   return index.Array.Size();

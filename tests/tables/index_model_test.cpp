@@ -97,8 +97,7 @@ class TIndexModel {
       std::vector<std::pair<std::string, int32_t>> keyed;
       for (size_t p = 0; p < images.size(); ++p) {
         std::string key;
-        encoder.Encode(images[p].data(), key);
-        encoder.AppendRowId(images[p].data(), key);
+        encoder.EncodeRow(images[p].data(), key);
         keyed.emplace_back(key, static_cast<int32_t>(p));
       }
       std::sort(keyed.begin(), keyed.end());
