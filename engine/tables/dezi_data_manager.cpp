@@ -7,6 +7,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/platform/tick_counter.h"
 #include "engine/tables/field_types.h"
+#include "engine/tables/table_damage.h"
 #include "engine/tables/table_version.h"
 
 namespace norvane {
@@ -74,8 +75,7 @@ bool TDeziDataManager::Open() {
 }
 
 void TDeziDataManager::ThrowDamaged(const std::string& what) const {
-  throw EEngineError("Error in TDeziDataManager.OpenTable - table file \"" + tableName_ +
-                     ".dat\" is damaged: " + what + ".");
+  ThrowTableFileDamaged(tableName_ + ".dat", what);
 }
 
 void TDeziDataManager::ReadHeaders() {
@@ -185,6 +185,7 @@ void TDeziDataManager::OpenTable() {
     RepairShortFile();
     CutToRecords();
     StartRecords();
+    StartBLOBs(false);
     upkeepSuspended_ = 0;
     lastChangeTick_.reset();
     LoadIndexFile();
@@ -210,6 +211,7 @@ void TDeziDataManager::OpenTable() {
   } catch (...) {
     open_ = false;
     ReleaseFiles();
+    blobs_.reset();
     header_ = TTableHeader();
     fields_.clear();
     indexes_.clear();
@@ -249,6 +251,8 @@ void TDeziDataManager::CloseTable() {
   open_ = false;
   ReleaseFiles();
   indexes_.clear();
+  blobs_.reset();
+  blobCodec_.reset();
   log_.reset();
   cache_.reset();
   if (!flushed)

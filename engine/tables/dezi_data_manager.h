@@ -15,10 +15,17 @@
 //    stored count are cut off, and duplicates left by a record moved into a
 //    hole are removed on the next writable open (the first flush of a
 //    session marks T.idx stale, which is what tells such an open apart).
+// 5. The large-value directory has exactly one row per record: rows are
+//    added and deleted by the record operations themselves, never apart from
+//    them. A flush writes the values' blocks to T.bdf, then T.bif, then the
+//    table header, so a directory on disk never names blocks not yet
+//    written; an open that finds more rows than records drops the surplus,
+//    and one that finds fewer gives the missing records empty rows.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,7 +34,10 @@
 #include "engine/common/engine_error.h"
 #include "engine/container/plain_file_system.h"
 #include "engine/protection/secret.h"
+#include "engine/tables/blob_directory.h"
+#include "engine/tables/blob_value_codec.h"
 #include "engine/tables/index_header.h"
+#include "engine/tables/memory_stream.h"
 #include "engine/tables/record_cache.h"
 #include "engine/tables/record_geometry.h"
 #include "engine/tables/record_image.h"
@@ -61,6 +71,10 @@ class EKeyViolation : public EEngineError {
       : EEngineError(operation + " - key violation.\nTable name = \"" + tableName +
                      "\".\nUnique index name = \"" + indexName + "\".") {}
 };
+
+// The large values of a record being appended, by field position; a field
+// left out, or given an empty stream, has no value.
+using TBLOBValues = std::map<int32_t, const TMemoryStream*>;
 
 class TDeziDataManager {
  public:
@@ -115,6 +129,12 @@ class TDeziDataManager {
   // the write log's byte limit (a tenth).
   void SetPassword(TSecret password) { password_ = std::move(password); }
   void SetFreeMemorySource(std::function<int64_t()> source) { freeMemory_ = std::move(source); }
+  // The block size of large values for a table created next (512 unless
+  // set); an open table has the one its T.bif states. Throws "Error in
+  // TDeziDataManager.SetBLOBBlockSize - invalid block size <n> !" outside 1
+  // to 64 MiB.
+  void SetBLOBBlockSize(int32_t size);
+  int32_t BLOBBlockSize() const;
 
   // Record operations on an open, writable table. Images are plain records
   // of the record size (see TRecordImage). Every index is kept in order,
@@ -123,13 +143,19 @@ class TDeziDataManager {
   // (the calling dataset's) and leaves the others to be rebuilt when next
   // used.
   // Appends; the row identifier in `image` is set to the new last
-  // identifier. Returns the record's physical number.
-  int32_t aaAddRecord(uint8_t* image, int32_t ownIndex = -1);
+  // identifier. In a table with large values the record gets its row of
+  // value headers with `values` stored in it, and the null bits of its
+  // large-value fields say which hold one. Everything that can fail (the
+  // checks, the index places, compressing and enciphering the values) comes
+  // before the first change, so a failed append leaves no row and no value
+  // behind. Returns the record's physical number.
+  int32_t aaAddRecord(uint8_t* image, int32_t ownIndex = -1, const TBLOBValues* values = nullptr);
   // Replaces record `physical`; its row identifier is kept whatever the image
   // holds.
   void aaUpdateRecord(const uint8_t* image, int32_t physical, int32_t ownIndex = -1);
-  // Deletes record `physical`; the last record moves into its place. Returns
-  // true when a record moved.
+  // Deletes record `physical` with its large values; the last record moves
+  // into its place, with its row of large values. Returns true when a record
+  // moved.
   bool aaDeleteRecord(int32_t physical, int32_t ownIndex = -1);
   // The plain record, valid until the next record operation unless its page
   // is locked. Throws "TRecordsPage.GetRecordPtr - Cannot find record" for a
@@ -145,6 +171,31 @@ class TDeziDataManager {
   // resuming runs the flush check.
   void SuspendAutoFlush() { ++flushSuspended_; }
   void ResumeAutoFlush();
+  // Large values, of the field at position `field` among the table's fields
+  // and the record `physical`. Streams must not be null ("Error in
+  // TDeziDataManager.aaReadBLOBValue - stream is not opened." and the same
+  // with aaWriteBLOBValue); a field that is not a large-value field throws
+  // "Error in TDeziDataManager.ReadBLOBValue - 0 pointer to pFieldHeader,
+  // fieldNum = .<field>" (WriteBLOBValue, DeleteBLOBValue likewise).
+  // Fills the stream with the value, empty when there is none, rewound.
+  // Pending values are written out first. Throws the codec's read messages
+  // for a value that fails its checks; every other value still reads.
+  void ReadBLOBValue(TMemoryStream* stream, int32_t field, int32_t physical);
+  // Stores the stream's whole content as the value (an empty stream deletes
+  // it) in newly given blocks; an ftGraphic value loses the 8-byte graphic
+  // prefix (IsStreamGraphic). The blocks of a value replaced stay taken
+  // until the table is rebuilt, so a directory on disk never points at
+  // blocks rewritten since.
+  void WriteBLOBValue(TMemoryStream* stream, int32_t field, int32_t physical);
+  // Returns the value's blocks to the free list.
+  void DeleteBLOBValue(int32_t field, int32_t physical);
+  // At least 10 bytes, bytes 0..3 are 1, 0, 0, 1 and bytes 8..9 "BM": a
+  // bitmap behind the 8-byte graphic prefix. Throws "Error in
+  // TDeziDataManager.IsStreamGraphic - buf 0 pointer." for a null stream.
+  static bool IsStreamGraphic(const TMemoryStream* stream);
+  // The directory of an open table with large values, null otherwise.
+  const TaaBLOBDirectory* BLOBDirectory() const { return blobs_.get(); }
+
   // Enciphers or deciphers one record image in place (encrypted tables).
   void ChangeBufferEncryption(uint8_t* record, bool encipher) const;
   // Builds and reads record images of this table (plain ones).
@@ -274,6 +325,17 @@ class TDeziDataManager {
   void FlushChanges();
   void ReleaseFiles();
   [[noreturn]] void ThrowDamaged(const std::string& what) const;
+  // Large values (blob_values.cpp).
+  void StartBLOBs(bool created);
+  void LoadBLOBFile();
+  void SaveBLOBFile();
+  void ReconcileBLOBRows();
+  int32_t BLOBFieldIndex(int32_t field, const char* operation) const;
+  void CheckBLOBRow(int32_t physical, const char* operation) const;
+  TStoredBlobValue PrepareBLOBValue(const TMemoryStream& stream, int32_t field) const;
+  void CheckBLOBGrowth(int64_t blocks) const;
+  int32_t BlocksOf(const TStoredBlobValue& value) const;
+  void StoreBLOBValue(TBlobValueHeader& header, TStoredBlobValue value);
 
   TAbstractPlainFileSystem& store_;
   std::string tableName_;
@@ -298,6 +360,12 @@ class TDeziDataManager {
   TAbstractFile* bdf_ = nullptr;
 
   TSecret password_;
+  int32_t requestedBlockSize_ = 512;
+  // Tables with large values only: the directory, and whether it changed
+  // since T.bif was last written.
+  std::unique_ptr<TaaBLOBDirectory> blobs_;
+  std::unique_ptr<TBlobValueCodec> blobCodec_;
+  bool blobsDirty_ = false;
   std::function<int64_t()> freeMemory_;
   std::unique_ptr<TRecordImage> images_;   // plain records
   std::unique_ptr<TRecordImage> cipher_;   // encrypted tables only

@@ -9,6 +9,7 @@
 #include "engine/platform/memory_info.h"
 #include "engine/platform/tick_counter.h"
 #include "engine/tables/dezi_data_manager.h"
+#include "engine/tables/field_types.h"
 
 namespace norvane {
 
@@ -93,8 +94,11 @@ void TDeziDataManager::LogRecord(int32_t physical, const uint8_t* plain) {
   log_->AddRecord(physical, stored.data(), GetTickCount());
 }
 
-int32_t TDeziDataManager::aaAddRecord(uint8_t* image, int32_t ownIndex) {
+int32_t TDeziDataManager::aaAddRecord(uint8_t* image, int32_t ownIndex, const TBLOBValues* values) {
   CheckWritable("aaAddRecord");
+  if (blobs_ && (blobs_->RowCount() != blobs_->HeaderRecordCount() ||
+                 blobs_->RowCount() != header_.RecordCount))
+    throw EEngineError("TDeziDataManager.aaAddBLOBRecord - blobMap.ItemCount <> blobFileHeader.RecordCount");
   if (ExactDataLength() + geometry_.RecordSize > TAbstractFile::kMaxSize)
     throw EEngineError("TDeziDataManager.aaAddRecord - the table file \"" + tableName_ +
                        ".dat\" cannot grow past " + std::to_string(TAbstractFile::kMaxSize) +
@@ -109,9 +113,36 @@ int32_t TDeziDataManager::aaAddRecord(uint8_t* image, int32_t ownIndex) {
   std::vector<TKeyHead> heads(indexes_.size());
   for (size_t i = 0; i < indexes_.size(); ++i)
     if (keep[i]) places[i] = RowPosition(*indexes_[i], image, &heads[i]);
+  // The values are coded, and their room checked, before anything changes.
+  std::vector<std::pair<int32_t, TStoredBlobValue>> stored;
+  if (blobs_) {
+    int64_t blocks = 0;
+    for (size_t f = 0, index = 0; f < fields_.size(); ++f) {
+      if (!IsLargeValueType(fields_[f].Type)) continue;
+      const int32_t field = static_cast<int32_t>(f);
+      const auto given = values != nullptr ? values->find(field) : TBLOBValues::const_iterator();
+      const bool present =
+          values != nullptr && given != values->end() && given->second != nullptr &&
+          given->second->Size() > 0;
+      uint8_t& nullByte = image[geometry_.NullBitsOffset + f / 8];
+      const uint8_t mask = static_cast<uint8_t>(1u << (f % 8));
+      nullByte = present ? static_cast<uint8_t>(nullByte & ~mask) : static_cast<uint8_t>(nullByte | mask);
+      if (present) {
+        stored.emplace_back(static_cast<int32_t>(index), PrepareBLOBValue(*given->second, field));
+        blocks += BlocksOf(stored.back().second);
+      }
+      ++index;
+    }
+    CheckBLOBGrowth(blocks);
+  }
   ++header_.LastId;
   ++header_.ChangeCounter;
   const int32_t physical = header_.RecordCount++;
+  if (blobs_) {
+    blobs_->AddRow();
+    for (auto& [index, value] : stored) StoreBLOBValue(blobs_->Value(physical, index), std::move(value));
+    blobsDirty_ = true;
+  }
   LogRecord(physical, image);
   cache_->AppendRecord(physical, image);
   for (size_t i = 0; i < indexes_.size(); ++i) {
@@ -186,6 +217,11 @@ bool TDeziDataManager::aaDeleteRecord(int32_t physical, int32_t ownIndex) {
     places[i].first = PlaceOf(*indexes_[i], physical, "aaDeleteRecord", "recPos");
     if (moves) places[i].second = PlaceOf(*indexes_[i], last, "aaDeleteRecord", "last");
   }
+  // The record's values go with it; the last record's row moves with it.
+  if (blobs_) {
+    blobs_->DeleteRow(physical);
+    blobsDirty_ = true;
+  }
   ++header_.ChangeCounter;
   if (moves) {
     const uint8_t* lastRecord = RecordPtr(last);
@@ -217,16 +253,25 @@ void TDeziDataManager::ResumeAutoFlush() {
 
 void TDeziDataManager::FlushBuffers() {
   if (readOnly_ || !open_) return;
-  if (header_.ChangeCounter == diskChangeCounter_ && log_->Empty()) return;
+  const bool records = header_.ChangeCounter != diskChangeCounter_ || log_->HasRecords();
+  if (!records && !log_->HasBlobData() && !blobsDirty_) return;
   // The index arrays in T.idx stop describing T.dat from the first record
   // written; marking them first is also how the next open knows that a
   // session may have stopped inside a flush.
-  MarkIndexFileStale();
+  if (records) MarkIndexFileStale();
   log_->WriteRecords(*dat_, geometry_.DataStart, header_.RecordCount);
-  // Records reach the disk before the header that counts them.
+  // Records and values reach the disk before the directory and the header
+  // that count them (invariants 4 and 5).
   dat_->Flush();
-  SaveTableHeaders();
-  dat_->SetSize(static_cast<int32_t>(ExactDataLength()));
+  if (blobs_) {
+    log_->WriteBlobData(*bdf_, blobs_->BlockSize());
+    bdf_->Flush();
+    SaveBLOBFile();
+  }
+  if (records) {
+    SaveTableHeaders();
+    dat_->SetSize(static_cast<int32_t>(ExactDataLength()));
+  }
   log_->Clear();
   diskRecords_ = header_.RecordCount;
   diskChangeCounter_ = header_.ChangeCounter;

@@ -90,16 +90,19 @@ void TDeziDataManager::CreateTable(const std::vector<TFieldDef>& defs, uint8_t c
     }
     SaveTableHeaders();
     StartRecords();
+    StartBLOBs(true);
     diskChangeCounter_ = header_.ChangeCounter;
     upkeepSuspended_ = 0;
     lastChangeTick_.reset();
     MakeAutomaticIndexes();
     if (!autoIndexes) indexes_.resize(1);  // the row identifier index only
-    BuildAllIndexes();    open_ = true;
+    BuildAllIndexes();
+    open_ = true;
     SaveIndexesToDisk();
   } catch (...) {
     open_ = false;
     indexes_.clear();
+    blobs_.reset();
     ReleaseFiles();
     throw;
   }

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+
+#include "engine/common/engine_error.h"
 
 namespace norvane {
 
@@ -56,9 +59,34 @@ void TaaBufferLogArray::WriteRecords(TAbstractFile& dat, int32_t dataStart,
   }
 }
 
+void TaaBufferLogArray::AddBlobData(std::vector<uint8_t> bytes, std::vector<TBlobRun> runs,
+                                    uint32_t now) {
+  if (entries_ == 0) oldestTick_ = now;
+  ++entries_;
+  bytes_ += static_cast<int64_t>(bytes.size());
+  blobs_.push_back({std::move(bytes), std::move(runs)});
+}
+
+void TaaBufferLogArray::WriteBlobData(TAbstractFile& bdf, int32_t blockSize) const {
+  for (const TBlobEntry& entry : blobs_) {
+    size_t taken = 0;
+    for (const TBlobRun& run : entry.Runs) {
+      // The directory keeps every run inside a file's 2 GiB.
+      const int32_t expected = run.Count * blockSize;
+      bdf.SeekFromStart(static_cast<int32_t>(int64_t{run.First} * blockSize));
+      const int32_t written = bdf.Write(entry.Bytes.data() + taken, expected);
+      if (written != expected)
+        throw EEngineError("TaaBufferLogArray.FlushBuffers - error writing data to blob file, xx = " +
+                           std::to_string(written) + ", bc = " + std::to_string(expected));
+      taken += static_cast<size_t>(expected);
+    }
+  }
+}
+
 void TaaBufferLogArray::Clear() {
   offsets_.clear();
   images_.clear();
+  blobs_.clear();
   entries_ = 0;
   bytes_ = 0;
 }

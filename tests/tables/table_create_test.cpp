@@ -107,12 +107,13 @@ const std::vector<TFieldDef> kEveryType = {
 const int32_t kEveryTypeSizes[] = {11, 2, 4, 2, 2, 8, 8, 8, 8, 8, 8, 7, 0, 0, 0, 0, 7, 8};
 
 // Values of record r for the stored fields: every third one null, the rest
-// filling what the field takes.
+// filling what the field takes. Large-value fields are null: an append
+// without values gives them none, whatever the image said.
 TRecordValues EveryTypeValues(const std::vector<TFieldHeader>& fields, int r) {
   TRecordValues values;
   for (size_t i = 0; i < fields.size(); ++i) {
     const TFieldHeader& field = fields[i];
-    TFieldValue value{(i + r) % 3 == 0, {}};
+    TFieldValue value{(i + r) % 3 == 0 || IsLargeValueType(field.Type), {}};
     if (!value.Null && field.Type == ftString) value.Bytes = "s" + std::to_string(r);
     else if (!value.Null && field.Type == ftWideString) value.Bytes = std::string("w\0\xC9\x04", 4);
     else if (!value.Null && field.Size > 0) value.Bytes.assign(static_cast<size_t>(field.Size), static_cast<char>(r * 7 + i));
