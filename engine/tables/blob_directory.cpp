@@ -123,21 +123,30 @@ TaaBLOBDirectory TaaBLOBDirectory::Decode(const std::vector<uint8_t>& image, int
   return directory;
 }
 
-std::vector<uint8_t> TaaBLOBDirectory::Encode() {
+void TaaBLOBDirectory::DropOrphans() {
+  if (headers_.size() == map_.size() * static_cast<size_t>(fieldCount_)) {
+    // No row was deleted since the last image: the rows are in physical
+    // order already (rows are only ever added at the end).
+    return;
+  }
   std::vector<TBlobValueHeader> rows;
   rows.reserve(map_.size() * static_cast<size_t>(fieldCount_));
-  size_t runs = 0;
   for (const int32_t first : map_)
-    for (int32_t f = 0; f < fieldCount_; ++f) {
-      TBlobValueHeader& value = headers_[static_cast<size_t>(first + f)];
-      // Stored bytes make a value; a header without them keeps nothing.
-      if (value.StoredSize <= 0) value = TBlobValueHeader();
-      runs += value.Runs.size();
-      rows.push_back(std::move(value));
-    }
+    for (int32_t f = 0; f < fieldCount_; ++f)
+      rows.push_back(std::move(headers_[static_cast<size_t>(first + f)]));
   headers_ = std::move(rows);
   for (size_t r = 0; r < map_.size(); ++r) map_[r] = static_cast<int32_t>(r) * fieldCount_;
+}
+
+std::vector<uint8_t> TaaBLOBDirectory::Encode() {
+  DropOrphans();
   recordCount_ = RowCount();
+  size_t runs = 0;
+  for (TBlobValueHeader& value : headers_) {
+    // Stored bytes make a value; a header without them keeps nothing.
+    if (value.StoredSize <= 0) value = TBlobValueHeader();
+    runs += value.Runs.size();
+  }
 
   const size_t runsAt = kBlobHeaderSize + headers_.size() * kBlobValueHeaderSize;
   std::vector<uint8_t> image(runsAt + (runs + free_.size()) * kBlobRunSize, 0);

@@ -104,6 +104,9 @@ class TaaBLOBDirectory {
   void KeepBlocks(int64_t bdfLength);
 
  private:
+  // Renumbers the mapped rows in physical order, dropping the orphans.
+  void DropOrphans();
+
   int32_t blockSize_;
   int32_t fieldCount_;
   double version_;

@@ -29,6 +29,20 @@ TEST(Crc32, KnownValuesAndTheirText) {
   }
 }
 
+TEST(Crc32, EveryLengthAndAlignmentAgreesWithTheBitwiseDefinition) {
+  std::vector<uint8_t> bytes(300);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 131 + (i >> 3));
+  for (size_t from = 0; from < 9; ++from)
+    for (size_t n = 0; from + n <= bytes.size(); n += 7) {
+      uint32_t crc = 0xFFFFFFFFu;
+      for (size_t i = from; i < from + n; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+      }
+      ASSERT_EQ(Crc32(bytes.data() + from, n), ~crc) << from << " " << n;
+    }
+}
+
 TEST(Crc32, PiecesAndDigestBytes) {
   const std::string check = "123456789";
   THash_CRC32 hash;

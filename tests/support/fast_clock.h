@@ -1,6 +1,7 @@
-// A tick counter that leaps 300 ms at every reading, so each password check
-// ends after its first round instead of spending 256 ms of real time. The
-// system counter comes back when the object goes.
+// A tick counter that leaps 300 ms (or `step`) at every reading, so each
+// password check ends after its first round (or `256 / step` rounds) instead
+// of spending 256 ms of real time. The system counter comes back when the
+// object goes.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +12,8 @@ namespace norvane::testing {
 
 class TFastClock {
  public:
-  TFastClock() {
-    SetTickSource([this] { return ticks_ += 300; });
+  explicit TFastClock(uint32_t step = 300) {
+    SetTickSource([this, step] { return ticks_ += step; });
   }
   ~TFastClock() { SetTickSource({}); }
   TFastClock(const TFastClock&) = delete;
