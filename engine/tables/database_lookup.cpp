@@ -27,12 +27,14 @@ bool SameComponentName(const std::string& a, const std::string& b) {
 }
 
 bool PlanFromComponent(const TDeziDatabase& database, TManagerPlan& plan) {
-  if (!database.DatabaseFileName().empty()) {
-    plan.Name = DatabasePath(database.DatabaseFileName());
+  const std::string& file = database.DatabaseFileName();
+  // A file name that names a folder is a folder database, as a bare name is.
+  if (!file.empty() && !DirectoryExists(file)) {
+    plan.Name = DatabasePath(file);
     plan.Kind = TDatabaseKind::ContainerFile;
     plan.Mode = smContainer;
-  } else if (!database.Directory().empty()) {
-    plan.Name = DatabasePath(database.Directory());
+  } else if (!file.empty() || !database.Directory().empty()) {
+    plan.Name = DatabasePath(file.empty() ? database.Directory() : file);
     plan.Kind = TDatabaseKind::Folder;
     plan.Mode = smDisk;
   } else {
