@@ -43,10 +43,10 @@ class TDeziDatabaseManager {
   bool NamedBy(const std::string& name) const;
 
   // Components. ConnectDatabase refuses, when others are connected, a
-  // writable component while the database is read-only ("TDezi
-  // DatabaseManager.ConnectDatabase - database is already open in read-only
-  // mode.") and another InMemory value ("... - database is already open with
-  // other in-memory mode value."). The first component sets the read-only
+  // writable component while the database is read-only
+  // ("TDeziDatabaseManager.ConnectDatabase - database is already open in
+  // read-only mode.") and another InMemory value ("... - database is already
+  // open with other in-memory mode value."). The first component sets the read-only
   // and in-memory flags and opens the container store, which may make the
   // database read-only; the component's ReadOnly follows the database's.
   void ConnectDatabase(TDeziDatabase& database);

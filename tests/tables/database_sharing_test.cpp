@@ -4,6 +4,8 @@
 // to leave destroys what it shared.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "engine/platform/file_system.h"
 #include "engine/tables/database_lookup.h"
 #include "engine/tables/database_manager.h"
@@ -208,6 +210,32 @@ TEST(DatabaseSharing, PathsDifferingInCaseAreDifferentDatabases) {
   EXPECT_EQ(testing::RecordNumbers(*byName.Table()).size(), 5u);
   byName.Close();
   db.SetConnected(false);
+  testing::ExpectNothingShared();
+}
+
+// At exit the registries go in an order in which every object still
+// reaches what it needs: the open dataset is closed, its table flushed
+// through the container store, and the container released and closed.
+TEST(EngineRegistriesDeathTest, AtExitOpenTablesReachTheirFiles) {
+  testing::TTempFolder dir;
+  const std::string file = dir / "exit.adb";
+  testing::MakeCatalogue(file, {{"Article", 2}});
+  EXPECT_EXIT(
+      {
+        auto* db = new TDeziDatabase;  // left for the exit, as a program's own would be
+        db->SetDatabaseName("Cat");
+        db->SetDatabaseFileName(file);
+        auto* dataset = new TFakeDataset("Cat");
+        if (dataset->Open("Article") != 0) std::_Exit(2);
+        std::vector<uint8_t> image = testing::NumberedRecord(*dataset->Table(), 3);
+        dataset->Table()->aaAddRecord(image.data());
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  TFakeDataset reader("", file);
+  ASSERT_EQ(reader.Open("Article"), 0);
+  EXPECT_EQ(testing::RecordNumbers(*reader.Table()), (std::vector<int32_t>{1, 2, 3}));
+  reader.Close();
   testing::ExpectNothingShared();
 }
 
