@@ -11,6 +11,18 @@
 #include "engine/platform/system_file.h"
 
 namespace norvane {
+namespace {
+
+// A memory store's name is only a name, compared as the engine compares
+// names. The other stores are named by a file or folder, and on Linux two
+// paths that differ only in letter case are two different files: they are
+// compared as full paths, exactly, so they never share one store.
+bool SameStoreName(int32_t mode, const std::string& a, const std::string& b) {
+  if (mode == smMemory) return SameNameIgnoringCase(a, b);
+  return ExpandFileName(a) == ExpandFileName(b);
+}
+
+}  // namespace
 
 TPFSManager& TPFSManager::Instance() {
   static TPFSManager registry;
@@ -20,7 +32,7 @@ TPFSManager& TPFSManager::Instance() {
 std::shared_ptr<TAbstractPlainFileSystem> TPFSManager::Find(const std::string& name,
                                                            int32_t mode) const {
   for (auto it = stores_.rbegin(); it != stores_.rend(); ++it)
-    if ((*it)->Mode() == mode && SameNameIgnoringCase((*it)->Name(), name)) return *it;
+    if ((*it)->Mode() == mode && SameStoreName(mode, (*it)->Name(), name)) return *it;
   return nullptr;
 }
 
@@ -72,7 +84,7 @@ std::shared_ptr<TAbstractPlainFileSystem> TPFSManager::GetPFSHandle(const std::s
 
 void TPFSManager::ReleasePFS(const std::string& name, bool) {
   auto it = std::find_if(stores_.begin(), stores_.end(), [&](const auto& store) {
-    return store->Mode() == smContainer && SameNameIgnoringCase(store->Name(), name);
+    return store->Mode() == smContainer && SameStoreName(smContainer, store->Name(), name);
   });
   if (it == stores_.end()) return;
   const std::shared_ptr<TAbstractPlainFileSystem> store = std::move(*it);

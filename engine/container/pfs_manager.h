@@ -25,7 +25,10 @@ class TPFSManager {
   static TPFSManager& Instance();
 
   // The store for `name` and `mode`, opened when not open yet; nullptr on
-  // any failure. For containers `readOnly` says on return whether the store
+  // any failure. Names of memory stores match without letter case; those of
+  // folders and containers match as exact full paths (on Linux two paths
+  // that differ only in letter case are two files).
+  // For containers `readOnly` says on return whether the store
   // is read-only (a container that cannot be written is opened read-only);
   // the password is checked every time, also for a store already open.
   std::shared_ptr<TAbstractPlainFileSystem> GetPFSHandle(const std::string& name,

@@ -47,6 +47,10 @@
 
 namespace norvane {
 
+class TDeziDatabaseManager;
+class TManagedDataset;
+class TTableFileStore;
+
 // A field as table creation is given it: the size is the declared size
 // (text length, byte count), not the stored size.
 struct TFieldDef {
@@ -382,6 +386,53 @@ class TDeziDataManager {
   // or a list made in place of a damaged one): T.idx is rewritten on close.
   bool indexFileDiffers_ = false;
   int flushSuspended_ = 0;
+
+  // Sharing the table among the datasets of the process (table_sharing.cpp).
+ public:
+  // A shared table of `database` (which must outlive the manager), reached
+  // through a store that applies the table's store mode.
+  TDeziDataManager(TDeziDatabaseManager& database, std::string tableName);
+  // Adds the dataset. Throws "TDeziDataManager.ConnectDataset - Cannot open
+  // dataset in both InMemory and other modes." when its InMemory differs
+  // from the table's mode, and for an encrypted table whose password the
+  // dataset does not give "TDeziDataManager.ConnectDataset - Inavlid
+  // password for table "<name>"" (the dataset is not added). The first
+  // dataset sets the password, records per page, store mode and read-only
+  // flag and opens the table: 0, or -1 no T.dat, -2 the table does not open,
+  // -3 password refused, -4 a table file did not open (the dataset is not
+  // added). A writable dataset joining a table opened read-only reopens its
+  // files writable. A table file that opened read-only makes the dataset
+  // read-only.
+  int32_t ConnectDataset(TManagedDataset& dataset);
+  // Removes the dataset. True when none is left: the caller destroys the
+  // manager. Otherwise a changed store mode reopens the table in it.
+  bool DisconnectDataset(TManagedDataset& dataset);
+  // smMemory when every dataset is in memory, 0 when none is. Throws
+  // "TDeziDataManager.DetectFileStoreMode - there is no datasets,
+  // datasetList.count = 0" and "... - Cannot open table in both InMemory and
+  // not InMemory modes.".
+  int32_t DetectFileStoreMode() const;
+  // Writes the files of a table open in memory mode into the database's
+  // default store, after flushing it; throws what the stores throw.
+  void SaveToDefaultStore();
+  TDeziDatabaseManager* DatabaseManager() const { return database_; }
+  const std::vector<TManagedDataset*>& DatasetList() const { return datasetList_; }
+  int32_t FileStoreMode() const;
+  bool FileOpenedReadOnly() const { return fileOpenedReadOnly_; }
+  int32_t RecordsPerPage() const { return recordsPerPage_; }
+
+ private:
+  TDeziDataManager(std::unique_ptr<TAbstractPlainFileSystem> store,
+                   TDeziDatabaseManager& database, std::string tableName);
+  // Opens the table with the flags set; ConnectDataset's codes.
+  int32_t OpenShared();
+
+  TDeziDatabaseManager* database_ = nullptr;
+  std::unique_ptr<TAbstractPlainFileSystem> ownStore_;
+  TTableFileStore* tableStore_ = nullptr;
+  std::vector<TManagedDataset*> datasetList_;
+  bool fileOpenedReadOnly_ = false;
+  int32_t recordsPerPage_ = 1000;
 };
 
 }  // namespace norvane

@@ -1,0 +1,172 @@
+// Compacting a catalogue through its database component: the file shrinks
+// and keeps every record, progress runs from 0 to 100, a cancel leaves the
+// file as it was, and the refusals carry their messages.
+#include <gtest/gtest.h>
+
+#include "engine/platform/file_system.h"
+#include "engine/tables/dezi_database.h"
+#include "tests/support/error_message.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_folder.h"
+#include "tests/tables/database_fixtures.h"
+
+namespace norvane {
+namespace {
+
+using testing::MessageOf;
+using testing::TFakeDataset;
+
+const char kCancelLine[] = "\r\nCompactDatabase cancelled. Original database file restored.";
+
+// A catalogue of several tables from which most records were deleted; the
+// numbers that remain in "Article", in physical order.
+std::vector<int32_t> MakeThinnedCatalogue(const std::string& file) {
+  testing::MakeCatalogue(file, {{"Article", 4000}, {"Razdel", 300}, {"Ahutor", 50}});
+  TFakeDataset dataset("", file);
+  EXPECT_EQ(dataset.Open("Article"), 0);
+  TDeziDataManager& table = *dataset.Table();
+  while (table.Header().RecordCount > 150) table.aaDeleteRecord(0);
+  std::vector<int32_t> kept = testing::RecordNumbers(table);
+  dataset.Close();
+  TFakeDataset sections("", file);
+  EXPECT_EQ(sections.Open("Razdel"), 0);
+  while (sections.Table()->Header().RecordCount > 10) sections.Table()->aaDeleteRecord(0);
+  sections.Close();
+  return kept;
+}
+
+struct TProgressLog {
+  std::vector<double> percents;
+  bool allCompaction = true;
+  // Cancels at this report (counted from 0); -1 never.
+  int cancelAt = -1;
+
+  TProgressEvent Handler() {
+    return [this](TDeziDatabase&, double percent, TaaProgressProcess process, bool& cancel) {
+      if (process != aappCompactDB) allCompaction = false;
+      if (static_cast<int>(percents.size()) == cancelAt) cancel = true;
+      percents.push_back(percent);
+    };
+  }
+};
+
+TEST(CompactDatabase, ShrinksTheFileAndKeepsEveryRecord) {
+  testing::TTempFolder dir;
+  const std::string file = dir / "cat.adb";
+  const std::vector<int32_t> kept = MakeThinnedCatalogue(file);
+  const size_t before = testing::ReadFileBytes(file).size();
+
+  TDeziDatabase db;
+  db.SetDatabaseFileName(file);
+  TProgressLog progress;
+  db.OnProgress = progress.Handler();
+  std::string log = "stale";
+  ASSERT_TRUE(db.CompactDatabase(log)) << log;
+  EXPECT_EQ(log, "");
+  EXPECT_FALSE(db.Connected());
+  testing::ExpectNothingShared();
+  EXPECT_LT(testing::ReadFileBytes(file).size(), before / 2);
+
+  ASSERT_GE(progress.percents.size(), 3u);
+  EXPECT_TRUE(progress.allCompaction);
+  EXPECT_EQ(progress.percents.front(), 0.0);
+  EXPECT_EQ(progress.percents.back(), 100.0);
+  for (size_t i = 1; i < progress.percents.size(); ++i)
+    EXPECT_LE(progress.percents[i - 1], progress.percents[i]);
+
+  struct Case { const char* table; size_t count; };
+  const Case kTables[] = {{"Article", 150}, {"Razdel", 10}, {"Ahutor", 50}};
+  for (const Case& c : kTables) {
+    TFakeDataset dataset("", file);
+    ASSERT_EQ(dataset.Open(c.table), 0) << c.table;
+    const std::vector<int32_t> numbers = testing::RecordNumbers(*dataset.Table());
+    EXPECT_EQ(numbers.size(), c.count) << c.table;
+    if (std::string(c.table) == "Article") {
+      EXPECT_EQ(numbers, kept);
+    }
+    dataset.Close();
+  }
+  db.SetConnected(false);  // the datasets connected it: it names their file
+  testing::ExpectNothingShared();
+}
+
+TEST(CompactDatabase, ACancelLeavesTheFileByteForByte) {
+  struct Case { const char* when; int cancelAt; };
+  const Case kCases[] = {{"at the start", 0}, {"inside the rebuild", 2}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.when);
+    testing::TTempFolder dir;
+    const std::string file = dir / "cat.adb";
+    MakeThinnedCatalogue(file);
+    const std::vector<uint8_t> before = testing::ReadFileBytes(file);
+    TDeziDatabase db;
+    db.SetDatabaseFileName(file);
+    TProgressLog progress;
+    progress.cancelAt = c.cancelAt;
+    db.OnProgress = progress.Handler();
+    std::string log;
+    EXPECT_FALSE(db.CompactDatabase(log));
+    ASSERT_GE(log.size(), sizeof kCancelLine - 1);
+    EXPECT_EQ(log.substr(log.size() - (sizeof kCancelLine - 1)), kCancelLine);
+    EXPECT_EQ(progress.percents.back(), 100.0);
+    EXPECT_FALSE(db.Connected());
+    testing::ExpectNothingShared();
+    EXPECT_TRUE(testing::ReadFileBytes(file) == before);
+    EXPECT_FALSE(FileExists(file + "_new"));
+  }
+}
+
+TEST(CompactDatabase, RefusesWithItsMessages) {
+  testing::TTempFolder dir;
+  const std::string file = dir / "cat.adb";
+  testing::MakeCatalogue(file, {{"Article", 2}});
+  std::string log;
+  TDeziDatabase db;
+  EXPECT_EQ(MessageOf([&] { db.CompactDatabase(log); }),
+            "TDeziDatabase.CompactDatabase - DatabaseFileName property is blank.");
+  db.SetDatabaseFileName(file);
+  db.SetConnected(true);
+  EXPECT_EQ(MessageOf([&] { db.CompactDatabase(log); }),
+            "TDeziDatabase.CompactDatabase -  Database is connected.");
+  db.SetConnected(false);
+
+  // The dataset connects db, the first component naming its file; another
+  // component of the file finds the dataset at the manager.
+  TFakeDataset reader("", file);
+  ASSERT_EQ(reader.Open("Article"), 0);
+  TDeziDatabase compactor;
+  compactor.SetDatabaseFileName(file);
+  EXPECT_EQ(MessageOf([&] { compactor.CompactDatabase(log); }),
+            "TDeziDatabase.CompactDatabase - Some datasets are connected.");
+  EXPECT_FALSE(compactor.Connected());
+  EXPECT_TRUE(reader.Active());
+  reader.Close();
+  db.SetConnected(false);
+  testing::ExpectNothingShared();
+
+  const std::string locked = dir / "locked.adb";
+  testing::MakeCatalogue(locked, {{"Article", 1}}, "right");
+  TDeziDatabase secret;
+  secret.SetDatabaseFileName(locked);
+  secret.SetPassword("wrong");
+  EXPECT_EQ(MessageOf([&] { secret.CompactDatabase(log); }),
+            "TDeziDatabase.CompactDatabase - Invalid password.");
+  EXPECT_FALSE(secret.Connected());
+  testing::ExpectNothingShared();
+}
+
+TEST(CompactDatabase, AFolderDatabaseHasNothingToCompact) {
+  testing::TTempFolder dir;
+  testing::MakeFolderTables(dir.Path(), {{"Article", 2}});
+  TDeziDatabase db;
+  db.SetDatabaseFileName(dir.Path());
+  TProgressLog progress;
+  db.OnProgress = progress.Handler();
+  std::string log;
+  EXPECT_TRUE(db.CompactDatabase(log));
+  EXPECT_EQ(progress.percents, std::vector<double>{0.0});
+  testing::ExpectNothingShared();
+}
+
+}  // namespace
+}  // namespace norvane
