@@ -1,6 +1,6 @@
 // Compacting a catalogue through its database component: the file shrinks
-// and keeps every record, progress runs from 0 to 100, a cancel leaves the
-// file as it was, and the refusals carry their messages.
+// and keeps every record and large value, progress runs from 0 to 100, a
+// cancel leaves the file as it was, and the refusals carry their messages.
 #include <gtest/gtest.h>
 
 #include "engine/platform/file_system.h"
@@ -8,6 +8,7 @@
 #include "tests/support/error_message.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_folder.h"
+#include "tests/tables/blob_table.h"
 #include "tests/tables/database_fixtures.h"
 
 namespace norvane {
@@ -18,10 +19,33 @@ using testing::TFakeDataset;
 
 const char kCancelLine[] = "\r\nCompactDatabase cancelled. Original database file restored.";
 
+// The memo of record n of "Notes".
+std::vector<uint8_t> NoteOf(int32_t n) {
+  std::vector<uint8_t> note(300 + static_cast<size_t>(n % 7) * 200);
+  for (size_t i = 0; i < note.size(); ++i) note[i] = static_cast<uint8_t>('a' + (n + i * 3) % 26);
+  return note;
+}
+
+// "Notes", a table with large values: 600 records with a memo each, 500 of
+// them deleted with their values.
+void MakeThinnedNotes(const std::string& file) {
+  bool readOnly = false;
+  auto store = TPFSManager::Instance().GetPFSHandle(file, "", false, readOnly, smContainer);
+  ASSERT_NE(store, nullptr);
+  {
+    testing::TBlobTable notes(*store, 1, false, true, 512, "Notes");
+    for (int32_t n = 0; n < 600; ++n) notes.Append(n, {{testing::TBlobTable::kMemo, NoteOf(n)}});
+    while (notes.Manager().Header().RecordCount > 100) notes.Manager().aaDeleteRecord(0);
+  }
+  store.reset();
+  TPFSManager::Instance().ReleasePFS(file, false);
+}
+
 // A catalogue of several tables from which most records were deleted; the
 // numbers that remain in "Article", in physical order.
 std::vector<int32_t> MakeThinnedCatalogue(const std::string& file) {
   testing::MakeCatalogue(file, {{"Article", 4000}, {"Razdel", 300}, {"Ahutor", 50}});
+  MakeThinnedNotes(file);
   TFakeDataset dataset("", file);
   EXPECT_EQ(dataset.Open("Article"), 0);
   TDeziDataManager& table = *dataset.Table();
@@ -50,7 +74,7 @@ struct TProgressLog {
   }
 };
 
-TEST(CompactDatabase, ShrinksTheFileAndKeepsEveryRecord) {
+TEST(CompactDatabase, ShrinksTheFileAndKeepsEveryRecordAndValue) {
   testing::TTempFolder dir;
   const std::string file = dir / "cat.adb";
   const std::vector<int32_t> kept = MakeThinnedCatalogue(file);
@@ -86,6 +110,18 @@ TEST(CompactDatabase, ShrinksTheFileAndKeepsEveryRecord) {
     }
     dataset.Close();
   }
+  // Every value that stayed reads back whole, from the records it belongs to.
+  TFakeDataset notes("", file);
+  ASSERT_EQ(notes.Open("Notes"), 0);
+  TDeziDataManager& table = *notes.Table();
+  ASSERT_EQ(table.Header().RecordCount, 100);
+  for (int32_t r = 0; r < 100; ++r) {
+    const int32_t n = GetI32LE(table.RecordPtr(r));
+    TMemoryStream memo;
+    table.ReadBLOBValue(&memo, testing::TBlobTable::kMemo, r);
+    EXPECT_EQ(memo.Bytes(), NoteOf(n)) << n;
+  }
+  notes.Close();
   db.SetConnected(false);  // the datasets connected it: it names their file
   testing::ExpectNothingShared();
 }
