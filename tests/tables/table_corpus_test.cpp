@@ -18,6 +18,7 @@ TEST(TableCorpus, SeedsOpenAsWritten) {
     size_t fields;
     std::string message;
     int32_t indexes;  // of an open table
+    int32_t records;  // of an open table
   };
   // Counts the sorts an open needs: none when T.idx's arrays are used.
   struct TSorts : TIndexBuildProgress {
@@ -27,12 +28,13 @@ TEST(TableCorpus, SeedsOpenAsWritten) {
     int count = 0;
   };
   const Case cases[] = {
-      {"current", 3, "(no error)", 5},
-      {"every_type", 9, "(no error)", 10},
+      {"current", 3, "(no error)", 5, 1},
+      {"every_type", 9, "(no error)", 10, 2},
       {"older_memo", 0,
        "Unsupported table format. Please contact the support of the database engine to have the "
-       "table converted.", 0},
-      {"with_indexes", 2, "(no error)", 5},
+       "table converted.", 0, 0},
+      {"with_indexes", 2, "(no error)", 5, 5},
+      {"with_values", 6, "(no error)", 4, 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.seed);
@@ -44,6 +46,8 @@ TEST(TableCorpus, SeedsOpenAsWritten) {
     for (const char* name : {"T.dat", "T.idx", "T.bif", "T.bdf"}) store.OpenFile(name, true, false, false);
     testing::WriteStoreFile(store, "T.dat", input.Dat);
     testing::WriteStoreFile(store, "T.idx", input.Idx);
+    testing::WriteStoreFile(store, "T.bif", input.Bif);
+    testing::WriteStoreFile(store, "T.bdf", input.Bdf);
     TDeziDataManager table(store, "T", true);
     TSorts sorts;
     table.AddIndexBuildProgress(&sorts);
@@ -58,7 +62,17 @@ TEST(TableCorpus, SeedsOpenAsWritten) {
     // The seed with an index file reaches the reading of its arrays.
     if (!input.Idx.empty()) {
       EXPECT_EQ(sorts.count, 0);
-      EXPECT_EQ(table.Header().RecordCount, 5);
+    }
+    EXPECT_EQ(table.Header().RecordCount, c.records);
+    // The seed with large values reaches the reading of its values, and its
+    // free list (one value was deleted).
+    if (!input.Bif.empty()) {
+      ASSERT_NE(table.BLOBDirectory(), nullptr);
+      EXPECT_EQ(table.BLOBDirectory()->BlockSize(), 64);
+      EXPECT_EQ(table.BLOBDirectory()->FreeRuns().size(), 1u);
+      TMemoryStream value;
+      table.ReadBLOBValue(&value, 5, 1);
+      EXPECT_EQ(value.Bytes(), std::vector<uint8_t>(300, 'r'));
     }
     EXPECT_EQ(testing::ReadStoreFile(store, "T.dat"), input.Dat);
   }
