@@ -217,6 +217,13 @@ bool TDeziDataManager::aaDeleteRecord(int32_t physical, int32_t ownIndex) {
     places[i].first = PlaceOf(*indexes_[i], physical, "aaDeleteRecord", "recPos");
     if (moves) places[i].second = PlaceOf(*indexes_[i], last, "aaDeleteRecord", "last");
   }
+  // The last record is read before anything changes: a read that fails
+  // leaves the table as it was.
+  std::vector<uint8_t> moved;
+  if (moves) {
+    const uint8_t* lastRecord = RecordPtr(last);
+    moved.assign(lastRecord, lastRecord + geometry_.RecordSize);
+  }
   // The record's values go with it; the last record's row moves with it.
   if (blobs_) {
     blobs_->DeleteRow(physical);
@@ -224,8 +231,6 @@ bool TDeziDataManager::aaDeleteRecord(int32_t physical, int32_t ownIndex) {
   }
   ++header_.ChangeCounter;
   if (moves) {
-    const uint8_t* lastRecord = RecordPtr(last);
-    const std::vector<uint8_t> moved(lastRecord, lastRecord + geometry_.RecordSize);
     LogRecord(physical, moved.data());
     cache_->ReplaceRecord(physical, moved.data());
   }
