@@ -89,7 +89,8 @@ void TDeziDataManager::ReadHeaders() {
   const bool nameIntact = DecodeTableHeader(head, header);
   if (JudgeTableVersion(header.Version) == TVersionVerdict::Refuse)
     throw EEngineError(TableVersionMessage(tableName_, header.Version));
-  if (!nameIntact || header.RowIdName.empty())
+  // Longer names than creation allows give index names T.idx cannot hold.
+  if (!nameIntact || header.RowIdName.empty() || header.RowIdName.size() > kMaxFieldNameLength)
     ThrowDamaged("the row identifier's name is not a valid name");
   if (header.FieldCount < 0 ||
       kTableHeaderSize + int64_t{kFieldHeaderSize} * header.FieldCount > fileSize)
@@ -107,7 +108,8 @@ void TDeziDataManager::ReadHeaders() {
   for (size_t i = 0; i < fields.size(); ++i) {
     TFieldHeader& field = fields[i];
     const std::string which = "field " + std::to_string(i);
-    if (!DecodeFieldHeader(&bytes[i * kFieldHeaderSize], field) || field.Name.empty())
+    if (!DecodeFieldHeader(&bytes[i * kFieldHeaderSize], field) || field.Name.empty() ||
+        field.Name.size() > kMaxFieldNameLength)
       ThrowDamaged(which + " has no valid name");
     if (!IsStoredFieldType(field.Type))
       ThrowDamaged(which + " has the unknown type code " + std::to_string(field.Type));

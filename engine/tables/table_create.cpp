@@ -13,13 +13,10 @@
 namespace norvane {
 namespace {
 
-// The longest field name creation accepts; the stored form holds 20.
-constexpr size_t kMaxCreatedNameLength = 18;
-
 // The stored description of one definition; throws the creation messages.
 TFieldHeader DescribeField(const TFieldDef& def) {
   if (def.Name.empty()) throw EEngineError("TDeziDataManager.CreateTable - field name is empty.");
-  if (def.Name.size() > kMaxCreatedNameLength)
+  if (def.Name.size() > kMaxFieldNameLength)
     throw EEngineError(
         "Field name must have no more than 18 chars. Please shorten field name \"" + def.Name +
         "\"");

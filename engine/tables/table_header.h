@@ -4,6 +4,7 @@
 // damaged name by their result.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -47,6 +48,10 @@ struct TFieldHeader {
   int32_t Size = 0;
   bool Required = false;
 };
+
+// Names of fields and of the row identifier hold at most 18 characters, so
+// that "@@" and the name still fit the 20 characters of an index name.
+constexpr size_t kMaxFieldNameLength = 18;
 
 constexpr int32_t kTableHeaderSize = 56;
 constexpr int32_t kFieldHeaderSize = 32;

@@ -69,6 +69,11 @@ TEST(TableOpen, DamagedHeadersAreRefusedAndLeftAsTheyAre) {
       {"unknown encryption", [](TBytes& b) { b[50] = 2; },
        Damaged("the compression or encryption byte is not a known mode")},
       {"field name too long", [](TBytes& b) { b[88] = 30; }, Damaged("field 1 has no valid name")},
+      // 19 characters fit the stored name but not "@@" and the name in an
+      // index name: such a table could never write its T.idx.
+      {"field name past 18", [](TBytes& b) { b[88] = 19; }, Damaged("field 1 has no valid name")},
+      {"row identifier name past 18", [](TBytes& b) { b[4] = 19; },
+       Damaged("the row identifier's name is not a valid name")},
       {"field name empty", [](TBytes& b) { b[56] = 0; }, Damaged("field 0 has no valid name")},
       {"unknown type code", [](TBytes& b) { b[88 + 21] = 13; },
        Damaged("field 1 has the unknown type code 13")},
