@@ -9,15 +9,19 @@ struct TTypeRow {
   int fixedSize;   // -1: declared size plus terminatorSize
   int terminatorSize;
   bool indexable;
+  const char* name;  // as SQL names the type
 };
 
 constexpr TTypeRow kTypes[] = {
-    {ftString, -1, 1, true},  {ftSmallint, 2, 0, true},    {ftInteger, 4, 0, true},
-    {ftWord, 2, 0, true},     {ftBoolean, 2, 0, true},     {ftFloat, 8, 0, true},
-    {ftCurrency, 8, 0, true}, {ftBCD, 8, 0, true},         {ftDate, 8, 0, true},
-    {ftTime, 8, 0, true},     {ftDateTime, 8, 0, true},    {ftBytes, -1, 0, false},
-    {ftBlob, 0, 0, false},    {ftMemo, 0, 0, false},       {ftGraphic, 0, 0, false},
-    {ftFmtMemo, 0, 0, false}, {ftWideString, -1, 2, true}, {ftLargeint, 8, 0, true},
+    {ftString, -1, 1, true, "STRING"},       {ftSmallint, 2, 0, true, "SMALLINT"},
+    {ftInteger, 4, 0, true, "INTEGER"},      {ftWord, 2, 0, true, "WORD"},
+    {ftBoolean, 2, 0, true, "LOGICAL"},      {ftFloat, 8, 0, true, "FLOAT"},
+    {ftCurrency, 8, 0, true, "CURRENCY"},    {ftBCD, 8, 0, true, "BCD"},
+    {ftDate, 8, 0, true, "DATE"},            {ftTime, 8, 0, true, "TIME"},
+    {ftDateTime, 8, 0, true, "DATETIME"},    {ftBytes, -1, 0, false, "BYTES"},
+    {ftBlob, 0, 0, false, "BLOB"},           {ftMemo, 0, 0, false, "MEMO"},
+    {ftGraphic, 0, 0, false, "GRAPHIC"},     {ftFmtMemo, 0, 0, false, "FMTMEMO"},
+    {ftWideString, -1, 2, true, "WIDESTRING"}, {ftLargeint, 8, 0, true, "LARGEINT"},
 };
 
 const TTypeRow* Find(int code) {
@@ -41,6 +45,17 @@ int64_t StoredSizeOf(int code, int64_t declaredSize) {
   const TTypeRow* row = Find(code);
   if (row == nullptr) return -1;
   return row->fixedSize >= 0 ? row->fixedSize : declaredSize + row->terminatorSize;
+}
+
+const char* FieldTypeName(int code) {
+  if (code == ftAutoInc) return "AUTOINC";
+  const TTypeRow* row = Find(code);
+  return row != nullptr ? row->name : "";
+}
+
+int64_t DeclaredSizeOf(int code, int64_t storedSize) {
+  const TTypeRow* row = Find(code);
+  return row != nullptr && row->fixedSize < 0 ? storedSize - row->terminatorSize : 0;
 }
 
 bool IsValidStoredSize(int code, int64_t storedSize) {

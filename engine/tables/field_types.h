@@ -40,6 +40,12 @@ bool IsIndexableType(int code);
 // sized types (ftString, ftWideString, ftBytes) the declared size plus the
 // terminator (1, 2 or 0 bytes). 64-bit so no declared size can overflow it.
 int64_t StoredSizeOf(int code, int64_t declaredSize);
+// The type's name as SQL writes it ("STRING", "AUTOINC", ...); empty for a
+// code that is no field type.
+const char* FieldTypeName(int code);
+// The size a field is declared with, from its stored size: the text length
+// or byte count of the sized types, 0 for the others.
+int64_t DeclaredSizeOf(int code, int64_t storedSize);
 // True when a stored size is one that StoredSizeOf can give for the type:
 // exact for fixed types, at least 1 byte for the sized ones.
 bool IsValidStoredSize(int code, int64_t storedSize);

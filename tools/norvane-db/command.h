@@ -42,5 +42,8 @@ extern const TCommand kMkdirCommand;
 extern const TCommand kCheckCommand;
 extern const TCommand kCompactCommand;
 extern const TCommand kRecoverCommand;
+extern const TCommand kTablesCommand;
+extern const TCommand kSchemaCommand;
+extern const TCommand kDumpCommand;
 
 }  // namespace norvane::tool

@@ -19,7 +19,8 @@ namespace {
 
 const TCommand* const kCommands[] = {&kCreateCommand, &kInfoCommand, &kLsCommand, &kPutCommand,
                                      &kGetCommand,    &kRmCommand,   &kMvCommand, &kMkdirCommand,
-                                     &kCompactCommand, &kCheckCommand, &kRecoverCommand};
+                                     &kCompactCommand, &kCheckCommand, &kRecoverCommand,
+                                     &kTablesCommand, &kSchemaCommand, &kDumpCommand};
 
 // An option as the parser takes it and as the usage shows it.
 struct TToolOption {
@@ -30,7 +31,8 @@ struct TToolOption {
 };
 
 // Every command but info, which reads only the header.
-const char* const kPasswordCommands = "create ls put get rm mv mkdir compact check recover";
+const char* const kPasswordCommands =
+    "create ls put get rm mv mkdir compact check recover tables schema dump";
 
 const TToolOption kOptions[] = {
     {{"password", 0, true}, "--password P",
@@ -43,7 +45,10 @@ const TToolOption kOptions[] = {
      "create: replace an existing catalogue or empty file (never any other file)", "create"},
     {{"wait", 0, true}, "--wait SECONDS",
      "wait this long for a file another program holds (default 5)",
-     "info ls put get rm mv mkdir compact check recover"},
+     "info ls put get rm mv mkdir compact check recover tables schema dump"},
+    {{"index", 0, true}, "--index NAME", "dump: in the order of this index (default: the row identifier's)",
+     "dump"},
+    {{"limit", 0, true}, "--limit N", "dump: at most N rows", "dump"},
     {{"help", 'h', false}, "-h, --help", "show this help and exit", nullptr},
 };
 
@@ -133,6 +138,9 @@ int RunCommand(const TCommand& command, TCommandLine& line, TToolOutput& output)
   WarnOfUnusedPassword(command, line, output);
   try {
     return command.Run(line, output);
+  } catch (const TUsageError& e) {
+    // An option value the command itself checks, before it does anything.
+    return UsageError(output.Err, e, &command);
   } catch (const EEngineError& e) {
     const std::string plain = PlainLineBefore(line, e.what());
     if (!plain.empty()) output.ErrorLine(plain);
