@@ -260,6 +260,8 @@ class TDataSet {
   void FillFromFirst();
   // Refills around the cursor's record, which lands on ring row `row`.
   void ResyncAt(int row);
+  // Refills the ring after a new record left it (cancel, a failed add).
+  void RefillAround();
   void InitRecord(uint8_t* buffer);
   void BeginInsertAppend();
   void AddRecord(const std::vector<TFieldArgument>& values, bool append);

@@ -164,18 +164,18 @@ void TDataSet::Cancel() {
   InternalCancel();
   modified_ = false;
   SetState(dsBrowse);
-  if (inserting) {
-    ring_.RemoveAt(ring_.Active());
-    CursorPosChanged();
-  }
-  if (ring_.Count() > 0) {
-    UpdateCursorPos();
-    ResyncAt(ring_.Active());
-  } else {
-    bof_ = eof_ = true;
-    DataEvent(deDataSetChange);
-  }
+  if (inserting) ring_.RemoveAt(ring_.Active());
+  RefillAround();
   Fire(AfterCancel);
+}
+
+void TDataSet::RefillAround() {
+  // A full ring of one row dropped its only stored record to make room for
+  // the new one; the cursor still stands on that record, so a resync from
+  // the cursor brings it back.
+  CursorPosChanged();
+  UpdateCursorPos();
+  ResyncAt(ring_.Active());
 }
 
 void TDataSet::Delete() {
@@ -217,7 +217,8 @@ void TDataSet::Refresh() {
 
 void TDataSet::AddRecord(const std::vector<TFieldArgument>& values, bool append) {
   BeginInsertAppend();
-  if (!append) UpdateCursorPos();
+  UpdateCursorPos();
+  InternalInsert();
   const int oldActive = ring_.Active();
   const int row = ring_.InsertAt(append ? ring_.Count() : ring_.Active());
   ring_.SetActive(row);
@@ -241,7 +242,7 @@ void TDataSet::AddRecord(const std::vector<TFieldArgument>& values, bool append)
     modified_ = false;
     ring_.RemoveAt(ring_.Active());
     ring_.SetActive(std::min(oldActive, std::max(ring_.Count() - 1, 0)));
-    CursorPosChanged();
+    RefillAround();
     EnableControls();
     throw;
   }

@@ -76,6 +76,7 @@ void TRecordBufferRing::RemoveAt(int row) {
   // The removed buffer ends up just after the spare; every slot past the
   // records is a free buffer, so nothing is lost.
   --count_;
+  if (row < active_) --active_;
   active_ = std::clamp(active_, 0, std::max(count_ - 1, 0));
 }
 

@@ -47,7 +47,8 @@ class TRecordBufferRing {
   // The spare is placed at `row` (<= Count()), the rows from there moving on;
   // a full ring drops its last row. Returns the new row's index.
   int InsertAt(int row);
-  // Removes `row`; its buffer becomes spare. The active row is kept inside.
+  // Removes `row`; its buffer becomes free. The active row follows its
+  // record, or stays inside the ring when it was the one removed.
   void RemoveAt(int row);
   // The spare becomes the only record (row 0, active).
   void KeepSpareOnly();
