@@ -1,23 +1,17 @@
 // Turning stored field values into the text the table commands print.
 #include "tools/norvane-db/field_text.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
 #include "engine/common/byte_codec.h"
 #include "engine/platform/cp1251.h"
+#include "engine/tables/field_text.h"
 #include "engine/tables/field_types.h"
 
 namespace norvane::tool {
 
 namespace {
-
-std::string FloatText(double value) {
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, end.ptr);
-}
 
 // 16-bit text in code page 1251, as all engine text is: a character the
 // code page cannot hold shows as "?".
@@ -50,33 +44,11 @@ std::string HexText(const std::string& bytes) {
 }  // namespace
 
 std::string DayText(int32_t day) {
-  // Civil date from days since 0001-01-01 (day 1), proleptic Gregorian.
-  int64_t z = int64_t{day} - 1 + 306;  // days since 0000-03-01
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int64_t d = doy - (153 * mp + 2) / 5 + 1;
-  const int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  const int64_t y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+  int year = 0, month = 0, dayOfMonth = 0;
+  DateOfDayNumber(day, year, month, dayOfMonth);
   char text[64];
-  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", static_cast<long long>(y),
-                static_cast<long long>(m), static_cast<long long>(d));
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, dayOfMonth);
   return text;
-}
-
-std::string TimeOfDayText(int64_t milliseconds) {
-  const int64_t seconds = milliseconds / 1000;
-  char text[32];
-  std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-  std::string out = text;
-  if (milliseconds % 1000 != 0) {
-    std::snprintf(text, sizeof text, ".%03lld", static_cast<long long>(milliseconds % 1000));
-    out += text;
-  }
-  return out;
 }
 
 std::string FieldText(TDeziDataManager& table, int32_t field, int32_t physical) {
@@ -103,15 +75,15 @@ std::string FieldText(TDeziDataManager& table, int32_t field, int32_t physical) 
     case ftBoolean: return GetU16LE(b) != 0 ? "true" : "false";
     case ftFloat:
     case ftCurrency:
-    case ftBCD: return FloatText(GetF64LE(b));
+    case ftBCD: return FormatNumber(GetF64LE(b));
     case ftDate: return GetI32LE(b) == 0 ? "" : DayText(GetI32LE(b));
-    case ftTime: return TimeOfDayText(GetI32LE(b));
+    case ftTime: return FormatTime(GetI32LE(b));
     case ftDateTime: {
       const double stamp = GetF64LE(b);
       const int64_t whole = static_cast<int64_t>(std::llround(stamp));
       const int32_t day = static_cast<int32_t>(whole / 86400000);
       if (day == 0) return "";
-      return DayText(day) + " " + TimeOfDayText(whole % 86400000);
+      return DayText(day) + " " + FormatTime(static_cast<int32_t>(whole % 86400000));
     }
     default: return HexText(stored.Bytes);
   }

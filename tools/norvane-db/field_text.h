@@ -18,7 +18,5 @@ std::string FieldText(TDeziDataManager& table, int32_t field, int32_t physical);
 
 // A date of the table format (1 January 0001 is day 1) as YYYY-MM-DD.
 std::string DayText(int32_t day);
-// Milliseconds since midnight as HH:MM:SS, or HH:MM:SS.mmm.
-std::string TimeOfDayText(int64_t milliseconds);
 
 }  // namespace norvane::tool
