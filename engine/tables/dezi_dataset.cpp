@@ -1,0 +1,182 @@
+// The table cursor's life: its properties, opening and closing its table
+// among the shared managers, its fields, and the index that orders it.
+#include "engine/tables/dezi_dataset.h"
+
+#include <algorithm>
+
+#include "engine/common/engine_error.h"
+#include "engine/platform/file_system.h"
+#include "engine/tables/dataset_tables.h"
+#include "engine/tables/dezi_data_manager.h"
+#include "engine/tables/field_types.h"
+
+namespace norvane {
+namespace {
+
+// The messages of the open's result codes.
+std::string OpenFailure(int32_t result, const std::string& tableName) {
+  switch (result) {
+    case -1: return "TDeziDataset.OpenTable - table \"" + tableName + "\" does not exist.";
+    case -3: return "TDeziDataset.OpenTable - invalid password.";
+    case -4: return "TDeziDataset.OpenTable - some table files are missed or locked.";
+    default: return "TDeziDataset.OpenTable - error.";
+  }
+}
+
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// ";"- or ","-separated names, each trimmed; empty items dropped.
+std::vector<std::string> NameList(const std::string& text) {
+  std::vector<std::string> names;
+  size_t from = 0;
+  while (from <= text.size()) {
+    const size_t to = std::min(text.find_first_of(";,", from), text.size());
+    const std::string name = Trimmed(text.substr(from, to - from));
+    if (!name.empty()) names.push_back(name);
+    from = to + 1;
+  }
+  return names;
+}
+
+}  // namespace
+
+TDeziDataset::TDeziDataset() = default;
+
+TDeziDataset::~TDeziDataset() {
+  try {
+    Close();
+  } catch (const std::exception&) {
+    // The table is left all the same; nobody is left to tell.
+  }
+}
+
+void TDeziDataset::SetTableName(const std::string& name) {
+  tableName_ = name;
+  const size_t dot = name.size() >= 4 ? name.size() - 4 : std::string::npos;
+  if (dot != std::string::npos && SameNameIgnoringCase(name.substr(dot), ".dat"))
+    tableName_ = name.substr(0, dot);
+}
+
+void TDeziDataset::SetReadOnly(bool readOnly) {
+  if (readOnly != readOnly_ && TDataSet::Active()) Close();
+  readOnly_ = readOnly;
+}
+
+void TDeziDataset::InternalOpen() {
+  int32_t result = 0;
+  TDeziDataManager* table = aaOpenTableForDataset(*this, tableName_, result);
+  if (table == nullptr) throw EEngineError(OpenFailure(result, tableName_));
+  table_ = table;
+  try {
+    for (const TFieldHeader& field : table_->Fields())
+      AddField(static_cast<TFieldType>(field.Type), field.Name,
+               static_cast<int32_t>(DeclaredSizeOf(field.Type, field.Size)), field.Required);
+    AddField(ftAutoInc, table_->Header().RowIdName, 0, false);
+    SetBookmarkSize(8);
+    keyBuffer_.assign(static_cast<size_t>(GetRecordSize()), 0);
+    probe_.assign(static_cast<size_t>(GetRecordSize()), 0);
+    ChooseIndex();
+    SetPosition(-1);
+  } catch (...) {
+    table_ = nullptr;
+    aaCloseTableForDataset(*this, *table);
+    throw;
+  }
+}
+
+void TDeziDataset::InternalClose() {
+  DropValues();
+  keyBuffer_.clear();
+  probe_.clear();
+  position_ = -1;
+  positionId_ = 0;
+  TDeziDataManager* table = table_;
+  table_ = nullptr;
+  if (table != nullptr) aaCloseTableForDataset(*this, *table);
+}
+
+void TDeziDataset::CheckOpen(const char* operation) const {
+  if (table_ == nullptr)
+    throw EEngineError(std::string("Error in TDeziDataSet.") + operation +
+                       " - no table was opened.");
+}
+
+void TDeziDataset::ChooseIndex() {
+  index_ = 0;
+  if (!indexName_.empty()) {
+    const int32_t named = table_->InternalGetIndexNo(indexName_);
+    if (named >= 0) {
+      index_ = named;
+      return;
+    }
+  } else if (!indexFieldNames_.empty()) {
+    const int32_t listed = IndexByFields(NameList(indexFieldNames_), true);
+    if (listed >= 0) {
+      index_ = listed;
+      return;
+    }
+  }
+  // Neither names an index of this table: the row identifier order.
+  indexName_.clear();
+  indexFieldNames_.clear();
+}
+
+int32_t TDeziDataset::IndexByFields(const std::vector<std::string>& names, bool whole) {
+  const int32_t rowIdField = Fields().Count() - 1;
+  for (int32_t i = 0; i < table_->IndexCount(); ++i) {
+    const std::vector<int32_t>& keys = table_->IndexDescription(i).KeyFields;
+    if (whole ? keys.size() != names.size() : keys.size() < names.size()) continue;
+    bool same = true;
+    for (size_t k = 0; k < names.size() && same; ++k)
+      same = SameNameIgnoringCase(Fields()[keys[k] < 0 ? rowIdField : keys[k]].FieldName(), names[k]);
+    if (same) return i;
+  }
+  return -1;
+}
+
+void TDeziDataset::SwitchIndex() {
+  Synchronise();
+  position_ = positionId_ != 0 ? PositionOfId(positionId_) : -1;
+  if (position_ < 0) positionId_ = 0;
+  Refresh();
+}
+
+void TDeziDataset::SetIndexName(const std::string& name) {
+  if (table_ == nullptr) {
+    indexName_ = name;
+    indexFieldNames_.clear();
+    return;
+  }
+  CheckBrowseMode();
+  int32_t index = 0;
+  if (!name.empty()) {
+    if (table_->IndexCount() == 0)
+      throw EEngineError("Error in TDeziDataSet.OpenIndex - empty index header list.");
+    index = table_->InternalGetIndexNo(name);
+    if (index < 0)
+      throw EEngineError("Error in TDeziDataSet.OpenIndex - index \"" + name + "\" not found!");
+  }
+  indexName_ = name;
+  indexFieldNames_.clear();
+  index_ = index;
+  SwitchIndex();
+}
+
+void TDeziDataset::SetIndexFieldNames(const std::string& fields) {
+  indexFieldNames_ = fields;
+  indexName_.clear();
+  if (table_ == nullptr) return;
+  CheckBrowseMode();
+  const std::vector<std::string> wanted = NameList(fields);
+  const int32_t listed = wanted.empty() ? 0 : IndexByFields(wanted, false);
+  const bool found = listed >= 0;
+  index_ = found ? listed : 0;
+  if (!found) indexFieldNames_.clear();
+  SwitchIndex();
+}
+
+}  // namespace norvane

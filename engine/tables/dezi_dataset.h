@@ -1,0 +1,183 @@
+// The table cursor: a dataset over one table of a database, answering the
+// dataset base's hooks from the table's shared storage manager. Its view is
+// the current index itself, so it never goes stale: a change by any dataset
+// on the table (seen through the change counter) only makes the cursor find
+// its record again, by row identifier.
+//
+// Invariants:
+// 1. The cursor's record is known by its row identifier, never only by a
+//    physical number: another dataset's delete moves records, so every post,
+//    delete and re-synchronisation finds the physical number afresh.
+// 2. A record being inserted carries the provisional identifier last + 1,
+//    which no stored record has.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/tables/blob_field_streams.h"
+#include "engine/tables/blob_stream.h"
+#include "engine/tables/dataset.h"
+#include "engine/tables/dezi_data_manager.h"
+#include "engine/tables/field_argument.h"
+#include "engine/tables/managed_dataset.h"
+
+namespace norvane {
+
+class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStreamOwner {
+ public:
+  TDeziDataset();
+  ~TDeziDataset() override;
+
+  // --- where the table lives (set while closed) --------------------------
+  const std::string& TableName() const { return tableName_; }
+  // A trailing ".dat" is dropped, so "Article.dat" names "Article"; dots
+  // elsewhere (a dotted folder) stay.
+  void SetTableName(const std::string& name);
+  std::string DatabaseName() const override { return databaseName_; }
+  void SetDatabaseName(const std::string& name) { databaseName_ = name; }
+  std::string DatabaseFileName() const override { return databaseFileName_; }
+  void SetDatabaseFileName(const std::string& name) { databaseFileName_ = name; }
+  std::string Password() const override { return password_; }
+  void SetPassword(const std::string& password) { password_ = password; }
+  bool InMemory() const override { return inMemory_; }
+  void SetInMemory(bool inMemory) { inMemory_ = inMemory; }
+  bool ReadOnly() const override { return readOnly_; }
+  // Assigning it closes an open dataset first.
+  void SetReadOnly(bool readOnly) override;
+  int32_t RecordsPerPage() const override { return 1000; }
+  bool Active() const override { return TDataSet::Active(); }
+  void CloseForDisconnect() override { Close(); }
+
+  // --- the order -----------------------------------------------------------
+  const std::string& IndexName() const { return indexName_; }
+  const std::string& IndexFieldNames() const { return indexFieldNames_; }
+  // Orders by the named index (names compared without case); clears
+  // IndexFieldNames. Open: "Error in TDeziDataSet.OpenIndex - index "<name>"
+  // not found!" for a name the table lacks.
+  void SetIndexName(const std::string& name);
+  // Orders by the first index (automatic ones included, in index order)
+  // whose key starts with these ";"-separated fields; none: cleared, the row
+  // identifier order. Clears IndexName.
+  void SetIndexFieldNames(const std::string& fields);
+  int32_t CurrentIndex() const { return index_; }
+
+  // Browse mode, then the first record whose first k key fields of the
+  // current index equal the k values (a value for the row identifier is the
+  // identifier), else the first greater, else the last record. Nothing on
+  // an empty table.
+  void FindNearest(const std::vector<TFieldArgument>& values);
+
+  // The table's shared manager while open, null otherwise.
+  TDeziDataManager* Table() const { return table_; }
+  // Errors raised while a large-value stream is freed (its links told of
+  // the change) go here; without a handler they are dropped, since a
+  // stream is freed where nothing may be thrown.
+  std::function<void(const std::exception&)> OnStreamError;
+
+  // --- the base's public answers ------------------------------------------
+  int32_t GetRecNo() override;
+  // 1 to the record count, other than the current number: moves there.
+  void SetRecNo(int32_t recNo) override;
+  int32_t GetRecordCount() override;
+  int CompareBookmarks(const TBookmark& a, const TBookmark& b) override;
+  bool BookmarkValid(const TBookmark& bookmark) override;
+  std::unique_ptr<TDataSetBlobStream> CreateBlobStream(TField& field, TBlobStreamMode mode) override;
+
+ protected:
+  uint8_t* AllocRecordBuffer() override;
+  void FreeRecordBuffer(uint8_t* buffer) override;
+  TGetResult GetRecord(uint8_t* buffer, TGetMode mode, bool doCheck) override;
+  int32_t GetRecordSize() override;
+  void InternalOpen() override;
+  void InternalClose() override;
+  bool IsCursorOpen() override { return table_ != nullptr; }
+  void InternalFirst() override;
+  void InternalLast() override;
+  void GetBookmarkData(const uint8_t* buffer, uint8_t* data) override;
+  void SetBookmarkData(uint8_t* buffer, const uint8_t* data) override;
+  TBookmarkFlag GetBookmarkFlag(const uint8_t* buffer) override;
+  void SetBookmarkFlag(uint8_t* buffer, TBookmarkFlag flag) override;
+  void InternalGotoBookmark(const uint8_t* bookmark) override;
+  void InternalSetToRecord(uint8_t* buffer) override;
+  bool GetFieldData(const TField& field, void* buffer) override;
+  void SetFieldData(TField& field, const void* buffer) override;
+  void InternalInitRecord(uint8_t* buffer) override;
+  void InternalInsert() override {}
+  void InternalAddRecord(uint8_t* buffer, bool append) override;
+  void InternalPost() override;
+  void InternalCancel() override;
+  void InternalDelete() override;
+  void InternalRefresh() override;
+  bool GetCanModify() override { return !readOnly_; }
+  uint8_t* GetActiveRecordBuffer() override;
+
+ private:
+  // TBlobStreamOwner: what the large-value streams ask of the cursor.
+  bool BlobReadOnly() const override { return readOnly_; }
+  bool SyncCurrentRecord() override;
+  int32_t CurrentRowId() const override;
+  int32_t CurrentPhysical() const override;
+  bool Editing() const override { return State() == dsEdit || State() == dsInsert; }
+  bool Inserting() const override { return State() == dsInsert; }
+  TDeziDataManager* BlobTable() override { return table_; }
+  TBlobFieldStreams& BlobStreams() override { return streams_; }
+  void BlobFieldModified(int32_t fieldNo) override;
+  void SetBlobFieldNull(int32_t fieldNo, bool isNull) override;
+  void HandleBlobError(const std::exception& error) override;
+
+  // The view (dezi_dataset_view.cpp).
+  void CheckOpen(const char* operation) const;
+  // Follows changes made through any dataset: the position moves to where
+  // the remembered record is now (-1 when it is gone).
+  void Synchronise();
+  int32_t ViewLength() const;
+  // The position of the record with this row identifier in the current
+  // index, -1 when there is none.
+  int32_t PositionOfId(int32_t rowId) const;
+  // The physical number of the record with this row identifier, -1 if none.
+  int32_t PhysicalOfId(int32_t rowId) const;
+  void SetPosition(int32_t position);
+  void ChooseIndex();
+  // The first index whose key fields are `names` (`whole`) or begin with
+  // them, names compared without case; -1 when none.
+  int32_t IndexByFields(const std::vector<std::string>& names, bool whole);
+  void SwitchIndex();
+
+  // Records (dezi_dataset_edit.cpp).
+  int32_t RowIdOf(const uint8_t* buffer) const;
+  // The table field behind a dataset field: its position, -1 for the row
+  // identifier.
+  int32_t TableFieldOf(const TField& field) const;
+  bool NullBit(const uint8_t* buffer, int32_t tableField) const;
+  void SetNullBit(uint8_t* buffer, int32_t tableField, bool isNull) const;
+  void CheckKeys(const uint8_t* image, int32_t rowId, const char* operation);
+  int32_t AppendImage(uint8_t* image, const char* operation);
+  TBLOBValues PendingValues() const;
+  void DropValues();
+
+  std::string tableName_, databaseName_, databaseFileName_, password_;
+  std::string indexName_, indexFieldNames_;
+  bool inMemory_ = false;
+  bool readOnly_ = false;
+
+  TDeziDataManager* table_ = nullptr;
+  int32_t index_ = 0;
+  // -1 before the first record, ViewLength() after the last.
+  int32_t position_ = -1;
+  // The row identifier at the position (0: none), and the table's change
+  // counter when the position was last known to hold it.
+  int32_t positionId_ = 0;
+  int32_t seenCounter_ = 0;
+  std::vector<uint8_t> keyBuffer_;  // the lookup key, in set-key state
+  mutable std::vector<uint8_t> probe_;  // a row identifier to search for
+  TBlobFieldStreams streams_;
+  // Large-value fields written since the edit or insert began.
+  std::set<int32_t> modifiedValues_;
+};
+
+}  // namespace norvane

@@ -1,0 +1,240 @@
+// The table cursor's records: field values in the record buffer, a new
+// record's image, and post, whole-record append, delete and cancel through
+// the table's manager, each finding its record by row identifier
+// (invariant 1).
+#include <cmath>
+#include <cstring>
+
+#include "engine/common/byte_codec.h"
+#include "engine/common/engine_error.h"
+#include "engine/tables/database_error.h"
+#include "engine/tables/dezi_data_manager.h"
+#include "engine/tables/dezi_dataset.h"
+#include "engine/tables/field_types.h"
+
+namespace norvane {
+namespace {
+
+bool IsNoDay(int type, const uint8_t* at) {
+  if (type == ftDate) return GetI32LE(at) == 0;
+  if (type == ftDateTime) return std::floor(GetF64LE(at) / 86400000.0) == 0;
+  return false;
+}
+
+// Automatic flushing waits while a record and its values are written, and
+// resumes whatever happens.
+template <typename Work>
+auto WithFlushPaused(TDeziDataManager& table, Work work) {
+  table.SuspendAutoFlush();
+  try {
+    auto result = work();
+    table.ResumeAutoFlush();
+    return result;
+  } catch (...) {
+    table.ResumeAutoFlush();
+    throw;
+  }
+}
+
+}  // namespace
+
+uint8_t* TDeziDataset::AllocRecordBuffer() {
+  return new uint8_t[static_cast<size_t>(GetRecordSize())]();
+}
+
+void TDeziDataset::FreeRecordBuffer(uint8_t* buffer) { delete[] buffer; }
+
+// The record image, then the row identifier of the bookmark, its flag and
+// three bytes of filler.
+int32_t TDeziDataset::GetRecordSize() { return table_->Geometry().RecordSize + 8; }
+
+uint8_t* TDeziDataset::GetActiveRecordBuffer() {
+  if (State() == dsSetKey) return keyBuffer_.data();
+  return TDataSet::GetActiveRecordBuffer();
+}
+
+int32_t TDeziDataset::RowIdOf(const uint8_t* buffer) const {
+  return GetI32LE(buffer + table_->Geometry().RowIdOffset);
+}
+
+int32_t TDeziDataset::TableFieldOf(const TField& field) const {
+  const int32_t f = field.FieldNo() - 1;
+  return f == static_cast<int32_t>(table_->Fields().size()) ? -1 : f;
+}
+
+bool TDeziDataset::NullBit(const uint8_t* buffer, int32_t tableField) const {
+  return (buffer[table_->Geometry().NullBitsOffset + tableField / 8] & (1u << (tableField % 8))) != 0;
+}
+
+void TDeziDataset::SetNullBit(uint8_t* buffer, int32_t tableField, bool isNull) const {
+  uint8_t& bits = buffer[table_->Geometry().NullBitsOffset + tableField / 8];
+  const uint8_t mask = static_cast<uint8_t>(1u << (tableField % 8));
+  bits = isNull ? static_cast<uint8_t>(bits | mask) : static_cast<uint8_t>(bits & ~mask);
+}
+
+bool TDeziDataset::GetFieldData(const TField& field, void* out) {
+  const uint8_t* buffer = ActiveRecordBuffer();
+  if (buffer == nullptr || table_ == nullptr) return false;
+  const int32_t f = TableFieldOf(field);
+  if (f < 0) {
+    if (out != nullptr) std::memcpy(out, buffer + table_->Geometry().RowIdOffset, 4);
+    return true;
+  }
+  if (f >= static_cast<int32_t>(table_->Fields().size()))
+    throw EEngineError("Error in TDeziDataSet.GetFieldData - FieldNo=." + std::to_string(field.FieldNo()) +
+                       " 0 pointer!");
+  if (NullBit(buffer, f)) return false;
+  const TFieldHeader& header = table_->Fields()[static_cast<size_t>(f)];
+  const uint8_t* at = buffer + table_->Geometry().FieldOffsets[static_cast<size_t>(f)];
+  if (IsNoDay(header.Type, at)) return false;
+  if (out != nullptr && !IsLargeValueType(header.Type))
+    std::memcpy(out, at, static_cast<size_t>(header.Size));
+  return true;
+}
+
+void TDeziDataset::SetFieldData(TField& field, const void* in) {
+  uint8_t* buffer = ActiveRecordBuffer();
+  if (buffer == nullptr || table_ == nullptr) return;
+  const int32_t f = TableFieldOf(field);
+  if (f < 0) {
+    // Identifiers are the table's to give; only a lookup key holds one.
+    if (State() == dsSetKey && in != nullptr)
+      std::memcpy(buffer + table_->Geometry().RowIdOffset, in, 4);
+    return;
+  }
+  if (f >= static_cast<int32_t>(table_->Fields().size()))
+    throw EEngineError("Error in TDeziDataSet.SetFieldData - FieldNo > fieldCount.");
+  const TFieldHeader& header = table_->Fields()[static_cast<size_t>(f)];
+  uint8_t* at = buffer + table_->Geometry().FieldOffsets[static_cast<size_t>(f)];
+  const size_t size = static_cast<size_t>(header.Size);
+  const uint8_t* value = static_cast<const uint8_t*>(in);
+  const bool emptyText = value != nullptr && (header.Type == ftString || header.Type == ftWideString) &&
+                         value[0] == 0 && (header.Type == ftString || value[1] == 0);
+  const bool isNull = value == nullptr || emptyText || IsNoDay(header.Type, value);
+  SetNullBit(buffer, f, isNull);
+  if (IsLargeValueType(header.Type) && isNull && (State() == dsEdit || State() == dsInsert)) {
+    // Cleared: the post deletes the stored value.
+    streams_.Replace(f);
+    modifiedValues_.insert(f);
+  }
+  if (isNull) {
+    std::memset(at, 0, size);
+  } else if (size > 0) {
+    // The field's buffer holds the stored size; a text always ends in its
+    // terminator, whatever the source held in its last place.
+    std::memcpy(at, value, size);
+    if (header.Type == ftString) at[size - 1] = 0;
+    if (header.Type == ftWideString) at[size - 1] = at[size - 2] = 0;
+  }
+  NotifyFieldChanged(field);
+}
+
+void TDeziDataset::InternalInitRecord(uint8_t* buffer) {
+  const TRecordGeometry& geometry = table_->Geometry();
+  std::memset(buffer, 0, static_cast<size_t>(GetRecordSize()));
+  for (size_t f = 0; f < table_->Fields().size(); ++f) SetNullBit(buffer, static_cast<int32_t>(f), true);
+  // Provisional (invariant 2): the append gives the final one.
+  PutI32LE(buffer + geometry.RowIdOffset, table_->Header().LastId + 1);
+  PutI32LE(buffer + geometry.RecordSize, table_->Header().LastId + 1);
+  if (State() != dsSetKey) DropValues();
+}
+
+void TDeziDataset::CheckKeys(const uint8_t* image, int32_t rowId, const char* operation) {
+  try {
+    table_->CheckKeyViolation(image, rowId, operation);
+  } catch (const EKeyViolation& violation) {
+    // A database error, so a post-error handler sees it.
+    throw EDatabaseError(violation.what());
+  }
+}
+
+TBLOBValues TDeziDataset::PendingValues() const {
+  // Only values written since the edit began: a value that was only read
+  // is stored already, and writing it again would take new blocks.
+  TBLOBValues values;
+  for (const auto& [field, stream] : streams_.Streams())
+    if (modifiedValues_.count(field) != 0) values[field] = stream.get();
+  return values;
+}
+
+void TDeziDataset::DropValues() {
+  streams_.DropAll();
+  modifiedValues_.clear();
+}
+
+int32_t TDeziDataset::AppendImage(uint8_t* image, const char* operation) {
+  CheckKeys(image, RowIdOf(image), operation);
+  const TBLOBValues values = PendingValues();
+  const int32_t physical =
+      WithFlushPaused(*table_, [&] { return table_->aaAddRecord(image, index_, &values); });
+  DropValues();
+  return physical;
+}
+
+void TDeziDataset::InternalPost() {
+  TDataSet::InternalPost();
+  if (readOnly_) throw EEngineError("Error in TDeziDataSet.InternalPost - table is read only.");
+  if (table_ == nullptr) throw EEngineError("Error in TDeziDataSet.InternalPost - table is not open.");
+  if (State() != dsEdit && State() != dsInsert)
+    throw EEngineError("Error in TDeziDataSet.InternalPost - invalid state.");
+  uint8_t* buffer = ActiveRecordBuffer();
+  if (buffer == nullptr) throw EEngineError("Error in TDeziDataSet.InternalPost - 0 pointer to buffer.");
+  Synchronise();
+  // The buffer stays as it was should the post fail.
+  std::vector<uint8_t> image(buffer, buffer + table_->Geometry().RecordSize);
+  int32_t physical = 0;
+  if (State() == dsInsert) {
+    physical = AppendImage(image.data(), "TDeziDataSet.InternalPost");
+  } else {
+    const int32_t rowId = RowIdOf(buffer);
+    physical = PhysicalOfId(rowId);
+    if (physical < 0)
+      throw EDatabaseError("TDeziDataSet.InternalPost - the record was deleted meanwhile, id = " +
+                           std::to_string(rowId) + ".");
+    CheckKeys(image.data(), rowId, "TDeziDataSet.InternalPost");
+    const TBLOBValues values = PendingValues();
+    WithFlushPaused(*table_, [&] {
+      for (const auto& [field, stream] : values) {
+        table_->WriteBLOBValue(const_cast<TMemoryStream*>(stream), field, physical);
+        SetNullBit(image.data(), field, stream->Size() == 0);
+      }
+      table_->aaUpdateRecord(image.data(), physical, index_);
+      return 0;
+    });
+    DropValues();
+  }
+  SetPosition(table_->RecordPosition(index_, physical));
+}
+
+void TDeziDataset::InternalAddRecord(uint8_t* buffer, bool /*append*/) {
+  if (buffer == nullptr) throw EEngineError("Error in TDeziDataSet.InternalAddRecord - 0 pointer to Buffer.");
+  if (readOnly_) throw EEngineError("Error in TDeziDataSet.InternalAddRecord - table is read only.");
+  Synchronise();
+  // Records take their place by key: appending and inserting are the same.
+  std::vector<uint8_t> image(buffer, buffer + table_->Geometry().RecordSize);
+  const int32_t physical = AppendImage(image.data(), "TDeziDataSet.InternalAddRecord");
+  SetPosition(table_->RecordPosition(index_, physical));
+}
+
+void TDeziDataset::InternalDelete() {
+  if (readOnly_) throw EEngineError("Error in TDeziDataSet.InternalDelete - table is read only.");
+  if (table_ == nullptr) throw EEngineError("Error in TDeziDataSet.InternalDelete - table is not open.");
+  Synchronise();
+  if (ViewLength() == 0) throw EEngineError("Error in TDeziDataSet.InternalDelete - no records in table.");
+  const uint8_t* buffer = ActiveRecordBuffer();
+  const int32_t rowId = buffer != nullptr ? RowIdOf(buffer) : positionId_;
+  const int32_t physical = PhysicalOfId(rowId);
+  if (physical < 0)
+    throw EDatabaseError("TDeziDataSet.InternalDelete - the record was deleted meanwhile, id = " +
+                         std::to_string(rowId) + ".");
+  const int32_t at = table_->RecordPosition(index_, physical);
+  DropValues();
+  table_->aaDeleteRecord(physical, index_);
+  // The next record takes the deleted one's place; after the last, the new
+  // last one; in an empty table, none.
+  SetPosition(std::min(at, ViewLength() - 1));
+}
+
+void TDeziDataset::InternalCancel() { DropValues(); }
+
+}  // namespace norvane

@@ -1,0 +1,210 @@
+// The table cursor's view of its table: the position in the current index,
+// found again by row identifier after any change (invariant 1), records
+// fetched into buffers, record numbers, bookmarks and the nearest-key
+// search.
+#include <algorithm>
+#include <cstring>
+
+#include "engine/common/byte_codec.h"
+#include "engine/common/engine_error.h"
+#include "engine/tables/dezi_data_manager.h"
+#include "engine/tables/dezi_dataset.h"
+
+namespace norvane {
+
+int32_t TDeziDataset::ViewLength() const { return table_->Header().RecordCount; }
+
+int32_t TDeziDataset::PhysicalOfId(int32_t rowId) const {
+  PutI32LE(probe_.data() + table_->Geometry().RowIdOffset, rowId);
+  const int32_t at = table_->KeyPosition(probe_.data(), 0, true, false, 1);
+  return at < 0 ? -1 : table_->IndexRecord(0, at);
+}
+
+int32_t TDeziDataset::PositionOfId(int32_t rowId) const {
+  if (index_ == 0) {
+    PutI32LE(probe_.data() + table_->Geometry().RowIdOffset, rowId);
+    return table_->KeyPosition(probe_.data(), 0, true, false, 1);
+  }
+  const int32_t physical = PhysicalOfId(rowId);
+  return physical < 0 ? -1 : table_->RecordPosition(index_, physical);
+}
+
+void TDeziDataset::SetPosition(int32_t position) {
+  position_ = position;
+  positionId_ = 0;
+  if (position >= 0 && position < ViewLength())
+    positionId_ = GetI32LE(table_->RecordPtr(table_->IndexRecord(index_, position)) +
+                           table_->Geometry().RowIdOffset);
+  seenCounter_ = table_->Header().ChangeCounter;
+}
+
+void TDeziDataset::Synchronise() {
+  if (table_->Header().ChangeCounter == seenCounter_) return;
+  if (positionId_ != 0) {
+    position_ = PositionOfId(positionId_);
+    if (position_ < 0) positionId_ = 0;
+  } else if (position_ >= 0) {
+    position_ = ViewLength();  // after the last record, wherever that is now
+  }
+  seenCounter_ = table_->Header().ChangeCounter;
+}
+
+TGetResult TDeziDataset::GetRecord(uint8_t* buffer, TGetMode mode, bool doCheck) {
+  if (table_ == nullptr) throw EEngineError("Error in TDeziDataSet.GetRecord - no table was opened.");
+  Synchronise();
+  const int32_t length = ViewLength();
+  TGetResult result = grOK;
+  if (length == 0) {
+    result = mode == gmCurrent ? grError : grEOF;
+  } else if (mode == gmNext) {
+    if (position_ >= length - 1) {
+      SetPosition(length);
+      result = grEOF;
+    } else {
+      SetPosition(std::max(position_, -1) + 1);
+    }
+  } else if (mode == gmPrior) {
+    if (position_ <= 0) {
+      SetPosition(-1);
+      result = grBOF;
+    } else {
+      SetPosition(std::min(position_, length) - 1);
+    }
+  } else if (position_ < 0 || position_ >= length) {
+    result = grError;
+  }
+  if (result == grError && doCheck) throw EEngineError("TDeziDataSet.GetRecord - No records");
+  if (result != grOK) return result;
+  const int32_t size = table_->Geometry().RecordSize;
+  std::memcpy(buffer, table_->RecordPtr(table_->IndexRecord(index_, position_)),
+              static_cast<size_t>(size));
+  PutI32LE(buffer + size, positionId_);
+  std::memset(buffer + size + 4, 0, 4);
+  buffer[size + 4] = static_cast<uint8_t>(bfCurrent);
+  return grOK;
+}
+
+void TDeziDataset::InternalFirst() {
+  Synchronise();
+  SetPosition(-1);
+}
+
+void TDeziDataset::InternalLast() {
+  Synchronise();
+  SetPosition(ViewLength());
+}
+
+void TDeziDataset::InternalRefresh() {
+  CheckOpen("Refresh");
+  Synchronise();
+}
+
+int32_t TDeziDataset::GetRecordCount() {
+  CheckOpen("GetRecordCount");
+  Synchronise();
+  return ViewLength();
+}
+
+int32_t TDeziDataset::GetRecNo() {
+  CheckOpen("GetRecNo");
+  Synchronise();
+  const uint8_t* buffer = ActiveRecordBuffer();
+  if (ViewLength() == 0 || buffer == nullptr) return 0;
+  if (State() == dsInsert) return ViewLength() + 1;
+  const int32_t at = PositionOfId(RowIdOf(buffer));
+  return at < 0 ? 0 : at + 1;
+}
+
+void TDeziDataset::SetRecNo(int32_t recNo) {
+  CheckOpen("SetRecNo");
+  Synchronise();
+  // The view's length bounds the number, not the table's record count.
+  if (!TDataSet::Active() || recNo < 1 || recNo > ViewLength() || recNo == GetRecNo()) return;
+  CheckBrowseMode();
+  DoBeforeScroll();
+  SetPosition(recNo - 1);
+  Resync();
+  DoAfterScroll();
+}
+
+void TDeziDataset::GetBookmarkData(const uint8_t* buffer, uint8_t* data) {
+  if (buffer == nullptr) throw EEngineError("Error in TDeziDataSet.GetBookmarkData - 0 pointer Buffer");
+  if (data == nullptr) throw EEngineError("Error in TDeziDataSet.GetBookmarkData - 0 pointer Data");
+  std::memcpy(data, buffer + table_->Geometry().RecordSize, 4);
+  std::memset(data + 4, 0, 4);
+}
+
+void TDeziDataset::SetBookmarkData(uint8_t* buffer, const uint8_t* data) {
+  if (buffer == nullptr)
+    throw EEngineError("Error in TDeziDataSet.SetBookmarkData - 0 pointer to Buffer.");
+  std::memcpy(buffer + table_->Geometry().RecordSize, data, 4);
+}
+
+TBookmarkFlag TDeziDataset::GetBookmarkFlag(const uint8_t* buffer) {
+  if (buffer == nullptr) throw EEngineError("Error in TDeziDataSet.GetBookmarkFlag - 0 pointer Buffer");
+  return static_cast<TBookmarkFlag>(buffer[table_->Geometry().RecordSize + 4]);
+}
+
+void TDeziDataset::SetBookmarkFlag(uint8_t* buffer, TBookmarkFlag flag) {
+  if (buffer == nullptr) throw EEngineError("Error in TDeziDataSet.SetBookmarkFlag - 0 pointer Buffer");
+  buffer[table_->Geometry().RecordSize + 4] = static_cast<uint8_t>(flag);
+}
+
+void TDeziDataset::InternalGotoBookmark(const uint8_t* bookmark) {
+  if (bookmark == nullptr)
+    throw EEngineError("Error in TDeziDataSet.InternalGoToBookmark - 0 pointer Bookmark");
+  Synchronise();
+  const int32_t id = GetI32LE(bookmark);
+  const int32_t at = PositionOfId(id);
+  SetPosition(std::min(at, ViewLength() - 1));
+  if (State() != dsInsert) streams_.FollowRecord(positionId_);
+}
+
+void TDeziDataset::InternalSetToRecord(uint8_t* buffer) {
+  InternalGotoBookmark(buffer + table_->Geometry().RecordSize);
+}
+
+int TDeziDataset::CompareBookmarks(const TBookmark& a, const TBookmark& b) {
+  if (a.empty() || b.empty()) return a.empty() ? (b.empty() ? 0 : -1) : 1;
+  const int32_t idA = GetI32LE(a.data()), idB = GetI32LE(b.data());
+  if (idA == idB) return 0;
+  CheckOpen("CompareBookmarks");
+  Synchronise();
+  const int32_t atA = PositionOfId(idA), atB = PositionOfId(idB);
+  // Records no longer in the view still order, by identifier.
+  if (atA < 0 || atB < 0) return idA < idB ? -1 : 1;
+  return atA < atB ? -1 : 1;
+}
+
+bool TDeziDataset::BookmarkValid(const TBookmark& bookmark) {
+  if (table_ == nullptr || bookmark.size() < 4) return false;
+  Synchronise();
+  return PositionOfId(GetI32LE(bookmark.data())) >= 0;
+}
+
+void TDeziDataset::FindNearest(const std::vector<TFieldArgument>& values) {
+  CheckBrowseMode();
+  CheckOpen("FindNearest");
+  Synchronise();
+  if (ViewLength() == 0) return;
+  InternalInitRecord(keyBuffer_.data());
+  const TIndexDescription& index = table_->IndexDescription(index_);
+  const size_t k = std::min(values.size(), index.KeyFields.size());
+  const TDataSetState saved = SetTempState(dsSetKey);
+  try {
+    for (size_t i = 0; i < k; ++i) {
+      const int32_t key = index.KeyFields[i];
+      values[i].AssignTo(Fields()[key < 0 ? Fields().Count() - 1 : key]);
+    }
+  } catch (...) {
+    RestoreState(saved);
+    throw;
+  }
+  RestoreState(saved);
+  const int32_t at = table_->KeyPosition(keyBuffer_.data(), index_, false, false, k);
+  SetPosition(at);
+  Resync();
+  DoAfterScroll();
+}
+
+}  // namespace norvane

@@ -1,0 +1,284 @@
+// The table cursor over a real table in a folder database: datasets sharing
+// a table see each other's changes, the order of indexes and of the nearest
+// search, positions after deletes, record numbers, bookmarks, key
+// violations, posts that find their record by identifier, large values, and
+// a field's data link hearing a UI's notices in order.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "engine/container/disk_plain_file_system.h"
+#include "engine/tables/data_source.h"
+#include "engine/tables/database_error.h"
+#include "engine/tables/dezi_dataset.h"
+#include "engine/tables/field_types.h"
+#include "tests/support/error_message.h"
+#include "tests/support/temp_folder.h"
+#include "tests/tables/dataset_test_support.h"
+
+namespace norvane {
+namespace {
+
+using testing::MessageOf;
+
+// "Razdel": a section name and a unique number, in a folder database.
+class DeziDataset : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TDiskPlainFileSystem store(dir.Path());
+    TDeziDataManager table(store, "Razdel", false);
+    table.CreateTable({{"Name", ftString, 30, false}, {"No", ftInteger, 0, false},
+                       {"Notes", ftMemo, 0, false}},
+                      1, false);
+    table.AddIndex("ByNo", "No", true, "", "", ixUnique);
+  }
+
+  std::unique_ptr<TDeziDataset> OpenDataset(const std::string& table = "Razdel") {
+    auto dataset = std::make_unique<TDeziDataset>();
+    dataset->SetDatabaseName(dir.Path());
+    dataset->SetTableName(table);
+    dataset->Open();
+    return dataset;
+  }
+
+  static void Add(TDeziDataset& ds, const std::string& name, int32_t no) {
+    ds.AppendRecord({name, no});
+  }
+  static std::vector<std::string> Names(TDeziDataset& ds) {
+    std::vector<std::string> names;
+    for (ds.First(); !ds.Eof(); ds.Next()) names.push_back(ds.FieldByName("Name").AsString());
+    return names;
+  }
+
+  testing::TTempFolder dir;
+};
+
+TEST_F(DeziDataset, TwoDatasetsOnOneTableSeeEachOthersChanges) {
+  auto a = OpenDataset();
+  auto b = OpenDataset("Razdel.dat");
+  EXPECT_EQ(a->Table(), b->Table());
+  Add(*a, "one", 1);
+  Add(*a, "two", 2);
+  EXPECT_EQ(b->RecordCount(), 2);
+  b->Last();
+  EXPECT_EQ(b->FieldByName("No").AsInteger(), 2);
+  b->Delete();
+  EXPECT_EQ(a->RecordCount(), 1);
+  EXPECT_EQ(Names(*a), (std::vector<std::string>{"one"}));
+  a->First();
+  a->Delete();
+  EXPECT_EQ(a->RecordCount(), 0);
+  EXPECT_EQ(a->RecNo(), 0);
+  EXPECT_TRUE(a->Eof() && a->Bof());
+  EXPECT_EQ(b->RecordCount(), 0);
+}
+
+TEST_F(DeziDataset, IndexesOrderAsTheirNamesSay) {
+  auto ds = OpenDataset();
+  for (const auto& [name, no] : std::vector<std::pair<std::string, int>>{{"b", 4}, {"A", 3}, {"a", 2}, {"B", 1}})
+    Add(*ds, name, no);
+  EXPECT_EQ(Names(*ds), (std::vector<std::string>{"b", "A", "a", "B"}));  // by identifier
+  ds->SetIndexFieldNames("name");
+  EXPECT_EQ(ds->IndexFieldNames(), "name");
+  EXPECT_EQ(Names(*ds), (std::vector<std::string>{"A", "a", "b", "B"}));  // the "@@" index first
+  ds->SetIndexName("@Name");
+  EXPECT_EQ(Names(*ds), (std::vector<std::string>{"a", "A", "b", "B"}));
+  EXPECT_EQ(ds->IndexFieldNames(), "");
+  ds->SetIndexName("byno");
+  EXPECT_EQ(Names(*ds), (std::vector<std::string>{"B", "a", "A", "b"}));
+  EXPECT_EQ(MessageOf([&] { ds->SetIndexName("Nope"); }),
+            "Error in TDeziDataSet.OpenIndex - index \"Nope\" not found!");
+  ds->SetIndexFieldNames("Missing");
+  EXPECT_EQ(ds->IndexFieldNames(), "");
+  EXPECT_EQ(ds->CurrentIndex(), 0);
+  // Chosen at open too; a name no index has falls back to the identifier.
+  ds->Close();
+  ds->SetIndexName("ByNo");
+  ds->Open();
+  EXPECT_EQ(Names(*ds).front(), "B");
+}
+
+TEST_F(DeziDataset, FindNearestOnTheIdentifierIndex) {
+  auto ds = OpenDataset();
+  for (int no = 1; no <= 5; ++no) Add(*ds, "n" + std::to_string(no), no * 10);
+  ds->First();
+  ds->Next();
+  ds->Delete();  // identifiers 1, 3, 4, 5 are left
+  ds->SetIndexName("@id");
+  struct Case {
+    int32_t id;
+    int32_t expected;
+  };
+  const Case cases[] = {{3, 3}, {2, 3}, {0, 1}, {5, 5}, {99, 5}};
+  for (const Case& c : cases) {
+    ds->FindNearest({c.id});
+    EXPECT_EQ(ds->FieldByName("id").AsInteger(), c.expected) << c.id;
+  }
+  ds->SetIndexName("ByNo");
+  ds->FindNearest({35});
+  EXPECT_EQ(ds->FieldByName("No").AsInteger(), 40);
+}
+
+TEST_F(DeziDataset, RecordNumbersBookmarksAndDeletesAtTheEnd) {
+  auto ds = OpenDataset();
+  for (int no = 1; no <= 4; ++no) Add(*ds, "n", no);
+  ds->SetRecNo(3);
+  EXPECT_EQ(ds->RecNo(), 3);
+  ds->SetRecNo(9);  // beyond the view: ignored
+  EXPECT_EQ(ds->RecNo(), 3);
+  const TBookmark third = ds->GetBookmark();
+  ds->Last();
+  ds->Delete();  // the last one: the position goes to the new last
+  EXPECT_EQ(ds->RecNo(), 3);
+  EXPECT_EQ(ds->FieldByName("No").AsInteger(), 3);
+  ds->First();
+  const TBookmark first = ds->GetBookmark();
+  EXPECT_LT(ds->CompareBookmarks(first, third), 0);
+  EXPECT_GT(ds->CompareBookmarks(third, first), 0);
+  EXPECT_EQ(ds->CompareBookmarks(first, first), 0);
+  ds->GotoBookmark(third);
+  EXPECT_EQ(ds->FieldByName("No").AsInteger(), 3);
+  // Two records gone from the view still order, by identifier.
+  ds->GotoBookmark(first);
+  ds->Delete();
+  ds->GotoBookmark(third);
+  ds->Delete();
+  EXPECT_FALSE(ds->BookmarkValid(first));
+  EXPECT_LT(ds->CompareBookmarks(first, third), 0);
+  EXPECT_GT(ds->CompareBookmarks(third, first), 0);
+}
+
+TEST_F(DeziDataset, KeyViolationsReachThePostErrorHandler) {
+  auto ds = OpenDataset();
+  Add(*ds, "a", 1);
+  Add(*ds, "b", 2);
+  std::string seen;
+  ds->OnPostError = [&](TDataSet&, const EDatabaseError& e, TDataAction&) { seen = e.what(); };
+  ds->Edit();
+  ds->FieldByName("No").SetAsInteger(1);
+  const std::string expected =
+      "TDeziDataSet.InternalPost - key violation.\nTable name = \"Razdel\".\nUnique index name = \"ByNo\".";
+  EXPECT_EQ(MessageOf([&] { ds->Post(); }), expected);
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(ds->State(), dsEdit);
+  ds->Cancel();
+  ds->Edit();  // unchanged, it is its own key
+  ds->Post();
+  EXPECT_EQ(MessageOf([&] { Add(*ds, "c", 2); }),
+            "TDeziDataSet.InternalAddRecord - key violation.\nTable name = \"Razdel\".\nUnique index "
+            "name = \"ByNo\".");
+  EXPECT_EQ(ds->RecordCount(), 2);
+}
+
+TEST_F(DeziDataset, AnEditFindsItsRecordAfterAnotherDatasetMovedIt) {
+  auto editor = OpenDataset();
+  auto other = OpenDataset();
+  for (int no = 1; no <= 3; ++no) Add(*editor, "n" + std::to_string(no), no);
+  editor->First();
+  editor->Next();
+  editor->Next();  // identifier 3, the last physical record
+  editor->Edit();
+  editor->FieldByName("Name").SetAsString("edited");
+  other->First();
+  other->Delete();  // record 3 moves into physical place 0
+  editor->Post();
+  EXPECT_EQ(Names(*other), (std::vector<std::string>{"n2", "edited"}));
+  // A record deleted meanwhile cannot be posted; the edit stays.
+  editor->First();
+  editor->Edit();
+  editor->FieldByName("Name").SetAsString("lost");
+  other->First();
+  other->Delete();
+  EXPECT_EQ(MessageOf([&] { editor->Post(); }),
+            "TDeziDataSet.InternalPost - the record was deleted meanwhile, id = 2.");
+  EXPECT_EQ(editor->State(), dsEdit);
+  editor->Cancel();
+  EXPECT_EQ(Names(*editor), (std::vector<std::string>{"edited"}));
+}
+
+TEST_F(DeziDataset, LargeValuesArePostedOrDropped) {
+  auto ds = OpenDataset();
+  ds->Append();
+  ds->FieldByName("Name").SetAsString("with notes");
+  ds->FieldByName("No").SetAsInteger(7);
+  ds->FieldByName("Notes").SetAsString("first text");
+  ds->Post();
+  EXPECT_EQ(ds->FieldByName("Notes").AsString(), "first text");
+  ds->Edit();
+  ds->FieldByName("Notes").SetAsString("changed");
+  ds->Cancel();
+  EXPECT_EQ(ds->FieldByName("Notes").AsString(), "first text");
+  // A value only read is not written again by a post of other fields.
+  const int32_t blocks = ds->Table()->BLOBDirectory()->BlockCount();
+  ds->Edit();
+  EXPECT_EQ(ds->FieldByName("Notes").AsString(), "first text");
+  ds->FieldByName("Name").SetAsString("renamed");
+  ds->Post();
+  EXPECT_EQ(ds->Table()->BLOBDirectory()->BlockCount(), blocks);
+  EXPECT_EQ(ds->FieldByName("Notes").AsString(), "first text");
+  ds->Edit();
+  ds->FieldByName("Notes").Clear();
+  ds->Post();
+  EXPECT_TRUE(ds->FieldByName("Notes").IsNull());
+  ds->Close();
+  ds->Open();
+  EXPECT_TRUE(ds->FieldByName("Notes").IsNull());
+  EXPECT_EQ(ds->FieldByName("Name").AsString(), "renamed");
+}
+
+TEST_F(DeziDataset, OpenFailuresAndNames) {
+  TDeziDataset ds;
+  ds.SetTableName("Dotted.Folder.Name");
+  EXPECT_EQ(ds.TableName(), "Dotted.Folder.Name");
+  ds.SetTableName("Razdel.DAT");
+  EXPECT_EQ(ds.TableName(), "Razdel");
+  ds.SetDatabaseName(dir.Path());
+  ds.SetTableName("Missing");
+  EXPECT_EQ(MessageOf([&] { ds.Open(); }), "TDeziDataset.OpenTable - table \"Missing\" does not exist.");
+  EXPECT_FALSE(ds.Active());
+  EXPECT_EQ(MessageOf([&] { ds.GetRecordCount(); }),
+            "Error in TDeziDataSet.GetRecordCount - no table was opened.");
+  ds.SetTableName("Razdel");
+  ds.SetReadOnly(true);
+  ds.Open();
+  EXPECT_EQ(MessageOf([&] { ds.Append(); }), "Cannot modify a read-only dataset");
+}
+
+// A UI's field link hears the record changes and scrolls of its dataset,
+// in order, while another dataset on the table appends and deletes.
+TEST_F(DeziDataset, AFieldLinkHearsNoticesInOrder) {
+  auto ui = OpenDataset();
+  auto other = OpenDataset();
+  for (int no = 1; no <= 3; ++no) Add(*other, "n" + std::to_string(no), no);
+  std::vector<std::string> log;
+  TDataSource source;
+  source.SetDataSet(ui.get());
+  testing::TRecordingLink link(log);
+  link.SetDataSource(&source);
+  ui->Refresh();
+  ui->First();
+  log.clear();
+  ui->Next();
+  ui->Edit();
+  ui->FieldByName("Name").SetAsString("x");
+  ui->Post();
+  other->AppendRecord({"n4", 4});
+  ui->Next();
+  ui->Next();
+  other->First();
+  other->Delete();
+  ui->Refresh();
+  EXPECT_EQ(ui->FieldByName("No").AsInteger(), 4);
+  // Next scrolls the one-row window by one; Edit re-reads the record; the
+  // post writes pending input first; another dataset's changes reach the
+  // link when this dataset next refreshes.
+  EXPECT_EQ(log, (std::vector<std::string>{"DataSetScrolled(1)", "EditingChanged", "RecordChanged(null)",
+                                           "RecordChanged(Name)", "UpdateData", "EditingChanged",
+                                           "DataSetChanged", "DataSetScrolled(1)", "DataSetScrolled(1)",
+                                           "DataSetChanged"}));
+  EXPECT_EQ(ui->RecordCount(), 3);
+  EXPECT_EQ(ui->RecNo(), 3);
+}
+
+}  // namespace
+}  // namespace norvane
