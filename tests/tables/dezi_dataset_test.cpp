@@ -10,7 +10,8 @@
 #include "engine/container/disk_plain_file_system.h"
 #include "engine/tables/data_source.h"
 #include "engine/tables/database_error.h"
-#include "engine/tables/dezi_dataset.h"
+#include "engine/tables/dezi_table.h"
+#include "engine/tables/engine_registries.h"
 #include "engine/tables/field_types.h"
 #include "tests/support/error_message.h"
 #include "tests/support/temp_folder.h"
@@ -242,6 +243,33 @@ TEST_F(DeziDataset, OpenFailuresAndNames) {
   ds.SetReadOnly(true);
   ds.Open();
   EXPECT_EQ(MessageOf([&] { ds.Append(); }), "Cannot modify a read-only dataset");
+}
+
+TEST_F(DeziDataset, TableComponentProperties) {
+  TDeziTable table;
+  table.SetDatabaseName(dir.Path());
+  table.SetTableName("Missing");
+  EXPECT_FALSE(table.Exists());
+  table.SetTableName("Razdel");
+  EXPECT_TRUE(table.Exists());
+  // Asking made no manager that stays behind.
+  EXPECT_TRUE(TEngineRegistries::Instance().DatabaseManagers().empty());
+  table.SetBLOBBlockSize(1024);
+  table.SetBLOBCompression(clMax);
+  EXPECT_EQ(table.BLOBBlockSize(), 1024);
+  table.Open();
+  // Open, the table's own settings show, and assignments are ignored.
+  EXPECT_EQ(table.BLOBBlockSize(), 512);
+  EXPECT_EQ(table.BLOBCompression(), clFastest);
+  table.SetBLOBBlockSize(64);
+  EXPECT_EQ(table.BLOBBlockSize(), 512);
+  EXPECT_FALSE(table.Encrypted());
+  table.SetExclusive(true);
+  EXPECT_FALSE(table.Exclusive());
+  EXPECT_EQ(TDeziTable::CurrentVersion(), "4.11 ");
+  EXPECT_EQ(table.Fields().Count(), 4);
+  EXPECT_EQ(table.Fields()[3].DataType(), ftAutoInc);
+  EXPECT_EQ(table.Fields()[0].Size(), 30);
 }
 
 // A UI's field link hears the record changes and scrolls of its dataset,
