@@ -72,10 +72,7 @@ void TDeziDataset::InternalOpen() {
   if (table == nullptr) throw EEngineError(OpenFailure(result, tableName_));
   table_ = table;
   try {
-    for (const TFieldHeader& field : table_->Fields())
-      AddField(static_cast<TFieldType>(field.Type), field.Name,
-               static_cast<int32_t>(DeclaredSizeOf(field.Type, field.Size)), field.Required);
-    AddField(ftAutoInc, table_->Header().RowIdName, 0, false);
+    MakeFields();
     SetBookmarkSize(8);
     keyBuffer_.assign(static_cast<size_t>(GetRecordSize()), 0);
     probe_.assign(static_cast<size_t>(GetRecordSize()), 0);
@@ -88,7 +85,29 @@ void TDeziDataset::InternalOpen() {
   }
 }
 
+void TDeziDataset::MakeFields() {
+  shown_.clear();
+  if (projection_.empty()) {
+    for (int32_t f = 0; f < static_cast<int32_t>(table_->Fields().size()); ++f) shown_.push_back(f);
+    shown_.push_back(-1);
+  } else {
+    shown_ = projection_;
+  }
+  for (size_t i = 0; i < shown_.size(); ++i) {
+    const std::string& name = projection_.empty() ? std::string() : projectedNames_[i];
+    if (shown_[i] < 0) {
+      AddField(ftAutoInc, name.empty() ? table_->Header().RowIdName : name, 0, false);
+      continue;
+    }
+    const TFieldHeader& field = table_->Fields()[static_cast<size_t>(shown_[i])];
+    AddField(static_cast<TFieldType>(field.Type), name.empty() ? field.Name : name,
+             static_cast<int32_t>(DeclaredSizeOf(field.Type, field.Size)), field.Required);
+  }
+}
+
 void TDeziDataset::InternalClose() {
+  if (privateBuffer_ != nullptr) FreeRecordBuffer(privateBuffer_);
+  privateBuffer_ = nullptr;
   DropValues();
   keyBuffer_.clear();
   probe_.clear();
@@ -125,14 +144,15 @@ void TDeziDataset::ChooseIndex() {
   indexFieldNames_.clear();
 }
 
-int32_t TDeziDataset::IndexByFields(const std::vector<std::string>& names, bool whole) {
-  const int32_t rowIdField = Fields().Count() - 1;
+int32_t TDeziDataset::IndexByFields(const std::vector<std::string>& names, bool whole) const {
   for (int32_t i = 0; i < table_->IndexCount(); ++i) {
     const std::vector<int32_t>& keys = table_->IndexDescription(i).KeyFields;
     if (whole ? keys.size() != names.size() : keys.size() < names.size()) continue;
     bool same = true;
     for (size_t k = 0; k < names.size() && same; ++k)
-      same = SameNameIgnoringCase(Fields()[keys[k] < 0 ? rowIdField : keys[k]].FieldName(), names[k]);
+      same = SameNameIgnoringCase(keys[k] < 0 ? table_->Header().RowIdName
+                                              : table_->Fields()[static_cast<size_t>(keys[k])].Name,
+                                  names[k]);
     if (same) return i;
   }
   return -1;

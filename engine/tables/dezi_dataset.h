@@ -72,6 +72,20 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   // an empty table.
   void FindNearest(const std::vector<TFieldArgument>& values);
 
+  // For the query engine. A private insert fills one new record outside the
+  // dataset base (fields written meanwhile go to it) and posts it with
+  // FinishPrivateInsert, which skips the base's checks and, posted or not,
+  // returns to browse state.
+  void StartPrivateInsert();
+  void FinishPrivateInsert();
+  // Shows only the named fields (the row identifier's name shows it), in
+  // this order, under the display names (a field's own name where one is
+  // empty; a name shown already gets "_1", "_2", ...), and reopens. A name
+  // the table lacks throws ETblException 13.
+  void SetFieldProjection(const std::vector<std::string>& names,
+                          const std::vector<std::string>& displayNames);
+  void ClearFieldProjection();
+
   // The table's shared manager while open, null otherwise.
   TDeziDataManager* Table() const { return table_; }
   // Errors raised while a large-value stream is freed (its links told of
@@ -145,7 +159,9 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   void ChooseIndex();
   // The first index whose key fields are `names` (`whole`) or begin with
   // them, names compared without case; -1 when none.
-  int32_t IndexByFields(const std::vector<std::string>& names, bool whole);
+  int32_t IndexByFields(const std::vector<std::string>& names, bool whole) const;
+  // The dataset's fields: the table's, or the projection's.
+  void MakeFields();
   void SwitchIndex();
 
   // Records (dezi_dataset_edit.cpp).
@@ -153,11 +169,16 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   // The table field behind a dataset field: its position, -1 for the row
   // identifier.
   int32_t TableFieldOf(const TField& field) const;
+  // The dataset field showing a table field (-1 the row identifier), or
+  // null when the projection leaves it out.
+  TField* DatasetFieldOf(int32_t tableField);
   bool NullBit(const uint8_t* buffer, int32_t tableField) const;
   void SetNullBit(uint8_t* buffer, int32_t tableField, bool isNull) const;
   void CheckKeys(const uint8_t* image, int32_t rowId, const char* operation);
   int32_t AppendImage(uint8_t* image, const char* operation);
   TBLOBValues PendingValues() const;
+  void EndPrivateInsert();
+  void Reopen();
   void DropValues();
 
   std::string tableName_, databaseName_, databaseFileName_, password_;
@@ -175,6 +196,14 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   int32_t seenCounter_ = 0;
   std::vector<uint8_t> keyBuffer_;  // the lookup key, in set-key state
   mutable std::vector<uint8_t> probe_;  // a row identifier to search for
+  // The table field each dataset field shows (-1 the row identifier), and
+  // a projection's fields and names when one is set.
+  std::vector<int32_t> shown_;
+  std::vector<int32_t> projection_;
+  std::vector<std::string> projectedNames_;
+  // The record of a private insert, while one is under way.
+  uint8_t* privateBuffer_ = nullptr;
+  TDataSetState privateState_ = dsBrowse;
   TBlobFieldStreams streams_;
   // Large-value fields written since the edit or insert began.
   std::set<int32_t> modifiedValues_;

@@ -45,7 +45,7 @@ int32_t TDeziDataset::CurrentPhysical() const { return PhysicalOfId(CurrentRowId
 
 void TDeziDataset::BlobFieldModified(int32_t fieldNo) {
   modifiedValues_.insert(fieldNo);
-  NotifyFieldChanged(Fields()[fieldNo]);
+  if (TField* field = DatasetFieldOf(fieldNo)) NotifyFieldChanged(*field);
 }
 
 void TDeziDataset::SetBlobFieldNull(int32_t fieldNo, bool isNull) {

@@ -50,6 +50,7 @@ int32_t TDeziDataset::GetRecordSize() { return table_->Geometry().RecordSize + 8
 
 uint8_t* TDeziDataset::GetActiveRecordBuffer() {
   if (State() == dsSetKey) return keyBuffer_.data();
+  if (privateBuffer_ != nullptr) return privateBuffer_;
   return TDataSet::GetActiveRecordBuffer();
 }
 
@@ -58,8 +59,14 @@ int32_t TDeziDataset::RowIdOf(const uint8_t* buffer) const {
 }
 
 int32_t TDeziDataset::TableFieldOf(const TField& field) const {
-  const int32_t f = field.FieldNo() - 1;
-  return f == static_cast<int32_t>(table_->Fields().size()) ? -1 : f;
+  const size_t i = static_cast<size_t>(field.FieldNo() - 1);
+  return i < shown_.size() ? shown_[i] : static_cast<int32_t>(table_->Fields().size());
+}
+
+TField* TDeziDataset::DatasetFieldOf(int32_t tableField) {
+  for (size_t i = 0; i < shown_.size(); ++i)
+    if (shown_[i] == tableField) return &Fields()[static_cast<int32_t>(i)];
+  return nullptr;
 }
 
 bool TDeziDataset::NullBit(const uint8_t* buffer, int32_t tableField) const {
@@ -172,7 +179,8 @@ int32_t TDeziDataset::AppendImage(uint8_t* image, const char* operation) {
 }
 
 void TDeziDataset::InternalPost() {
-  TDataSet::InternalPost();
+  // A private insert was prepared by the engine, which checks its own.
+  if (privateBuffer_ == nullptr) TDataSet::InternalPost();
   if (readOnly_) throw EEngineError("Error in TDeziDataSet.InternalPost - table is read only.");
   if (table_ == nullptr) throw EEngineError("Error in TDeziDataSet.InternalPost - table is not open.");
   if (State() != dsEdit && State() != dsInsert)

@@ -194,7 +194,11 @@ void TDeziDataset::FindNearest(const std::vector<TFieldArgument>& values) {
   try {
     for (size_t i = 0; i < k; ++i) {
       const int32_t key = index.KeyFields[i];
-      values[i].AssignTo(Fields()[key < 0 ? Fields().Count() - 1 : key]);
+      TField* field = DatasetFieldOf(key);
+      if (field == nullptr)
+        throw EEngineError("Error in TDeziDataSet.FindNearest - key field " + std::to_string(i + 1) +
+                           " of the index is not among the dataset's fields.");
+      values[i].AssignTo(*field);
     }
   } catch (...) {
     RestoreState(saved);

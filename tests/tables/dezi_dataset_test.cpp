@@ -272,6 +272,43 @@ TEST_F(DeziDataset, TableComponentProperties) {
   EXPECT_EQ(table.Fields()[0].Size(), 30);
 }
 
+TEST_F(DeziDataset, PrivateInsertsAndProjections) {
+  std::vector<std::string> events;  // outlives the dataset, whose close it hears
+  auto ds = OpenDataset();
+  testing::RecordEvents(*ds, events);
+  ds->StartPrivateInsert();
+  EXPECT_EQ(ds->State(), dsInsert);
+  ds->FieldByName("Name").SetAsString("private");
+  ds->FieldByName("No").SetAsInteger(5);
+  ds->FinishPrivateInsert();
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_TRUE(events.empty());  // none of the base's insert and post events
+  ds->Refresh();
+  EXPECT_EQ(Names(*ds), (std::vector<std::string>{"private"}));
+  // A failing private post leaves nothing and returns to browse state.
+  ds->StartPrivateInsert();
+  ds->FieldByName("No").SetAsInteger(5);
+  EXPECT_NE(MessageOf([&] { ds->FinishPrivateInsert(); }).find("key violation"), std::string::npos);
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_EQ(ds->RecordCount(), 1);
+
+  ds->SetFieldProjection({"No", "id", "Name", "no"}, {"", "Ident", "No", ""});
+  ASSERT_EQ(ds->Fields().Count(), 4);
+  const std::vector<std::string> shown = {ds->Fields()[0].FieldName(), ds->Fields()[1].FieldName(),
+                                          ds->Fields()[2].FieldName(), ds->Fields()[3].FieldName()};
+  EXPECT_EQ(shown, (std::vector<std::string>{"No", "Ident", "No_1", "no_2"}));
+  ds->First();
+  EXPECT_EQ(ds->Fields()[0].AsInteger(), 5);
+  EXPECT_EQ(ds->Fields()[1].DataType(), ftAutoInc);
+  EXPECT_EQ(ds->Fields()[1].AsInteger(), 1);
+  EXPECT_EQ(ds->Fields()[2].AsString(), "private");
+  EXPECT_EQ(MessageOf([&] { ds->SetFieldProjection({"Nope"}, {}); }),
+            "Field not found. Table name = 'Razdel', Field name = 'Nope' - Native error: 00013");
+  ds->ClearFieldProjection();
+  EXPECT_EQ(ds->Fields().Count(), 4);
+  EXPECT_EQ(ds->Fields()[0].FieldName(), "Name");
+}
+
 // A UI's field link hears the record changes and scrolls of its dataset,
 // in order, while another dataset on the table appends and deletes.
 TEST_F(DeziDataset, AFieldLinkHearsNoticesInOrder) {
