@@ -29,8 +29,9 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-// ";"- or ","-separated names, each trimmed; empty items dropped.
-std::vector<std::string> NameList(const std::string& text) {
+}  // namespace
+
+std::vector<std::string> TDeziDataset::SplitNames(const std::string& text) {
   std::vector<std::string> names;
   size_t from = 0;
   while (from <= text.size()) {
@@ -41,8 +42,6 @@ std::vector<std::string> NameList(const std::string& text) {
   }
   return names;
 }
-
-}  // namespace
 
 TDeziDataset::TDeziDataset() = default;
 
@@ -133,7 +132,7 @@ void TDeziDataset::ChooseIndex() {
       return;
     }
   } else if (!indexFieldNames_.empty()) {
-    const int32_t listed = IndexByFields(NameList(indexFieldNames_), true);
+    const int32_t listed = IndexByFields(SplitNames(indexFieldNames_), true);
     if (listed >= 0) {
       index_ = listed;
       return;
@@ -160,6 +159,7 @@ int32_t TDeziDataset::IndexByFields(const std::vector<std::string>& names, bool 
 
 void TDeziDataset::SwitchIndex() {
   Synchronise();
+  UpdateRange();
   position_ = positionId_ != 0 ? PositionOfId(positionId_) : -1;
   if (position_ < 0) positionId_ = 0;
   Refresh();
@@ -191,7 +191,7 @@ void TDeziDataset::SetIndexFieldNames(const std::string& fields) {
   indexName_.clear();
   if (table_ == nullptr) return;
   CheckBrowseMode();
-  const std::vector<std::string> wanted = NameList(fields);
+  const std::vector<std::string> wanted = SplitNames(fields);
   const int32_t listed = wanted.empty() ? 0 : IndexByFields(wanted, false);
   const bool found = listed >= 0;
   index_ = found ? listed : 0;

@@ -21,6 +21,7 @@
 
 #include "engine/tables/blob_field_streams.h"
 #include "engine/tables/blob_stream.h"
+#include "engine/tables/data_link.h"
 #include "engine/tables/dataset.h"
 #include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/field_argument.h"
@@ -86,6 +87,16 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
                           const std::vector<std::string>& displayNames);
   void ClearFieldProjection();
 
+  // Master and detail: while MasterFields names fields of MasterSource's
+  // dataset and the cursor is ordered by IndexName, it shows only the
+  // records whose first key fields equal those fields, and follows the
+  // master as it moves. "TDeziDataSet.SetDataSource - Invalid DataSource"
+  // for a source of this dataset itself.
+  void SetMasterSource(TDataSource* source);
+  TDataSource* MasterSource() const;
+  const std::string& MasterFields() const { return masterFields_; }
+  void SetMasterFields(const std::string& fields);
+
   // The table's shared manager while open, null otherwise.
   TDeziDataManager* Table() const { return table_; }
   // Errors raised while a large-value stream is freed (its links told of
@@ -131,6 +142,8 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   uint8_t* GetActiveRecordBuffer() override;
 
  private:
+  class TMasterLink;
+
   // TBlobStreamOwner: what the large-value streams ask of the cursor.
   bool BlobReadOnly() const override { return readOnly_; }
   bool SyncCurrentRecord() override;
@@ -150,6 +163,10 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   // the remembered record is now (-1 when it is gone).
   void Synchronise();
   int32_t ViewLength() const;
+  // A position of the current index as a position of the view, -1 outside.
+  int32_t ToView(int32_t indexPosition) const;
+  // The physical record at a position of the view.
+  int32_t ViewRecord(int32_t position) const;
   // The position of the record with this row identifier in the current
   // index, -1 when there is none.
   int32_t PositionOfId(int32_t rowId) const;
@@ -164,7 +181,27 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   void MakeFields();
   void SwitchIndex();
 
+  // Master and detail (dezi_dataset_master.cpp).
+  std::vector<TField*> MasterFieldList() const;
+  bool IsMasterField(const TField& field) const;
+  bool Restricted() const;
+  void MasterChanged();
+  // Writes the master's values into the key fields of the current index;
+  // false when they cannot be (more fields than the key, other types).
+  bool PutMasterValues(uint8_t* buffer);
+  void UpdateRange();
+
   // Records (dezi_dataset_edit.cpp).
+  // ";"- or ","-separated names, each trimmed; empty items dropped.
+  static std::vector<std::string> SplitNames(const std::string& text);
+  // Writes table field `f` of a record buffer from n bytes of its stored
+  // form (null: no value; an empty text or a day 0 count as none too).
+  // Returns whether the field is now null.
+  bool PutFieldBytes(uint8_t* buffer, int32_t f, const uint8_t* value, size_t n) const;
+  void InternalInitRecordImage(uint8_t* buffer);
+  // After this dataset's own change: the view follows, and the position is
+  // the record's (-1 when it left the view).
+  void StandOn(int32_t physical);
   int32_t RowIdOf(const uint8_t* buffer) const;
   // The table field behind a dataset field: its position, -1 for the row
   // identifier.
@@ -205,6 +242,12 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   uint8_t* privateBuffer_ = nullptr;
   TDataSetState privateState_ = dsBrowse;
   TBlobFieldStreams streams_;
+  std::unique_ptr<TDataLink> masterLink_;  // a TMasterLink
+  std::string masterFields_;
+  // A detail's view: index positions [rangeStart_, rangeEnd_).
+  bool restricted_ = false;
+  bool rangeStale_ = true;
+  int32_t rangeStart_ = 0, rangeEnd_ = 0;
   // Large-value fields written since the edit or insert began.
   std::set<int32_t> modifiedValues_;
 };

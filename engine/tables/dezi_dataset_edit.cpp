@@ -112,38 +112,49 @@ void TDeziDataset::SetFieldData(TField& field, const void* in) {
   if (f >= static_cast<int32_t>(table_->Fields().size()))
     throw EEngineError("Error in TDeziDataSet.SetFieldData - FieldNo > fieldCount.");
   const TFieldHeader& header = table_->Fields()[static_cast<size_t>(f)];
-  uint8_t* at = buffer + table_->Geometry().FieldOffsets[static_cast<size_t>(f)];
-  const size_t size = static_cast<size_t>(header.Size);
-  const uint8_t* value = static_cast<const uint8_t*>(in);
-  const bool emptyText = value != nullptr && (header.Type == ftString || header.Type == ftWideString) &&
-                         value[0] == 0 && (header.Type == ftString || value[1] == 0);
-  const bool isNull = value == nullptr || emptyText || IsNoDay(header.Type, value);
-  SetNullBit(buffer, f, isNull);
-  if (IsLargeValueType(header.Type) && isNull && (State() == dsEdit || State() == dsInsert)) {
+  const bool cleared = PutFieldBytes(buffer, f, static_cast<const uint8_t*>(in),
+                                     static_cast<size_t>(header.Size));
+  if (IsLargeValueType(header.Type) && cleared && (State() == dsEdit || State() == dsInsert)) {
     // Cleared: the post deletes the stored value.
     streams_.Replace(f);
     modifiedValues_.insert(f);
   }
-  if (isNull) {
-    std::memset(at, 0, size);
-  } else if (size > 0) {
-    // The field's buffer holds the stored size; a text always ends in its
-    // terminator, whatever the source held in its last place.
-    std::memcpy(at, value, size);
-    if (header.Type == ftString) at[size - 1] = 0;
-    if (header.Type == ftWideString) at[size - 1] = at[size - 2] = 0;
-  }
   NotifyFieldChanged(field);
 }
 
+bool TDeziDataset::PutFieldBytes(uint8_t* buffer, int32_t f, const uint8_t* value, size_t n) const {
+  const TFieldHeader& header = table_->Fields()[static_cast<size_t>(f)];
+  uint8_t* at = buffer + table_->Geometry().FieldOffsets[static_cast<size_t>(f)];
+  const size_t size = static_cast<size_t>(header.Size);
+  const bool emptyText = value != nullptr && (header.Type == ftString || header.Type == ftWideString) &&
+                         value[0] == 0 && (header.Type == ftString || n < 2 || value[1] == 0);
+  const bool isNull = value == nullptr || emptyText || (n >= 8 && IsNoDay(header.Type, value));
+  SetNullBit(buffer, f, isNull);
+  std::memset(at, 0, size);
+  if (isNull || size == 0) return isNull;
+  // Never more than the field holds, nor than the source has; a text always
+  // ends in its terminator, whatever the source held in its last place.
+  std::memcpy(at, value, std::min(size, n));
+  if (header.Type == ftString) at[size - 1] = 0;
+  if (header.Type == ftWideString) at[size - 1] = at[size - 2] = 0;
+  return false;
+}
+
 void TDeziDataset::InternalInitRecord(uint8_t* buffer) {
+  InternalInitRecordImage(buffer);
+  if (State() == dsSetKey) return;
+  DropValues();
+  // A detail's new record starts with its master's key values.
+  if (Restricted()) PutMasterValues(buffer);
+}
+
+void TDeziDataset::InternalInitRecordImage(uint8_t* buffer) {
   const TRecordGeometry& geometry = table_->Geometry();
   std::memset(buffer, 0, static_cast<size_t>(GetRecordSize()));
   for (size_t f = 0; f < table_->Fields().size(); ++f) SetNullBit(buffer, static_cast<int32_t>(f), true);
   // Provisional (invariant 2): the append gives the final one.
   PutI32LE(buffer + geometry.RowIdOffset, table_->Header().LastId + 1);
   PutI32LE(buffer + geometry.RecordSize, table_->Header().LastId + 1);
-  if (State() != dsSetKey) DropValues();
 }
 
 void TDeziDataset::CheckKeys(const uint8_t* image, int32_t rowId, const char* operation) {
@@ -211,7 +222,7 @@ void TDeziDataset::InternalPost() {
     });
     DropValues();
   }
-  SetPosition(table_->RecordPosition(index_, physical));
+  StandOn(physical);
 }
 
 void TDeziDataset::InternalAddRecord(uint8_t* buffer, bool /*append*/) {
@@ -221,7 +232,7 @@ void TDeziDataset::InternalAddRecord(uint8_t* buffer, bool /*append*/) {
   // Records take their place by key: appending and inserting are the same.
   std::vector<uint8_t> image(buffer, buffer + table_->Geometry().RecordSize);
   const int32_t physical = AppendImage(image.data(), "TDeziDataSet.InternalAddRecord");
-  SetPosition(table_->RecordPosition(index_, physical));
+  StandOn(physical);
 }
 
 void TDeziDataset::InternalDelete() {
@@ -235,12 +246,18 @@ void TDeziDataset::InternalDelete() {
   if (physical < 0)
     throw EDatabaseError("TDeziDataSet.InternalDelete - the record was deleted meanwhile, id = " +
                          std::to_string(rowId) + ".");
-  const int32_t at = table_->RecordPosition(index_, physical);
+  const int32_t at = PositionOfId(rowId);
   DropValues();
   table_->aaDeleteRecord(physical, index_);
   // The next record takes the deleted one's place; after the last, the new
   // last one; in an empty table, none.
+  UpdateRange();
   SetPosition(std::min(at, ViewLength() - 1));
+}
+
+void TDeziDataset::StandOn(int32_t physical) {
+  UpdateRange();
+  SetPosition(ToView(table_->RecordPosition(index_, physical)));
 }
 
 void TDeziDataset::InternalCancel() { DropValues(); }

@@ -12,7 +12,13 @@
 
 namespace norvane {
 
-int32_t TDeziDataset::ViewLength() const { return table_->Header().RecordCount; }
+int32_t TDeziDataset::ViewLength() const {
+  return restricted_ ? rangeEnd_ - rangeStart_ : table_->Header().RecordCount;
+}
+
+int32_t TDeziDataset::ViewRecord(int32_t position) const {
+  return table_->IndexRecord(index_, (restricted_ ? rangeStart_ : 0) + position);
+}
 
 int32_t TDeziDataset::PhysicalOfId(int32_t rowId) const {
   PutI32LE(probe_.data() + table_->Geometry().RowIdOffset, rowId);
@@ -21,25 +27,35 @@ int32_t TDeziDataset::PhysicalOfId(int32_t rowId) const {
 }
 
 int32_t TDeziDataset::PositionOfId(int32_t rowId) const {
+  int32_t at = -1;
   if (index_ == 0) {
     PutI32LE(probe_.data() + table_->Geometry().RowIdOffset, rowId);
-    return table_->KeyPosition(probe_.data(), 0, true, false, 1);
+    at = table_->KeyPosition(probe_.data(), 0, true, false, 1);
+  } else {
+    const int32_t physical = PhysicalOfId(rowId);
+    at = physical < 0 ? -1 : table_->RecordPosition(index_, physical);
   }
-  const int32_t physical = PhysicalOfId(rowId);
-  return physical < 0 ? -1 : table_->RecordPosition(index_, physical);
+  return ToView(at);
+}
+
+int32_t TDeziDataset::ToView(int32_t at) const {
+  // A record outside a detail's range is not in its view.
+  if (!restricted_ || at < 0) return at;
+  return at >= rangeStart_ && at < rangeEnd_ ? at - rangeStart_ : -1;
 }
 
 void TDeziDataset::SetPosition(int32_t position) {
   position_ = position;
   positionId_ = 0;
   if (position >= 0 && position < ViewLength())
-    positionId_ = GetI32LE(table_->RecordPtr(table_->IndexRecord(index_, position)) +
-                           table_->Geometry().RowIdOffset);
+    positionId_ = GetI32LE(table_->RecordPtr(ViewRecord(position)) + table_->Geometry().RowIdOffset);
   seenCounter_ = table_->Header().ChangeCounter;
 }
 
 void TDeziDataset::Synchronise() {
-  if (table_->Header().ChangeCounter == seenCounter_) return;
+  const bool changed = table_->Header().ChangeCounter != seenCounter_;
+  if (changed || rangeStale_) UpdateRange();
+  if (!changed && !rangeStale_) return;
   if (positionId_ != 0) {
     position_ = PositionOfId(positionId_);
     if (position_ < 0) positionId_ = 0;
@@ -76,7 +92,7 @@ TGetResult TDeziDataset::GetRecord(uint8_t* buffer, TGetMode mode, bool doCheck)
   if (result == grError && doCheck) throw EEngineError("TDeziDataSet.GetRecord - No records");
   if (result != grOK) return result;
   const int32_t size = table_->Geometry().RecordSize;
-  std::memcpy(buffer, table_->RecordPtr(table_->IndexRecord(index_, position_)),
+  std::memcpy(buffer, table_->RecordPtr(ViewRecord(position_)),
               static_cast<size_t>(size));
   PutI32LE(buffer + size, positionId_);
   std::memset(buffer + size + 4, 0, 4);
@@ -187,7 +203,7 @@ void TDeziDataset::FindNearest(const std::vector<TFieldArgument>& values) {
   CheckOpen("FindNearest");
   Synchronise();
   if (ViewLength() == 0) return;
-  InternalInitRecord(keyBuffer_.data());
+  InternalInitRecordImage(keyBuffer_.data());
   const TIndexDescription& index = table_->IndexDescription(index_);
   const size_t k = std::min(values.size(), index.KeyFields.size());
   const TDataSetState saved = SetTempState(dsSetKey);

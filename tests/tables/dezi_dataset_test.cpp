@@ -309,6 +309,58 @@ TEST_F(DeziDataset, PrivateInsertsAndProjections) {
   EXPECT_EQ(ds->Fields()[0].FieldName(), "Name");
 }
 
+TEST_F(DeziDataset, ADetailFollowsItsMaster) {
+  {
+    TDiskPlainFileSystem store(dir.Path());
+    TDeziDataManager table(store, "Article", false);
+    table.CreateTable({{"Title", ftString, 30, false}, {"Razdel", ftInteger, 0, false}}, 0, false);
+    table.AddIndex("ByRazdel", "Razdel", true, "", "", 0);
+  }
+  auto sections = OpenDataset();
+  Add(*sections, "poems", 1);
+  Add(*sections, "prose", 2);
+  Add(*sections, "empty", 3);
+  auto articles = OpenDataset("Article");
+  for (const auto& [title, section] : std::vector<std::pair<std::string, int>>{
+           {"p1", 1}, {"s1", 2}, {"p2", 1}, {"s2", 2}, {"p3", 1}})
+    articles->AppendRecord({title, section});
+  TDataSource source;
+  source.SetDataSet(sections.get());
+  EXPECT_EQ(MessageOf([&] {
+              TDataSource own;
+              own.SetDataSet(articles.get());
+              articles->SetMasterSource(&own);
+            }),
+            "TDeziDataSet.SetDataSource - Invalid DataSource");
+  articles->SetIndexName("ByRazdel");
+  articles->SetMasterSource(&source);
+  articles->SetMasterFields("No");
+  sections->First();
+  EXPECT_EQ(articles->RecordCount(), 3);
+  auto titles = [&] {
+    std::vector<std::string> out;
+    for (articles->First(); !articles->Eof(); articles->Next())
+      out.push_back(articles->FieldByName("Title").AsString());
+    return out;
+  };
+  EXPECT_EQ(titles(), (std::vector<std::string>{"p1", "p2", "p3"}));
+  sections->Next();
+  EXPECT_EQ(titles(), (std::vector<std::string>{"s1", "s2"}));
+  // A new detail record takes its master's key; it stays in the view.
+  articles->Append();
+  EXPECT_EQ(articles->FieldByName("Razdel").AsInteger(), 2);
+  articles->FieldByName("Title").SetAsString("s3");
+  articles->Post();
+  EXPECT_EQ(articles->FieldByName("Title").AsString(), "s3");
+  EXPECT_EQ(titles(), (std::vector<std::string>{"s1", "s2", "s3"}));
+  sections->Next();
+  EXPECT_EQ(articles->RecordCount(), 0);
+  EXPECT_TRUE(articles->Eof());
+  // Without master fields the whole table shows again.
+  articles->SetMasterFields("");
+  EXPECT_EQ(articles->RecordCount(), 6);
+}
+
 // A UI's field link hears the record changes and scrolls of its dataset,
 // in order, while another dataset on the table appends and deletes.
 TEST_F(DeziDataset, AFieldLinkHearsNoticesInOrder) {
