@@ -72,6 +72,8 @@ void TDeziDataset::InternalOpen() {
   table_ = table;
   try {
     MakeFields();
+    fieldDefs_ = DescribeFields(*table_);
+    indexDefs_ = DescribeIndexes(*table_);
     SetBookmarkSize(8);
     keyBuffer_.assign(static_cast<size_t>(GetRecordSize()), 0);
     probe_.assign(static_cast<size_t>(GetRecordSize()), 0);
@@ -163,6 +165,31 @@ void TDeziDataset::SwitchIndex() {
   position_ = positionId_ != 0 ? PositionOfId(positionId_) : -1;
   if (position_ < 0) positionId_ = 0;
   Refresh();
+}
+
+void TDeziDataset::UpdateIndexDefs() {
+  if (table_ != nullptr) {
+    indexDefs_ = DescribeIndexes(*table_);
+    return;
+  }
+  int32_t result = 0;
+  TDeziDataManager* table = aaOpenTableForDataset(*this, tableName_, result);
+  if (table == nullptr) throw EEngineError(OpenFailure(result, tableName_));
+  indexDefs_ = DescribeIndexes(*table);
+  aaCloseTableForDataset(*this, *table);
+}
+
+TField& TDeziDataset::GetIndexField(int32_t i) {
+  CheckOpen("GetIndexField");
+  const TIndexDescription& index = table_->IndexDescription(index_);
+  if (i < 0 || i >= static_cast<int32_t>(index.KeyFields.size()))
+    throw EEngineError("Error in TDeziDataSet.GetIndexField - invalid index, index = " +
+                       std::to_string(i) + ".");
+  TField* field = DatasetFieldOf(index.KeyFields[static_cast<size_t>(i)]);
+  if (field == nullptr)
+    throw EEngineError("Error in TDeziDataSet.GetIndexField - no such field, FieldNo = " +
+                       std::to_string(index.KeyFields[static_cast<size_t>(i)] + 1) + ".");
+  return *field;
 }
 
 void TDeziDataset::SetIndexName(const std::string& name) {

@@ -26,6 +26,7 @@
 #include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/field_argument.h"
 #include "engine/tables/managed_dataset.h"
+#include "engine/tables/table_definitions.h"
 
 namespace norvane {
 
@@ -96,6 +97,18 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   TDataSource* MasterSource() const;
   const std::string& MasterFields() const { return masterFields_; }
   void SetMasterFields(const std::string& fields);
+
+  // The definitions a table is created from; an open table fills them with
+  // its own. UserIndexDefs leaves out the automatic and temporary indexes.
+  std::vector<TFieldDef>& FieldDefs() { return fieldDefs_; }
+  std::vector<TIndexDef>& IndexDefs() { return indexDefs_; }
+  std::vector<TIndexDef> UserIndexDefs() const { return UserIndexes(indexDefs_); }
+  // Fills IndexDefs from the table, opening it for the while when closed.
+  void UpdateIndexDefs();
+  // The field of key field i (0-based) of the current index. Throws "Error
+  // in TDeziDataSet.GetIndexField - invalid index, index = <i>." and "...
+  // - no such field, FieldNo = <n>." for a field the dataset does not show.
+  TField& GetIndexField(int32_t i);
 
   // The table's shared manager while open, null otherwise.
   TDeziDataManager* Table() const { return table_; }
@@ -219,6 +232,8 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   void DropValues();
 
   std::string tableName_, databaseName_, databaseFileName_, password_;
+  std::vector<TFieldDef> fieldDefs_;
+  std::vector<TIndexDef> indexDefs_;
   std::string indexName_, indexFieldNames_;
   bool inMemory_ = false;
   bool readOnly_ = false;

@@ -270,6 +270,27 @@ TEST_F(DeziDataset, TableComponentProperties) {
   EXPECT_EQ(table.Fields().Count(), 4);
   EXPECT_EQ(table.Fields()[3].DataType(), ftAutoInc);
   EXPECT_EQ(table.Fields()[0].Size(), 30);
+  const std::vector<TFieldDef> fields = {{"Name", ftString, 30, false}, {"No", ftInteger, 0, false},
+                                         {"Notes", ftMemo, 0, false}, {"id", ftAutoInc, 0, false}};
+  ASSERT_EQ(table.FieldDefs().size(), fields.size());
+  for (size_t i = 0; i < fields.size(); ++i) {
+    EXPECT_EQ(table.FieldDefs()[i].Name, fields[i].Name);
+    EXPECT_EQ(table.FieldDefs()[i].Type, fields[i].Type);
+    EXPECT_EQ(table.FieldDefs()[i].Size, fields[i].Size);
+  }
+  EXPECT_EQ(table.IndexDefs().size(), 5u);  // @id, @@Name, @Name, @No, ByNo
+  EXPECT_EQ(table.IndexDefs()[0], (TIndexDef{"@id", "id", ixPrimary, "", ""}));
+  EXPECT_EQ(table.IndexDefs()[1], (TIndexDef{"@@Name", "Name", ixCaseInsensitive, "Name", ""}));
+  EXPECT_EQ(table.UserIndexDefs(), (std::vector<TIndexDef>{{"ByNo", "No", ixUnique, "", ""}}));
+  table.SetIndexName("ByNo");
+  EXPECT_EQ(table.GetIndexField(0).FieldName(), "No");
+  EXPECT_EQ(MessageOf([&] { table.GetIndexField(1); }),
+            "Error in TDeziDataSet.GetIndexField - invalid index, index = 1.");
+  table.Close();
+  table.IndexDefs().clear();
+  table.UpdateIndexDefs();
+  EXPECT_EQ(table.IndexDefs().size(), 5u);
+  EXPECT_TRUE(TEngineRegistries::Instance().DatabaseManagers().empty());
 }
 
 TEST_F(DeziDataset, PrivateInsertsAndProjections) {

@@ -1,7 +1,10 @@
 // norvane-db schema FILE TABLE: one line per field (name, type, declared
 // size, required or not), the row identifier last, then one line per index
 // (name, key fields, options), tab-separated.
+#include <algorithm>
+
 #include "engine/tables/field_types.h"
+#include "engine/tables/table_definitions.h"
 #include "tools/norvane-db/command.h"
 #include "tools/norvane-db/table_source.h"
 
@@ -9,39 +12,41 @@ namespace norvane::tool {
 
 namespace {
 
-std::string KeyFieldName(const TDeziDataManager& table, int32_t field) {
-  return field < 0 ? table.Header().RowIdName : table.Fields()[static_cast<size_t>(field)].Name;
+bool Listed(const std::string& list, const std::string& name) {
+  return (";" + list + ";").find(";" + name + ";") != std::string::npos;
 }
 
-// The index's options, and per key field "desc" and "ci" where they apply.
-std::string IndexLine(const TDeziDataManager& table, const TIndexDescription& index) {
+// The key fields, each with "desc" and "ci" where they apply, then the
+// index's options.
+std::string IndexLine(const TIndexDef& index) {
   std::string fields;
-  for (size_t k = 0; k < index.KeyFields.size(); ++k) {
-    if (k > 0) fields += ";";
-    fields += KeyFieldName(table, index.KeyFields[k]);
-    if (!index.Ascending[k]) fields += " desc";
-    if (index.CaseInsensitive[k]) fields += " ci";
+  size_t from = 0;
+  while (from <= index.Fields.size()) {
+    const size_t to = std::min(index.Fields.find(';', from), index.Fields.size());
+    const std::string name = index.Fields.substr(from, to - from);
+    fields += (from == 0 ? "" : ";") + name;
+    if (Listed(index.DescFields, name)) fields += " desc";
+    if (Listed(index.CaseInsFields, name)) fields += " ci";
+    from = to + 1;
   }
   std::string options;
-  auto add = [&](bool on, const char* word) {
-    if (on) options += std::string(options.empty() ? "" : ",") + word;
+  auto add = [&](uint8_t flag, const char* word) {
+    if ((index.Options & flag) != 0) options += std::string(options.empty() ? "" : ",") + word;
   };
-  add(index.KeyFields.front() < 0, "primary");
-  add((index.Options & ixUnique) != 0, "unique");
-  add(index.WholeDescending, "descending");
-  add(index.WholeCaseInsensitive, "caseinsensitive");
+  add(ixPrimary, "primary");
+  add(ixUnique, "unique");
+  add(ixDescending, "descending");
+  add(ixCaseInsensitive, "caseinsensitive");
   return "index\t" + index.Name + "\t" + fields + "\t" + options;
 }
 
 int RunSchema(const TCommandLine& line, TToolOutput& output) {
   TTableSource source(line.Positional[0], line);
   const auto table = source.OpenTable(line.Positional[1]);
-  for (const TFieldHeader& field : table->Fields())
+  for (const TFieldDef& field : DescribeFields(*table))
     output.Line("field\t" + field.Name + "\t" + FieldTypeName(field.Type) + "\t" +
-                std::to_string(DeclaredSizeOf(field.Type, field.Size)) + "\t" +
-                (field.Required ? "required" : "optional"));
-  output.Line("field\t" + table->Header().RowIdName + "\t" + FieldTypeName(ftAutoInc) + "\t0\toptional");
-  for (int32_t i = 0; i < table->IndexCount(); ++i) output.Line(IndexLine(*table, table->IndexDescription(i)));
+                std::to_string(field.Size) + "\t" + (field.Required ? "required" : "optional"));
+  for (const TIndexDef& index : DescribeIndexes(*table)) output.Line(IndexLine(index));
   return 0;
 }
 
