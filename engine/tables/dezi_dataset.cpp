@@ -55,8 +55,12 @@ TDeziDataset::~TDeziDataset() {
 
 void TDeziDataset::SetTableName(const std::string& name) {
   tableName_ = name;
-  const size_t dot = name.size() >= 4 ? name.size() - 4 : std::string::npos;
-  if (dot != std::string::npos && SameNameIgnoringCase(name.substr(dot), ".dat"))
+  const size_t folder = name.find_last_of("/\\");
+  const size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos || (folder != std::string::npos && dot < folder)) return;
+  // A bare name loses its extension; a name with a folder only a ".dat",
+  // so a dot in a folder's name is never taken for one.
+  if (folder == std::string::npos || SameNameIgnoringCase(name.substr(dot), ".dat"))
     tableName_ = name.substr(0, dot);
 }
 

@@ -37,8 +37,9 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
 
   // --- where the table lives (set while closed) --------------------------
   const std::string& TableName() const { return tableName_; }
-  // A trailing ".dat" is dropped, so "Article.dat" names "Article"; dots
-  // elsewhere (a dotted folder) stay.
+  // A bare name loses its extension ("Article.dat" names "Article", "a.b.c"
+  // becomes "a.b"); a name with a folder loses only a trailing ".dat", so a
+  // dotted folder stays whole.
   void SetTableName(const std::string& name);
   std::string DatabaseName() const override { return databaseName_; }
   void SetDatabaseName(const std::string& name) { databaseName_ = name; }

@@ -229,10 +229,14 @@ TEST_F(DeziDataset, LargeValuesArePostedOrDropped) {
 
 TEST_F(DeziDataset, OpenFailuresAndNames) {
   TDeziDataset ds;
-  ds.SetTableName("Dotted.Folder.Name");
-  EXPECT_EQ(ds.TableName(), "Dotted.Folder.Name");
-  ds.SetTableName("Razdel.DAT");
-  EXPECT_EQ(ds.TableName(), "Razdel");
+  const std::pair<const char*, const char*> names[] = {
+      {"Razdel.DAT", "Razdel"},          {"Dotted.Folder.Name", "Dotted.Folder"},
+      {"my.folder/Table", "my.folder/Table"}, {"my.folder/Table.dat", "my.folder/Table"},
+      {"my.folder/Table.bak", "my.folder/Table.bak"}, {"Plain", "Plain"}};
+  for (const auto& [given, kept] : names) {
+    ds.SetTableName(given);
+    EXPECT_EQ(ds.TableName(), kept) << given;
+  }
   ds.SetDatabaseName(dir.Path());
   ds.SetTableName("Missing");
   EXPECT_EQ(MessageOf([&] { ds.Open(); }), "TDeziDataset.OpenTable - table \"Missing\" does not exist.");
