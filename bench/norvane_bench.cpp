@@ -5,6 +5,15 @@
 // the run with exit code 1, naming the workload.
 //
 //   norvane-bench [--rows N] [--only WORKLOAD] [--keep FILE]
+//
+// What a figure covers: the calls of the workload and nothing around them.
+// An append ends with everything written and closed on both sides (the
+// engine flushes, closes the table and lets the container go; SQLite commits
+// and closes, which checkpoints its log), so the reopen that follows starts
+// cold on both. Writes are one transaction on SQLite and a burst of record
+// operations ended by a flush on the engine. SQLite keeps its own defaults
+// apart from WAL and synchronous=NORMAL; the engine sizes its record cache
+// from free memory, as the program does.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
