@@ -10,7 +10,8 @@
 // An append ends with everything written and closed on both sides (the
 // engine flushes, closes the table and lets the container go; SQLite commits
 // and closes, which checkpoints its log), so the reopen that follows starts
-// cold on both. Writes are one transaction on SQLite and a burst of record
+// with nothing of the table in the process on either side (the operating
+// system's file cache is warm for both). Writes are one transaction on SQLite and a burst of record
 // operations ended by a flush on the engine. SQLite keeps its own defaults
 // apart from WAL and synchronous=NORMAL; the engine sizes its record cache
 // from free memory, as the program does.
