@@ -26,13 +26,14 @@ deps:
 
 # Benchmarks in their own optimised build; figures are ratios within one run.
 bench: deps
-	./scripts/install-deps.sh libbenchmark-dev
+	./scripts/install-deps.sh libbenchmark-dev libsqlite3-dev
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DNORVANE_BENCH=ON -DNORVANE_TESTS=OFF
 	cmake --build build-bench -j $(JOBS)
 	./build-bench/bench/page_cipher_bench
 	./build-bench/bench/table_records_bench
 	./build-bench/bench/index_array_bench
 	./build-bench/bench/table_index_bench
+	./build-bench/bench/norvane-bench
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz build-bench

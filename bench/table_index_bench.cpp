@@ -1,5 +1,6 @@
 // Index upkeep on the catalogue's article table: its 21 automatic indexes
-// (most over text fields that are usually empty) and "IndexTree", in tables
+// (most over text fields) and "IndexTree", on the generated articles of
+// bench/article_data.h less their annotations, in tables
 // of ten thousand, a hundred thousand and a million records in a memory
 // store, so the figures are the engine's own cost. Appends, exact lookups of
 // a title, replaces of the title, deletes, and the sort of every index that
@@ -9,13 +10,12 @@
 
 #include <map>
 #include <memory>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bench/article_data.h"
 #include "bench/operation_counters.h"
-#include "engine/common/byte_codec.h"
 #include "engine/container/memory_plain_file_system.h"
 #include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/field_types.h"
@@ -27,81 +27,30 @@ constexpr int64_t kFreeMemory = int64_t{6} << 30;
 constexpr int32_t kOperations = 10000;
 constexpr uint32_t kSeed = 20261210;
 
-// The article table of a catalogue with every optional field, less the
-// annotation, a large value that no index holds.
-const std::vector<TFieldDef>& ArticleFields() {
-  static const std::vector<TFieldDef> fields = {
-      {"Year", ftInteger, 0, false},        {"IDRazdel", ftInteger, 0, false},
-      {"ArticleName", ftString, 250, true}, {"NN", ftInteger, 0, false},
-      {"Month", ftString, 20, false},       {"Ahutor", ftString, 200, false},
-      {"Page", ftString, 30, false},        {"KeyWords", ftString, 200, false},
-      {"IDJournal", ftInteger, 0, false},   {"DatePublic", ftString, 20, false},
-      {"Tom", ftString, 30, false},         {"FileName", ftString, 250, false},
-      {"ID", ftAutoInc, 0, true},
-  };
-  return fields;
-}
-
-std::string Words(std::mt19937& rng, size_t count) {
-  static const char* const kWords[] = {"storage", "engine",  "record", "page",    "index",
-                                       "journal", "review",  "letter", "method",  "survey",
-                                       "history", "science", "music",  "country", "energy"};
-  std::string text;
-  for (size_t i = 0; i < count; ++i) {
-    if (!text.empty()) text += ' ';
-    text += kWords[rng() % std::size(kWords)];
-  }
-  return text;
-}
-
-TFieldValue Int(int32_t n) {
-  std::string bytes(4, '\0');
-  PutI32LE(reinterpret_cast<uint8_t*>(bytes.data()), n);
-  return {false, bytes};
-}
-
-// An article as people enter them: a title of a few words, an author from a
-// few hundred, a month, pages; key words now and then; the rest empty.
-TRecordValues Article(std::mt19937& rng) {
-  static const char* const kMonths[] = {"January", "February", "March",     "April",
-                                        "May",     "June",     "July",      "August",
-                                        "September", "October", "November", "December"};
-  TRecordValues values;
-  values.Fields.resize(ArticleFields().size() - 1);
-  values.Fields[0] = Int(1990 + static_cast<int32_t>(rng() % 36));
-  values.Fields[1] = Int(1 + static_cast<int32_t>(rng() % 50));
-  values.Fields[2] = {false, Words(rng, 3 + rng() % 6)};
-  values.Fields[3] = Int(1 + static_cast<int32_t>(rng() % 12));
-  values.Fields[4] = {false, kMonths[rng() % 12]};
-  values.Fields[5] = {false, "Author " + std::to_string(rng() % 500)};
-  values.Fields[6] = {false, std::to_string(rng() % 300) + "-" + std::to_string(rng() % 300)};
-  if (rng() % 4 == 0) values.Fields[7] = {false, Words(rng, 2)};
-  values.Fields[8] = Int(1 + static_cast<int32_t>(rng() % 20));
-  return values;
-}
-
 struct TArticleTable {
   // With every index of a catalogue's article table, or with the row
   // identifier index only (the baseline: what the records cost alone).
   explicit TArticleTable(bool indexes = true)
       : store("bench"), table(std::make_unique<TDeziDataManager>(store, "Article", false)) {
     table->SetFreeMemorySource([] { return kFreeMemory; });
-    table->CreateTable(ArticleFields(), 0, false, indexes);
+    table->CreateTable(bench::ArticleFields(false), 0, false, indexes);
     if (indexes)
       table->AddIndex("IndexTree", "ArticleName;NN;Year", true, "", "ArticleName;NN;Year",
                       ixDescending);
   }
   void Append(int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
-      std::vector<uint8_t> image = table->EncodeRecord(Article(rng));
+      std::vector<uint8_t> image = table->EncodeRecord(bench::ArticleValues(articles.Next(), false));
       table->aaAddRecord(image.data());
     }
   }
-  int32_t RandomRecord() { return static_cast<int32_t>(rng() % table->Header().RecordCount); }
+  int32_t RandomRecord() {
+    return static_cast<int32_t>(articles.Below(static_cast<uint32_t>(table->Header().RecordCount)));
+  }
 
   TMemoryPlainFileSystem store;
   std::unique_ptr<TDeziDataManager> table;
-  std::mt19937 rng{kSeed};
+  bench::TArticleGenerator articles{kSeed};
 };
 
 // A table of a given count, filled once in bulk and shared; benchmarks that
@@ -181,7 +130,7 @@ void BM_ReplaceTitle(benchmark::State& state) {
     for (int32_t i = 0; i < kOperations; ++i) {
       const int32_t physical = filled.RandomRecord();
       TRecordValues values = table.DecodeRecord(table.RecordPtr(physical));
-      values.Fields[title].Bytes = Words(filled.rng, 3 + filled.rng() % 6);
+      values.Fields[title].Bytes = filled.articles.Title();
       const std::vector<uint8_t> image = table.EncodeRecord(values);
       table.aaUpdateRecord(image.data(), physical);
     }

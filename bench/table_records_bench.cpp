@@ -4,7 +4,6 @@
 // under the temporary folder) and in a memory store. Every figure is also
 // given per operation, so how the cost grows with the table reads straight off.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <bit>
@@ -18,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/bench_folder.h"
 #include "bench/operation_counters.h"
 #include "engine/common/byte_codec.h"
 #include "engine/container/disk_plain_file_system.h"
@@ -39,27 +39,7 @@ constexpr int32_t kOperations = 10000;
 constexpr size_t kImageCount = 256;
 constexpr uint32_t kSeed = 20261209;
 
-// A folder made under the temporary folder and removed with its files.
-class TBenchFolder {
- public:
-  TBenchFolder() {
-    const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                          "/norvane-bench-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make " + pattern);
-    path_ = pattern;
-  }
-  ~TBenchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TBenchFolder(const TBenchFolder&) = delete;
-  TBenchFolder& operator=(const TBenchFolder&) = delete;
-  std::string Path() const { return path_ + "/"; }
-
- private:
-  std::string path_;
-};
+using bench::TBenchFolder;
 
 const std::vector<TFieldDef>& ArticleFields() {
   static const std::vector<TFieldDef> fields = {

@@ -1,0 +1,56 @@
+// One engine as the comparison benchmark drives it: the catalogue's article
+// table held by that engine, and one operation per workload, so that the
+// program runs the same work on each engine and compares what they return.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bench/article_data.h"
+
+namespace norvane::bench {
+
+// An article as the workloads read it back: its row identifier and title.
+struct TRow {
+  int32_t Id = 0;
+  std::string Title;
+  bool operator==(const TRow&) const = default;
+};
+
+// Operations run in the order append, reopen, then any of the others, each
+// on an open table unless it says otherwise. Failures throw.
+class TEngineSide {
+ public:
+  virtual ~TEngineSide() = default;
+
+  // Makes the empty table with all its indexes and leaves it open. Untimed.
+  virtual void Create() = 0;
+  // Adds the articles in order (row identifiers 1, 2, ...), then writes
+  // everything and closes the table.
+  virtual void Append(const std::vector<TArticle>& articles) = 0;
+  // Opens the closed table; returns its record count.
+  virtual int64_t Reopen() = 0;
+  // The articles with these row identifiers, in the order asked; one that
+  // does not exist is left out.
+  virtual std::vector<TRow> Lookup(const std::vector<int32_t>& ids) = 0;
+  // Every article in the order of the title ignoring case.
+  virtual std::vector<TRow> ScanByTitle() = 0;
+  // The articles of one year, by the year's index.
+  virtual std::vector<TRow> Range(int32_t year) = 0;
+  // Gives each article named its new title.
+  virtual void Update(const std::vector<TRow>& titles) = 0;
+  // Deletes the articles with these row identifiers.
+  virtual void Delete(const std::vector<int32_t>& ids) = 0;
+  // Rebuilds the store without the room deleted records left; the table is
+  // closed afterwards.
+  virtual void Compact() = 0;
+
+  // Every article by row identifier, for checking the engines agree. Untimed.
+  virtual std::vector<TRow> RowsById() = 0;
+  // Closes the table if open. Untimed.
+  virtual void Close() = 0;
+};
+
+}  // namespace norvane::bench

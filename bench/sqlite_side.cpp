@@ -1,0 +1,259 @@
+// The SQLite workloads. The schema is derived from the article fields: per
+// text field a case-insensitive and a case-sensitive index, per other
+// indexable field one index, the row identifier as the integer primary key,
+// and "IndexTree" descending over title, issue and year, as the catalogue has
+// them. Writes run in one transaction each, as a bulk job would use SQLite.
+#include "bench/sqlite_side.h"
+
+#include <stdexcept>
+
+#include "engine/common/byte_codec.h"
+#include "engine/protection/collation.h"
+#include "engine/tables/field_types.h"
+
+namespace norvane::bench {
+namespace {
+
+constexpr char kCaseSensitive[] = "norvane";
+constexpr char kCaseInsensitive[] = "norvane_ci";
+
+// SQLite hands text over with a length, the engine's comparisons take
+// terminated strings: each side is copied into a buffer kept for reuse.
+int CollateText(void* ignoreCase, int lengthA, const void* a, int lengthB, const void* b) {
+  thread_local std::string textA, textB;
+  textA.assign(static_cast<const char*>(a), static_cast<size_t>(lengthA));
+  textB.assign(static_cast<const char*>(b), static_cast<size_t>(lengthB));
+  return ignoreCase != nullptr ? CollateCompareCI(textA.c_str(), textB.c_str())
+                               : CollateCompare(textA.c_str(), textB.c_str());
+}
+
+std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+
+// The article fields stored as columns, in order, less the row identifier.
+std::vector<TFieldDef> Columns() {
+  std::vector<TFieldDef> columns;
+  for (const TFieldDef& def : ArticleFields(true))
+    if (def.Type != ftAutoInc) columns.push_back(def);
+  return columns;
+}
+
+// The ordered scan: INDEXED BY makes SQLite read "@@ArticleName", and Create
+// checks that it then needs no sort of its own.
+std::string ScanSql() {
+  return std::string("SELECT ID, ArticleName FROM Article INDEXED BY \"@@ArticleName\" ORDER BY ") +
+         "ArticleName COLLATE " + kCaseInsensitive;
+}
+
+std::vector<std::string> SchemaStatements() {
+  std::string table = "CREATE TABLE Article (";
+  std::vector<std::string> indexes;
+  for (const TFieldDef& def : Columns()) {
+    const std::string column = Quoted(def.Name);
+    table += column + (def.Type == ftInteger ? " INTEGER, " : " TEXT, ");
+    const std::string on = " ON Article (" + column;
+    if (def.Type == ftString) {
+      indexes.push_back("CREATE INDEX " + Quoted("@@" + def.Name) + on + " COLLATE " +
+                        kCaseInsensitive + ")");
+      indexes.push_back("CREATE INDEX " + Quoted("@" + def.Name) + on + " COLLATE " +
+                        kCaseSensitive + ")");
+    } else if (IsIndexableType(def.Type)) {
+      indexes.push_back("CREATE INDEX " + Quoted("@" + def.Name) + on + ")");
+    }
+  }
+  table += "\"ID\" INTEGER PRIMARY KEY)";
+  indexes.push_back(std::string("CREATE INDEX \"IndexTree\" ON Article (\"ArticleName\" COLLATE ") +
+                    kCaseSensitive + " DESC, \"NN\" DESC, \"Year\" DESC)");
+  indexes.insert(indexes.begin(), table);
+  return indexes;
+}
+
+// A prepared statement, finalised when it goes.
+class TStatement {
+ public:
+  TStatement(sqlite3* db, const std::string& sql) : db_(db) {
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK)
+      throw std::runtime_error("SQLite: " + std::string(sqlite3_errmsg(db)) + " in: " + sql);
+  }
+  ~TStatement() { sqlite3_finalize(stmt_); }
+  TStatement(const TStatement&) = delete;
+  TStatement& operator=(const TStatement&) = delete;
+
+  void BindInt(int n, int32_t value) { sqlite3_bind_int(stmt_, n, value); }
+  void BindText(int n, const std::string& text) {
+    sqlite3_bind_text(stmt_, n, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+  }
+  void BindNull(int n) { sqlite3_bind_null(stmt_, n); }
+  // True while there is a row; throws on an error.
+  bool Step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    throw std::runtime_error("SQLite: " + std::string(sqlite3_errmsg(db_)));
+  }
+  void Done() {
+    while (Step()) {
+    }
+    sqlite3_reset(stmt_);
+  }
+  void Reset() { sqlite3_reset(stmt_); }
+  int32_t Int(int column) { return sqlite3_column_int(stmt_, column); }
+  std::string Text(int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return text != nullptr ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, column)))
+                           : std::string();
+  }
+  TRow Row() { return {Int(0), Text(1)}; }
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+}  // namespace
+
+TSqliteSide::~TSqliteSide() { Close(); }
+
+void TSqliteSide::Fail(const std::string& what) const {
+  throw std::runtime_error("SQLite: " + what + (db_ != nullptr ? ": " + std::string(sqlite3_errmsg(db_)) : ""));
+}
+
+void TSqliteSide::Execute(const std::string& sql) {
+  char* error = nullptr;
+  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    const std::string text = error != nullptr ? error : "unknown error";
+    sqlite3_free(error);
+    throw std::runtime_error("SQLite: " + text + " in: " + sql);
+  }
+}
+
+void TSqliteSide::Open() {
+  if (sqlite3_open_v2(file_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK)
+    Fail("cannot open " + file_);
+  static int ignoreCase = 1;
+  if (sqlite3_create_collation_v2(db_, kCaseSensitive, SQLITE_UTF8, nullptr, CollateText,
+                                  nullptr) != SQLITE_OK ||
+      sqlite3_create_collation_v2(db_, kCaseInsensitive, SQLITE_UTF8, &ignoreCase, CollateText,
+                                  nullptr) != SQLITE_OK)
+    Fail("cannot register the collations");
+  Execute("PRAGMA journal_mode=WAL");
+  Execute("PRAGMA synchronous=NORMAL");
+}
+
+void TSqliteSide::Close() {
+  if (db_ == nullptr) return;
+  sqlite3_close_v2(db_);
+  db_ = nullptr;
+}
+
+void TSqliteSide::Create() {
+  Open();
+  for (const std::string& sql : SchemaStatements()) Execute(sql);
+  CheckNoSort(ScanSql());
+}
+
+void TSqliteSide::Append(const std::vector<TArticle>& articles) {
+  const std::vector<TFieldDef> columns = Columns();
+  std::string names, marks;
+  for (const TFieldDef& def : columns) {
+    names += (names.empty() ? "" : ", ") + Quoted(def.Name);
+    marks += marks.empty() ? "?" : ", ?";
+  }
+  {
+    TStatement insert(db_, "INSERT INTO Article (" + names + ") VALUES (" + marks + ")");
+    Execute("BEGIN");
+    for (const TArticle& article : articles) {
+      const TRecordValues values = ArticleValues(article, true);
+      for (size_t f = 0; f < columns.size(); ++f) {
+        const int n = static_cast<int>(f) + 1;
+        const TFieldValue& value = values.Fields[f];
+        if (f == afSummary) {
+          if (article.Summary.empty()) insert.BindNull(n); else insert.BindText(n, article.Summary);
+        } else if (value.Null) {
+          insert.BindNull(n);
+        } else if (columns[f].Type == ftInteger) {
+          insert.BindInt(n, GetI32LE(reinterpret_cast<const uint8_t*>(value.Bytes.data())));
+        } else {
+          insert.BindText(n, value.Bytes);
+        }
+      }
+      insert.Done();
+    }
+    Execute("COMMIT");
+  }
+  Close();
+}
+
+int64_t TSqliteSide::Reopen() {
+  Open();
+  TStatement count(db_, "SELECT COUNT(*) FROM Article");
+  if (!count.Step()) Fail("no count");
+  return count.Int(0);
+}
+
+std::vector<TRow> TSqliteSide::Lookup(const std::vector<int32_t>& ids) {
+  TStatement select(db_, "SELECT ID, ArticleName FROM Article WHERE ID = ?");
+  std::vector<TRow> rows;
+  rows.reserve(ids.size());
+  for (const int32_t id : ids) {
+    select.BindInt(1, id);
+    if (select.Step()) rows.push_back(select.Row());
+    select.Reset();
+  }
+  return rows;
+}
+
+void TSqliteSide::CheckNoSort(const std::string& sql) {
+  TStatement plan(db_, "EXPLAIN QUERY PLAN " + sql);
+  while (plan.Step()) {
+    const std::string step = plan.Text(3);
+    if (step.find("TEMP B-TREE") != std::string::npos)
+      throw std::runtime_error("SQLite sorts instead of reading its index: " + step);
+  }
+}
+
+std::vector<TRow> TSqliteSide::Rows(const std::string& sql, int32_t parameter, bool bind) {
+  TStatement select(db_, sql);
+  if (bind) select.BindInt(1, parameter);
+  std::vector<TRow> rows;
+  while (select.Step()) rows.push_back(select.Row());
+  return rows;
+}
+
+std::vector<TRow> TSqliteSide::ScanByTitle() { return Rows(ScanSql(), 0, false); }
+
+std::vector<TRow> TSqliteSide::Range(int32_t year) {
+  return Rows("SELECT ID, ArticleName FROM Article INDEXED BY \"@Year\" WHERE Year = ?", year, true);
+}
+
+void TSqliteSide::Update(const std::vector<TRow>& titles) {
+  TStatement update(db_, "UPDATE Article SET ArticleName = ? WHERE ID = ?");
+  Execute("BEGIN");
+  for (const TRow& change : titles) {
+    update.BindText(1, change.Title);
+    update.BindInt(2, change.Id);
+    update.Done();
+  }
+  Execute("COMMIT");
+}
+
+void TSqliteSide::Delete(const std::vector<int32_t>& ids) {
+  TStatement remove(db_, "DELETE FROM Article WHERE ID = ?");
+  Execute("BEGIN");
+  for (const int32_t id : ids) {
+    remove.BindInt(1, id);
+    remove.Done();
+  }
+  Execute("COMMIT");
+}
+
+void TSqliteSide::Compact() {
+  Execute("VACUUM");
+  Close();
+}
+
+std::vector<TRow> TSqliteSide::RowsById() {
+  return Rows("SELECT ID, ArticleName FROM Article ORDER BY ID", 0, false);
+}
+
+}  // namespace norvane::bench
