@@ -243,7 +243,8 @@ class TDeziDataManager {
 
   // Sorts an index that is not built; nothing for one that is.
   void BuildIndex(int32_t index);
-  // Builds every index that is not, telling the progress observers.
+  // Builds every index that is not, telling the progress observers; an
+  // array read from T.idx waits for its check until the index is used.
   void BuildAllIndexes();
   // Writes T.idx whole: header, the descriptions and arrays of every index
   // but the temporary ones.
@@ -308,6 +309,8 @@ class TDeziDataManager {
                           uint8_t options, const std::vector<bool>& caseInsensitive,
                           const std::vector<bool>& ascending, bool temporary);
   bool InOrder(TTableIndex& index);
+  // Sorts these indexes, telling the progress observers.
+  void BuildWithProgress(const std::vector<int32_t>& pending);
   bool HasEqualKeys(TTableIndex& index);
   const uint8_t* KeyRecord(int32_t physical);
   // Where the record belongs in the index (its key, then its row

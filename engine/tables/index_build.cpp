@@ -27,6 +27,20 @@ const uint8_t* TDeziDataManager::KeyRecord(int32_t physical) {
 void TDeziDataManager::BuildIndex(int32_t number) {
   TTableIndex& index = CheckedIndex(number);
   if (index.Built) return;
+  if (index.Loaded) {
+    index.Loaded = false;
+    // The check also fills in the heads. Arrays written under another
+    // collation, or by a program that kept equal keys in another order, are
+    // sorted again, never searched.
+    if (InOrder(index)) {
+      index.Built = true;
+      return;
+    }
+    indexFileDiffers_ = true;
+    // A rebuild is shown as at open.
+    BuildWithProgress({number});
+    return;
+  }
   const int32_t count = header_.RecordCount;
   std::string keys, key;
   std::vector<TSortEntry> entries(static_cast<size_t>(count));
@@ -51,7 +65,11 @@ void TDeziDataManager::BuildIndex(int32_t number) {
 void TDeziDataManager::BuildAllIndexes() {
   std::vector<int32_t> pending;
   for (int32_t i = 0; i < IndexCount(); ++i)
-    if (!indexes_[i]->Built) pending.push_back(i);
+    if (!indexes_[i]->Built && !indexes_[i]->Loaded) pending.push_back(i);
+  BuildWithProgress(pending);
+}
+
+void TDeziDataManager::BuildWithProgress(const std::vector<int32_t>& pending) {
   if (pending.empty()) return;
   if (header_.RecordCount == 0) {
     // Nothing to sort, nothing to show.

@@ -110,7 +110,7 @@ void TDeziDataManager::UpgradeIndexes() {
   for (auto& index : indexes_)
     for (int32_t field : index->Description.KeyFields)
       if (field >= 0 && fields_[field].Type >= ftDate && fields_[field].Type <= ftDateTime)
-        index->Built = false;
+        index->Drop();
   indexFileDiffers_ = true;
 }
 

@@ -90,7 +90,7 @@ void TDeziDataManager::LoadIndexFile() {
   }
   if (indexCounterCurrent_) LoadIndexArrays(arraysAt);
   for (const auto& index : indexes_)
-    if (!index->Built) indexFileDiffers_ = true;
+    if (!index->Built && !index->Loaded) indexFileDiffers_ = true;
 }
 
 bool TDeziDataManager::IdentifiersVouchedFor() {
@@ -131,10 +131,15 @@ void TDeziDataManager::LoadIndexArrays(int64_t at) {
     }
     if (!permutation) continue;
     index->Array.Assign(order);
-    // Arrays written under another collation, or by a program that kept
-    // equal keys in another order, are sorted again, never searched. The
-    // check also fills in the heads.
+    index->Loaded = true;
+  }
+  // The row identifier's array is checked now, without sorting it: an open
+  // relies on it to vouch for unique identifiers (IdentifiersVouchedFor).
+  for (auto& index : indexes_) {
+    if (!index->Loaded || index->Description.KeyFields != std::vector<int32_t>{-1}) continue;
+    index->Loaded = false;
     index->Built = InOrder(*index);
+    break;
   }
 }
 

@@ -21,16 +21,17 @@ std::vector<bool> TDeziDataManager::IndexesToKeep(int32_t ownIndex) {
   burstCount_ = lastChangeTick_ && now - *lastChangeTick_ < kBurstGapMs ? burstCount_ + 1 : 0;
   lastChangeTick_ = now;
   if (upkeepSuspended_ > 0) {
-    for (auto& index : indexes_) index->Built = false;
+    for (auto& index : indexes_) index->Drop();
     return keep;
   }
   const bool small = header_.RecordCount <= kSmallTable;
   const bool burst = burstCount_ > kBurstChanges;
   for (int32_t i = 0; i < IndexCount(); ++i) {
-    if (!small) BuildIndex(i);
     TTableIndex& index = *indexes_[i];
+    // An array read from T.idx is checked before a change is applied to it.
+    if (!small || index.Loaded) BuildIndex(i);
     keep[i] = index.Built && (i == ownIndex || !small || !burst);
-    if (!keep[i]) index.Built = false;
+    if (!keep[i]) index.Drop();
   }
   return keep;
 }

@@ -64,6 +64,12 @@ struct TTableIndex {
   TChunkedArray<TIndexEntry> Array;
   // Clear: the array is not in key order and is rebuilt before any use.
   bool Built = false;
+  // The array was read from T.idx (each record once) and its order is
+  // checked, and its key heads filled in, when the index is first used:
+  // an open reads the arrays without encoding every key of every index.
+  bool Loaded = false;
+  // Neither built nor waiting for its check: sorted again before use.
+  void Drop() { Built = Loaded = false; }
 };
 
 // Told when the indexes of a table are rebuilt from its records (at open,

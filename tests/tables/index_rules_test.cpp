@@ -323,17 +323,19 @@ TEST(IndexRules, UntrustworthyArraysAreRebuilt) {
     TRebuildCount progress;
     table.AddIndexBuildProgress(&progress);
     ASSERT_TRUE(table.Open());
+    for (int32_t pos = 0; pos < 3; ++pos) EXPECT_EQ(table.IndexRecord(0, pos), pos);
+    const int32_t byName = table.InternalGetIndexNo("@Name");
+    const bool russian = damage == TDamage::OtherCollation;
+    const std::vector<int32_t> expected = russian ? std::vector<int32_t>{0, 2, 1} : std::vector<int32_t>{1, 0, 2};
+    for (int32_t pos = 0; pos < 3; ++pos) EXPECT_EQ(table.IndexRecord(byName, pos), expected[pos]);
+    // Rebuilt and shown: at open for a damaged row identifier array, at
+    // first use for another index (its order is checked only then).
     EXPECT_EQ(progress.started, damage == TDamage::None ? std::vector<std::string>{}
                                                         : std::vector<std::string>{"T"});
     if (damage != TDamage::None) {
       EXPECT_EQ(progress.percents.back(), 100);
     }
     EXPECT_EQ(progress.ended, progress.started.empty() ? 0 : 1);
-    for (int32_t pos = 0; pos < 3; ++pos) EXPECT_EQ(table.IndexRecord(0, pos), pos);
-    const int32_t byName = table.InternalGetIndexNo("@Name");
-    const bool russian = damage == TDamage::OtherCollation;
-    const std::vector<int32_t> expected = russian ? std::vector<int32_t>{0, 2, 1} : std::vector<int32_t>{1, 0, 2};
-    for (int32_t pos = 0; pos < 3; ++pos) EXPECT_EQ(table.IndexRecord(byName, pos), expected[pos]);
   }
 }
 
