@@ -1,6 +1,6 @@
-// The engine's workloads. Records are read in place from the record cache,
-// the way a cursor's field getters read its buffer, so no workload pays for
-// decoding fields it does not show.
+// The engine's workloads: the bulk append through the table's storage
+// manager, as an import does; everything after it through the table cursor,
+// as the program works.
 #include "bench/norvane_side.h"
 
 #include <stdexcept>
@@ -8,6 +8,7 @@
 #include "engine/common/byte_codec.h"
 #include "engine/container/pfs_manager.h"
 #include "engine/tables/dezi_database.h"
+#include "engine/tables/dezi_table.h"
 #include "engine/tables/field_types.h"
 #include "engine/tables/index_header.h"
 #include "engine/tables/memory_stream.h"
@@ -42,12 +43,6 @@ TDeziDataManager& TNorvaneSide::Table() {
   return *table_;
 }
 
-int32_t TNorvaneSide::Index(const char* name) const {
-  const int32_t index = table_->InternalGetIndexNo(name);
-  if (index < 0) throw std::runtime_error(std::string("the article table has no index ") + name);
-  return index;
-}
-
 void TNorvaneSide::Create() {
   if (!TPFSManager::Instance().CreateContainer(file_, "", false))
     throw std::runtime_error("cannot create the catalogue " + file_);
@@ -76,89 +71,82 @@ void TNorvaneSide::Append(const std::vector<TArticle>& articles) {
 }
 
 int64_t TNorvaneSide::Reopen() {
-  OpenStore();
-  if (!table_->Open()) throw std::runtime_error("the catalogue has no article table");
-  idKey_.assign(static_cast<size_t>(table_->Geometry().RecordSize), 0);
-  return table_->Header().RecordCount;
+  // From here on the article table is worked through the table cursor, as
+  // the program works it.
+  cursor_ = std::make_unique<TDeziTable>();
+  cursor_->SetDatabaseFileName(file_);
+  cursor_->SetTableName("Article");
+  cursor_->Open();
+  return cursor_->RecordCount();
 }
 
-int32_t TNorvaneSide::PhysicalOf(int32_t id) {
-  TDeziDataManager& table = Table();
-  const int32_t index = 0;  // the row identifier index is always the first
-  PutI32LE(idKey_.data() + table.Geometry().RowIdOffset, id);
-  const int32_t position = table.KeyPosition(idKey_.data(), index, true, false, 1);
-  return position < 0 ? -1 : table.IndexRecord(index, position);
+TDeziTable& TNorvaneSide::Cursor() {
+  if (cursor_ == nullptr || !cursor_->Active()) throw std::logic_error("the article table is closed");
+  return *cursor_;
 }
 
-TRow TNorvaneSide::RowAt(int32_t physical) {
-  TDeziDataManager& table = Table();
-  const TRecordGeometry& g = table.Geometry();
-  const uint8_t* record = table.RecordPtr(physical);
-  TRow row;
-  row.Id = GetI32LE(record + g.RowIdOffset);
-  // A required field, so never null: the text runs to its terminator.
-  row.Title = reinterpret_cast<const char*>(record + g.FieldOffsets[afArticleName]);
-  return row;
+TRow TNorvaneSide::CurrentRow() {
+  TDeziTable& table = Cursor();
+  return {table.Fields()[table.Fields().Count() - 1].AsInteger(), table.Fields()[afArticleName].AsString()};
+}
+
+bool TNorvaneSide::SeekId(int32_t id) {
+  TDeziTable& table = Cursor();
+  table.FindNearest({id});
+  return !table.IsEmpty() && table.Fields()[table.Fields().Count() - 1].AsInteger() == id;
 }
 
 std::vector<TRow> TNorvaneSide::Lookup(const std::vector<int32_t>& ids) {
+  Cursor().SetIndexName("@ID");
   std::vector<TRow> rows;
   rows.reserve(ids.size());
-  for (const int32_t id : ids) {
-    const int32_t physical = PhysicalOf(id);
-    if (physical >= 0) rows.push_back(RowAt(physical));
-  }
+  for (const int32_t id : ids)
+    if (SeekId(id)) rows.push_back(CurrentRow());
   return rows;
 }
 
-std::vector<TRow> TNorvaneSide::ScanByTitle() {
-  TDeziDataManager& table = Table();
-  const int32_t index = Index("@@ArticleName");
-  const int32_t count = table.Header().RecordCount;
+std::vector<TRow> TNorvaneSide::Walk(const char* index) {
+  TDeziTable& table = Cursor();
+  table.SetIndexName(index);
   std::vector<TRow> rows;
-  rows.reserve(static_cast<size_t>(count));
-  for (int32_t position = 0; position < count; ++position)
-    rows.push_back(RowAt(table.IndexRecord(index, position)));
+  rows.reserve(static_cast<size_t>(table.RecordCount()));
+  for (table.First(); !table.Eof(); table.Next()) rows.push_back(CurrentRow());
   return rows;
 }
+
+std::vector<TRow> TNorvaneSide::ScanByTitle() { return Walk("@@ArticleName"); }
 
 std::vector<TRow> TNorvaneSide::Range(int32_t year) {
-  TDeziDataManager& table = Table();
-  const int32_t index = Index("@Year");
-  TRecordValues key;
-  key.Fields.resize(afFieldCount);
-  key.Fields[afYear] = IntValue(year);
-  const std::vector<uint8_t> image = table.EncodeRecord(key);
+  TDeziTable& table = Cursor();
+  table.SetIndexName("@Year");
   std::vector<TRow> rows;
-  const int32_t first = table.KeyPosition(image.data(), index, true, false, 1);
-  if (first < 0) return rows;
-  const int32_t last = table.KeyPosition(image.data(), index, true, true, 1);
-  for (int32_t position = first; position <= last; ++position)
-    rows.push_back(RowAt(table.IndexRecord(index, position)));
+  TField& yearField = table.Fields()[afYear];
+  for (table.FindNearest({year}); !table.Eof() && !yearField.IsNull() && yearField.AsInteger() == year;
+       table.Next())
+    rows.push_back(CurrentRow());
   return rows;
 }
 
 void TNorvaneSide::Update(const std::vector<TRow>& titles) {
-  TDeziDataManager& table = Table();
+  TDeziTable& table = Cursor();
+  table.SetIndexName("@ID");
   for (const TRow& change : titles) {
-    const int32_t physical = PhysicalOf(change.Id);
-    if (physical < 0) throw std::runtime_error("no article " + std::to_string(change.Id));
-    TRecordValues values = table.DecodeRecord(table.RecordPtr(physical));
-    values.Fields[afArticleName].Bytes = change.Title;
-    const std::vector<uint8_t> image = table.EncodeRecord(values);
-    table.aaUpdateRecord(image.data(), physical);
+    if (!SeekId(change.Id)) throw std::runtime_error("no article " + std::to_string(change.Id));
+    table.Edit();
+    table.Fields()[afArticleName].SetAsString(change.Title);
+    table.Post();
   }
-  table.FlushBuffers();
+  table.Table()->FlushBuffers();
 }
 
 void TNorvaneSide::Delete(const std::vector<int32_t>& ids) {
-  TDeziDataManager& table = Table();
+  TDeziTable& table = Cursor();
+  table.SetIndexName("@ID");
   for (const int32_t id : ids) {
-    const int32_t physical = PhysicalOf(id);
-    if (physical < 0) throw std::runtime_error("no article " + std::to_string(id));
-    table.aaDeleteRecord(physical);
+    if (!SeekId(id)) throw std::runtime_error("no article " + std::to_string(id));
+    table.Delete();
   }
-  table.FlushBuffers();
+  table.Table()->FlushBuffers();
 }
 
 void TNorvaneSide::Compact() {
@@ -169,17 +157,10 @@ void TNorvaneSide::Compact() {
   if (!database.CompactDatabase(log)) throw std::runtime_error("compaction failed: " + log);
 }
 
-std::vector<TRow> TNorvaneSide::RowsById() {
-  TDeziDataManager& table = Table();
-  const int32_t count = table.Header().RecordCount;
-  std::vector<TRow> rows;
-  rows.reserve(static_cast<size_t>(count));
-  for (int32_t position = 0; position < count; ++position)
-    rows.push_back(RowAt(table.IndexRecord(0, position)));
-  return rows;
-}
+std::vector<TRow> TNorvaneSide::RowsById() { return Walk("@ID"); }
 
 void TNorvaneSide::Close() {
+  cursor_.reset();
   if (table_ != nullptr && table_->IsOpen()) table_->CloseTable();
   if (store_ != nullptr) ReleaseStore();
 }

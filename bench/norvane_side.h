@@ -1,6 +1,6 @@
 // The engine's side of the comparison: a catalogue file (a container made and
-// opened through the file-store registry) whose article table is driven
-// through its storage manager, as the dataset cursor drives it.
+// opened through the file-store registry) whose article table is filled
+// through its storage manager and then worked through the table cursor.
 #pragma once
 
 #include <memory>
@@ -10,6 +10,7 @@
 #include "bench/engine_side.h"
 #include "engine/container/plain_file_system.h"
 #include "engine/tables/dezi_data_manager.h"
+#include "engine/tables/dezi_table.h"
 
 namespace norvane::bench {
 
@@ -36,19 +37,20 @@ class TNorvaneSide : public TEngineSide {
  private:
   void OpenStore();
   void ReleaseStore();
-  // The record of that row identifier, found in "@ID" as the cursor's
-  // FindNearest finds it; -1 when there is none.
-  int32_t PhysicalOf(int32_t id);
-  TRow RowAt(int32_t physical);
-  int32_t Index(const char* name) const;
+  TDeziTable& Cursor();
+  // The cursor's current article.
+  TRow CurrentRow();
+  // Moves to the article with this row identifier by FindNearest on "@ID";
+  // false when there is none.
+  bool SeekId(int32_t id);
+  // Every article in the order of the index.
+  std::vector<TRow> Walk(const char* index);
   TDeziDataManager& Table();
 
   std::string file_;
   std::shared_ptr<TAbstractPlainFileSystem> store_;
   std::unique_ptr<TDeziDataManager> table_;
-  // The search key of PhysicalOf: an empty record whose row identifier is
-  // set for each search, as a cursor's key buffer is.
-  std::vector<uint8_t> idKey_;
+  std::unique_ptr<TDeziTable> cursor_;
 };
 
 }  // namespace norvane::bench
