@@ -103,28 +103,6 @@ TEST_F(DataLinkTest, DisabledSourceShowsAnInactiveDataset) {
   EXPECT_EQ(log, (TLog{"ActiveChanged"}));
 }
 
-struct TWindow {
-  int Active;
-  std::vector<int> Rows;  // N of each row the link sees
-};
-
-TWindow WindowOf(TDataLink& link, TDataSet& ds) {
-  TWindow w{link.ActiveRecord(), {}};
-  const int saved = link.ActiveRecord();
-  for (int row = 0; row < link.RecordCount(); ++row) {
-    link.SetActiveRecord(row);
-    w.Rows.push_back(CurrentN(ds));
-  }
-  link.SetActiveRecord(saved);
-  return w;
-}
-
-std::vector<int> Range(int from, int to) {
-  std::vector<int> v;
-  for (int i = from; i <= to; ++i) v.push_back(i);
-  return v;
-}
-
 TEST(DataLink, RingOfFiveScrollsThroughTwentyRecords) {
   auto ds = NumberedDataSet(20);
   TLog log;

@@ -37,6 +37,30 @@ struct TCaseName {
 // The active record's N, or 0 when there is none.
 inline int CurrentN(TDataSet& ds) { return ds.FieldByName("N").AsInteger(); }
 
+// What a link's window shows: its active row and the value of integer field
+// `field` in each row.
+struct TWindow {
+  int Active;
+  std::vector<int> Rows;
+};
+
+inline TWindow WindowOf(TDataLink& link, TDataSet& ds, const std::string& field = "N") {
+  TWindow w{link.ActiveRecord(), {}};
+  const int saved = link.ActiveRecord();
+  for (int row = 0; row < link.RecordCount(); ++row) {
+    link.SetActiveRecord(row);
+    w.Rows.push_back(ds.FieldByName(field).AsInteger());
+  }
+  link.SetActiveRecord(saved);
+  return w;
+}
+
+inline std::vector<int> Range(int from, int to) {
+  std::vector<int> v;
+  for (int i = from; i <= to; ++i) v.push_back(i);
+  return v;
+}
+
 class TRecordingLink : public TDataLink {
  public:
   explicit TRecordingLink(std::vector<std::string>& log, std::string prefix = "")

@@ -5,6 +5,7 @@
 // a field's data link hearing a UI's notices in order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "engine/container/disk_plain_file_system.h"
@@ -384,6 +385,46 @@ TEST_F(DeziDataset, ADetailFollowsItsMaster) {
   // Without master fields the whole table shows again.
   articles->SetMasterFields("");
   EXPECT_EQ(articles->RecordCount(), 6);
+}
+
+// A grid of five rows over twenty records: the ring the dataset base fills
+// through the cursor shows the right records going forward and back, and
+// after another dataset's delete.
+TEST_F(DeziDataset, AGridWindowOfFiveRows) {
+  auto ds = OpenDataset();
+  auto other = OpenDataset();
+  for (int no = 1; no <= 20; ++no) Add(*other, "n", no);
+  TDataSource source;
+  source.SetDataSet(ds.get());
+  std::vector<std::string> log;
+  testing::TRecordingLink grid(log);
+  grid.SetDataSource(&source);
+  grid.SetBufferCount(5);
+  ds->SetIndexName("ByNo");
+  ds->First();
+  for (int k = 1; k <= 20; ++k) {
+    const int first = std::max(1, k - 4);
+    const testing::TWindow w = testing::WindowOf(grid, *ds, "No");
+    EXPECT_EQ(w.Active, k - first) << k;
+    EXPECT_EQ(w.Rows, testing::Range(first, first + 4)) << k;
+    ds->Next();
+  }
+  EXPECT_TRUE(ds->Eof());
+  for (int k = 19; k >= 14; --k) {
+    ds->Prior();
+    EXPECT_EQ(ds->FieldByName("No").AsInteger(), k);
+    EXPECT_EQ(testing::WindowOf(grid, *ds, "No").Rows, testing::Range(std::min(16, k), std::min(16, k) + 4));
+  }
+  // Record 15 goes through the other dataset; this one, on 14, refreshes.
+  other->SetIndexName("ByNo");
+  other->FindNearest({15});
+  other->Delete();
+  ds->Refresh();
+  EXPECT_EQ(ds->FieldByName("No").AsInteger(), 14);
+  const std::vector<int> rows = testing::WindowOf(grid, *ds, "No").Rows;
+  EXPECT_EQ(rows.size(), 5u);
+  EXPECT_TRUE(std::find(rows.begin(), rows.end(), 15) == rows.end());
+  EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end()));
 }
 
 // A UI's field link hears the record changes and scrolls of its dataset,
