@@ -300,6 +300,16 @@ class TDeziDataManager {
   bool IdentifiersVouchedFor();
   bool ReadIndexDescriptions(std::vector<TIndexDescription>& descriptions, int64_t& arraysAt);
   void LoadIndexArrays(int64_t at);
+  // Reads the array still in T.idx into the index; false, keeping nothing,
+  // when it is not each record exactly once.
+  bool ReadStoredArray(TTableIndex& index);
+  // Every array still in T.idx, before the file is written over.
+  void ReadStoredArrays();
+  // The order check of an array over the row identifier alone, from the
+  // identifiers in T.dat; fills in the heads.
+  bool IdentifiersInOrder(TTableIndex& index);
+  // The row identifier of every record in T.dat, in physical order.
+  std::vector<int32_t> StoredIdentifiers();
   void MakeAutomaticIndexes();
   void AddAutomaticIndexesOf(size_t field, bool caseInsensitiveOnly);
   void UpgradeIndexes();

@@ -32,7 +32,8 @@ void TDeziDataManager::BuildIndex(int32_t number) {
     // The check also fills in the heads. Arrays written under another
     // collation, or by a program that kept equal keys in another order, are
     // sorted again, never searched.
-    if (InOrder(index)) {
+    const bool read = index.StoredAt < 0 || ReadStoredArray(index);
+    if (read && InOrder(index)) {
       index.Built = true;
       return;
     }

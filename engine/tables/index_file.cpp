@@ -106,41 +106,71 @@ bool TDeziDataManager::IdentifiersVouchedFor() {
 }
 
 void TDeziDataManager::LoadIndexArrays(int64_t at) {
-  const size_t count = static_cast<size_t>(header_.RecordCount);
-  if (idx_->Size() - at < static_cast<int64_t>(count * 4 * indexes_.size())) return;
-  idx_->SeekFromStart(at);
-  std::vector<uint8_t> bytes;
-  std::vector<TIndexEntry> order(count);
-  std::vector<bool> seen;
+  const int64_t bytes = int64_t{header_.RecordCount} * 4;
+  if (idx_->Size() - at < bytes * static_cast<int64_t>(indexes_.size())) return;
+  // Each array stays in T.idx until its index is first used; only where it
+  // lies is noted now.
   for (auto& index : indexes_) {
-    seen.assign(count, false);
-    bool permutation = true;
-    for (size_t first = 0; first < count; first += kArrayChunk) {
-      const size_t n = std::min(kArrayChunk, count - first);
-      bytes.resize(n * 4);
-      idx_->ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-      for (size_t i = 0; i < n; ++i) {
-        const int32_t physical = GetI32LE(&bytes[i * 4]);
-        // Anything but each record exactly once is a damaged array.
-        if (physical < 0 || static_cast<size_t>(physical) >= count || seen[physical])
-          permutation = false;
-        else
-          seen[physical] = true;
-        order[first + i] = {TKeyHead{}, physical};
-      }
-    }
-    if (!permutation) continue;
-    index->Array.Assign(order);
+    index->StoredAt = at;
     index->Loaded = true;
+    at += bytes;
   }
   // The row identifier's array is checked now, without sorting it: an open
   // relies on it to vouch for unique identifiers (IdentifiersVouchedFor).
   for (auto& index : indexes_) {
-    if (!index->Loaded || index->Description.KeyFields != std::vector<int32_t>{-1}) continue;
+    if (index->Description.KeyFields != std::vector<int32_t>{-1}) continue;
     index->Loaded = false;
-    index->Built = InOrder(*index);
+    index->Built = ReadStoredArray(*index) && IdentifiersInOrder(*index);
     break;
   }
+}
+
+bool TDeziDataManager::IdentifiersInOrder(TTableIndex& index) {
+  // The identifiers alone, read past the record cache: an open need not
+  // bring every record into memory to trust this array.
+  const std::vector<int32_t> ids = StoredIdentifiers();
+  std::vector<uint8_t> record(static_cast<size_t>(geometry_.RecordSize), 0);
+  std::string key;
+  for (size_t i = 0; i < index.Array.Size(); ++i) {
+    const int32_t physical = index.Array.At(i).Record;
+    const int32_t id = ids[static_cast<size_t>(physical)];
+    if (i > 0 && !(ids[static_cast<size_t>(index.Array.At(i - 1).Record)] < id)) return false;
+    PutI32LE(record.data() + geometry_.RowIdOffset, id);
+    index.Encoder.EncodeRow(record.data(), key);
+    index.Array.Set(i, {KeyHead(key), physical});
+  }
+  return true;
+}
+
+bool TDeziDataManager::ReadStoredArray(TTableIndex& index) {
+  const size_t count = static_cast<size_t>(header_.RecordCount);
+  std::vector<uint8_t> bytes;
+  std::vector<TIndexEntry> order(count);
+  std::vector<bool> seen(count, false);
+  idx_->SeekFromStart(static_cast<int32_t>(index.StoredAt));
+  index.StoredAt = -1;
+  for (size_t first = 0; first < count; first += kArrayChunk) {
+    const size_t n = std::min(kArrayChunk, count - first);
+    bytes.resize(n * 4);
+    idx_->ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    for (size_t i = 0; i < n; ++i) {
+      const int32_t physical = GetI32LE(&bytes[i * 4]);
+      // Anything but each record exactly once is a damaged array.
+      if (physical < 0 || static_cast<size_t>(physical) >= count || seen[physical]) return false;
+      seen[physical] = true;
+      order[first + i] = {TKeyHead{}, physical};
+    }
+  }
+  index.Array.Assign(order);
+  return true;
+}
+
+void TDeziDataManager::ReadStoredArrays() {
+  for (auto& index : indexes_)
+    if (index->Loaded && index->StoredAt >= 0 && !ReadStoredArray(*index)) {
+      index->Drop();
+      indexFileDiffers_ = true;
+    }
 }
 
 void TDeziDataManager::SaveIndexesToDisk() {
@@ -156,6 +186,8 @@ void TDeziDataManager::SaveIndexesToDisk() {
     ++stored;
   }
   EncodeIndexFileHeader({header_.ChangeCounter, stored, kCurrentTableVersion}, bytes.data());
+  // Arrays still in T.idx are read before it is written over.
+  ReadStoredArrays();
   idx_->SetSize(0);
   idx_->SeekFromStart(0);
   idx_->WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));

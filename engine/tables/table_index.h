@@ -64,12 +64,17 @@ struct TTableIndex {
   TChunkedArray<TIndexEntry> Array;
   // Clear: the array is not in key order and is rebuilt before any use.
   bool Built = false;
-  // The array was read from T.idx (each record once) and its order is
-  // checked, and its key heads filled in, when the index is first used:
-  // an open reads the arrays without encoding every key of every index.
+  // The array is T.idx's and is read, checked for holding each record once
+  // and for its order, and given its key heads, when the index is first
+  // used: an open neither reads every array nor encodes every key.
   bool Loaded = false;
+  // Where in T.idx a loaded array still lies (-1: read into Array).
+  int64_t StoredAt = -1;
   // Neither built nor waiting for its check: sorted again before use.
-  void Drop() { Built = Loaded = false; }
+  void Drop() {
+    Built = Loaded = false;
+    StoredAt = -1;
+  }
 };
 
 // Told when the indexes of a table are rebuilt from its records (at open,

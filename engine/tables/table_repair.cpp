@@ -19,25 +19,33 @@ void TDeziDataManager::RepairShortFile() {
   ++header_.ChangeCounter;
 }
 
-void TDeziDataManager::RemoveDuplicateIdentifiers() {
+std::vector<int32_t> TDeziDataManager::StoredIdentifiers() {
   const int32_t size = geometry_.RecordSize;
   const int32_t count = header_.RecordCount;
-  std::unordered_map<int32_t, int32_t> firstAt;
-  firstAt.reserve(static_cast<size_t>(count));
-  std::vector<int32_t> duplicates;
-  int32_t highest = header_.LastId;
-  // Identifiers read straight from T.dat, about a megabyte at a time.
+  std::vector<int32_t> ids(static_cast<size_t>(count));
+  // Straight from T.dat, about a megabyte at a time, past the record cache.
   const int32_t chunkRecords = std::max(1, (1 << 20) / size);
-  std::vector<uint8_t> chunk(static_cast<size_t>(chunkRecords) * static_cast<size_t>(size));
+  std::vector<uint8_t> chunk(static_cast<size_t>(std::min(chunkRecords, count)) * static_cast<size_t>(size));
   for (int32_t first = 0; first < count; first += chunkRecords) {
     const int32_t n = std::min(chunkRecords, count - first);
     dat_->SeekFromStart(geometry_.DataStart + first * size);
     dat_->ReadBuffer(chunk.data(), n * size);
-    for (int32_t i = 0; i < n; ++i) {
-      const int32_t id = GetI32LE(&chunk[static_cast<size_t>(i) * size + geometry_.RowIdOffset]);
-      highest = std::max(highest, id);
-      if (!firstAt.emplace(id, first + i).second) duplicates.push_back(first + i);
-    }
+    for (int32_t i = 0; i < n; ++i)
+      ids[static_cast<size_t>(first + i)] =
+          GetI32LE(&chunk[static_cast<size_t>(i) * size + geometry_.RowIdOffset]);
+  }
+  return ids;
+}
+
+void TDeziDataManager::RemoveDuplicateIdentifiers() {
+  const std::vector<int32_t> ids = StoredIdentifiers();
+  std::unordered_map<int32_t, int32_t> firstAt;
+  firstAt.reserve(ids.size());
+  std::vector<int32_t> duplicates;
+  int32_t highest = header_.LastId;
+  for (size_t r = 0; r < ids.size(); ++r) {
+    highest = std::max(highest, ids[r]);
+    if (!firstAt.emplace(ids[r], static_cast<int32_t>(r)).second) duplicates.push_back(static_cast<int32_t>(r));
   }
   if (highest != header_.LastId) {
     header_.LastId = highest;
