@@ -339,6 +339,36 @@ TEST(IndexRules, UntrustworthyArraysAreRebuilt) {
   }
 }
 
+// Arrays are read from T.idx when their index is first used; rewriting T.idx
+// (an index added) first reads the ones still there, so a reopening trusts
+// every array again and sorts nothing.
+TEST(IndexRules, ArraysStillInTheIndexFileSurviveItsRewriting) {
+  TMemoryPlainFileSystem store("mem");
+  const std::vector<std::string> names = {"d", "b", "e", "a", "c"};
+  {
+    TDeziDataManager table(store, "T", false);
+    table.CreateTable({{"Name", ftString, 4, false}, {"N", ftInteger, 0, false}}, 0, false);
+    for (size_t i = 0; i < names.size(); ++i) {
+      TBytes image = table.EncodeRecord({0, {TextValue(names[i]), IntValue(static_cast<int32_t>(10 - i))}});
+      table.aaAddRecord(image.data());
+    }
+  }
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    TDeziDataManager table(store, "T", false);
+    TRebuildCount progress;
+    table.AddIndexBuildProgress(&progress);
+    ASSERT_TRUE(table.Open());
+    if (round == 0) table.AddIndex("ByN", "N", true, "", "", 0);  // T.idx written whole
+    const int32_t byName = table.InternalGetIndexNo("@Name");
+    const std::vector<int32_t> alphabetical = {3, 1, 4, 0, 2};
+    for (int32_t pos = 0; pos < 5; ++pos) EXPECT_EQ(table.IndexRecord(byName, pos), alphabetical[pos]);
+    const int32_t byN = table.InternalGetIndexNo("ByN");
+    for (int32_t pos = 0; pos < 5; ++pos) EXPECT_EQ(table.IndexRecord(byN, pos), 4 - pos);
+    EXPECT_TRUE(progress.started.empty());
+  }
+}
+
 // A table from before 2.099 gains the case-insensitive automatic indexes and
 // the current version when it is opened for writing.
 TEST(IndexRules, OldTablesGainCaseInsensitiveIndexes) {
