@@ -317,7 +317,7 @@ TEST_P(DataSetPostErrors, HandlerDecides) {
 INSTANTIATE_TEST_SUITE_P(Table, DataSetPostErrors, ::testing::ValuesIn(kPostErrors), TCaseName());
 
 TEST(DataSetEditing, AppendRecordFillsFieldsInOrder) {
-  auto ds = std::make_unique<TMemoryDataSet>(std::vector<TMemoryFieldSpec>{
+  auto ds = std::make_unique<TMemoryDataSet>(std::vector<TMemoryColumn>{
       {ftInteger, "N"}, {ftString, "Name", 10}, {ftBoolean, "Flag"}, {ftFloat, "X"}});
   ds->Open();
   ds->AppendRecord({7, "seven", true, 2.5});
@@ -337,7 +337,7 @@ TEST(DataSetEditing, AppendRecordFillsFieldsInOrder) {
 
 TEST(DataSetEditing, AppendRecordValueThatDoesNotFitLeavesNothing) {
   auto ds = std::make_unique<TMemoryDataSet>(
-      std::vector<TMemoryFieldSpec>{{ftInteger, "N"}, {ftSmallint, "S"}});
+      std::vector<TMemoryColumn>{{ftInteger, "N"}, {ftSmallint, "S"}});
   ds->Open();
   ds->AppendRecord({1, 1});
   try {

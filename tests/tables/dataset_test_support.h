@@ -16,7 +16,7 @@ namespace norvane::testing {
 // Fields N (integer, required when asked) and Name (text of 20); row i holds
 // N = i + 1 and Name "r<i + 1>".
 inline std::unique_ptr<TMemoryDataSet> NumberedDataSet(int rows, bool nameRequired = false) {
-  auto ds = std::make_unique<TMemoryDataSet>(std::vector<TMemoryFieldSpec>{
+  auto ds = std::make_unique<TMemoryDataSet>(std::vector<TMemoryColumn>{
       {ftInteger, "N", 0, false}, {ftString, "Name", 20, nameRequired}});
   for (int i = 1; i <= rows; ++i) ds->AddRow({TMemoryDataSet::Int32(i), "r" + std::to_string(i)});
   return ds;

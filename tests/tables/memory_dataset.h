@@ -17,7 +17,7 @@
 
 namespace norvane::testing {
 
-struct TMemoryFieldSpec {
+struct TMemoryColumn {
   TFieldType Type;
   std::string Name;
   int32_t Size = 0;
@@ -35,10 +35,10 @@ class TMemoryDataSet : public TDataSet {
     std::map<int32_t, std::string> Blobs;  // by FieldNo
   };
 
-  explicit TMemoryDataSet(std::vector<TMemoryFieldSpec> specs) : specs_(std::move(specs)) {
-    for (const TMemoryFieldSpec& spec : specs_) {
+  explicit TMemoryDataSet(std::vector<TMemoryColumn> columns) : columns_(std::move(columns)) {
+    for (const TMemoryColumn& column : columns_) {
       offsets_.push_back(imageSize_);
-      imageSize_ += 1 + DataSizeOf(spec);
+      imageSize_ += 1 + DataSizeOf(column);
     }
   }
   ~TMemoryDataSet() override { Close(); }
@@ -59,11 +59,11 @@ class TMemoryDataSet : public TDataSet {
     TRow row;
     row.Id = ++LastId;
     row.Image.assign(static_cast<size_t>(imageSize_), 0);
-    for (size_t i = 0; i < values.size() && i < specs_.size(); ++i) {
+    for (size_t i = 0; i < values.size() && i < columns_.size(); ++i) {
       if (!values[i]) continue;
       row.Image[static_cast<size_t>(offsets_[i])] = 1;
       std::memcpy(&row.Image[static_cast<size_t>(offsets_[i]) + 1], values[i]->data(),
-                  std::min(values[i]->size(), static_cast<size_t>(DataSizeOf(specs_[i]))));
+                  std::min(values[i]->size(), static_cast<size_t>(DataSizeOf(columns_[i]))));
     }
     Rows.push_back(std::move(row));
   }
@@ -122,7 +122,7 @@ class TMemoryDataSet : public TDataSet {
 
   void InternalOpen() override {
     Calls.push_back("InternalOpen");
-    for (const TMemoryFieldSpec& spec : specs_) AddField(spec.Type, spec.Name, spec.Size, spec.Required);
+    for (const TMemoryColumn& column : columns_) AddField(column.Type, column.Name, column.Size, column.Required);
     SetBookmarkSize(4);
     open_ = true;
     pos_ = -1;
@@ -186,7 +186,7 @@ class TMemoryDataSet : public TDataSet {
     const uint8_t* buffer = ActiveRecordBuffer();
     if (buffer == nullptr) return false;
     const size_t i = static_cast<size_t>(field.FieldNo() - 1);
-    if (specs_[i].Type == ftAutoInc) {
+    if (columns_[i].Type == ftAutoInc) {
       const int32_t id = GetI32LE(buffer + imageSize_);
       if (out != nullptr) PutI32LE(static_cast<uint8_t*>(out), id);
       return id != 0;
@@ -194,15 +194,15 @@ class TMemoryDataSet : public TDataSet {
     if (field.IsBlob()) return !BlobValue(field.FieldNo()).empty();
     const uint8_t* at = buffer + offsets_[i];
     if (at[0] == 0) return false;
-    if (out != nullptr) std::memcpy(out, at + 1, static_cast<size_t>(DataSizeOf(specs_[i])));
+    if (out != nullptr) std::memcpy(out, at + 1, static_cast<size_t>(DataSizeOf(columns_[i])));
     return true;
   }
   void SetFieldData(TField& field, const void* in) override {
     uint8_t* buffer = ActiveRecordBuffer();
     const size_t i = static_cast<size_t>(field.FieldNo() - 1);
-    if (buffer == nullptr || specs_[i].Type == ftAutoInc) return;
+    if (buffer == nullptr || columns_[i].Type == ftAutoInc) return;
     uint8_t* at = buffer + offsets_[i];
-    const size_t size = static_cast<size_t>(DataSizeOf(specs_[i]));
+    const size_t size = static_cast<size_t>(DataSizeOf(columns_[i]));
     at[0] = in != nullptr ? 1 : 0;
     if (in != nullptr)
       std::memcpy(at + 1, in, size);
@@ -253,10 +253,10 @@ class TMemoryDataSet : public TDataSet {
  private:
   class TStream;
 
-  static int32_t DataSizeOf(const TMemoryFieldSpec& spec) {
-    if (IsLargeValueType(spec.Type)) return 0;
-    if (spec.Type == ftAutoInc) return 4;
-    return static_cast<int32_t>(StoredSizeOf(spec.Type, spec.Size));
+  static int32_t DataSizeOf(const TMemoryColumn& column) {
+    if (IsLargeValueType(column.Type)) return 0;
+    if (column.Type == ftAutoInc) return 4;
+    return static_cast<int32_t>(StoredSizeOf(column.Type, column.Size));
   }
   int IndexOf(int32_t id) const {
     for (size_t i = 0; i < Rows.size(); ++i)
@@ -304,7 +304,7 @@ class TMemoryDataSet : public TDataSet {
     return browseBlob_;
   }
 
-  std::vector<TMemoryFieldSpec> specs_;
+  std::vector<TMemoryColumn> columns_;
   std::vector<int32_t> offsets_;
   int32_t imageSize_ = 0;
   bool open_ = false;
