@@ -49,10 +49,12 @@ int RunDump(const TCommandLine& line, TToolOutput& output) {
   const int32_t count = table->Header().RecordCount;
   for (int32_t at = 0; at < count && at < limit; ++at) {
     const int32_t physical = table->IndexRecord(index, at);
+    // Each record is decoded once for all its fields.
+    const TRecordValues values = table->DecodeRecord(table->RecordPtr(physical));
     std::string row;
     for (size_t f = 0; f < table->Fields().size(); ++f)
-      row += CsvField(FieldText(*table, static_cast<int32_t>(f), physical)) + ",";
-    output.Line(row + std::to_string(table->DecodeRecord(table->RecordPtr(physical)).RowId));
+      row += CsvField(FieldText(*table, values, static_cast<int32_t>(f), physical)) + ",";
+    output.Line(row + std::to_string(values.RowId));
   }
   return 0;
 }

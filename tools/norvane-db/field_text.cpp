@@ -51,7 +51,8 @@ std::string DayText(int32_t day) {
   return text;
 }
 
-std::string FieldText(TDeziDataManager& table, int32_t field, int32_t physical) {
+std::string FieldText(TDeziDataManager& table, const TRecordValues& values, int32_t field,
+                      int32_t physical) {
   const TFieldHeader& header = table.Fields()[static_cast<size_t>(field)];
   if (IsLargeValueType(header.Type)) {
     TMemoryStream value;
@@ -61,7 +62,6 @@ std::string FieldText(TDeziDataManager& table, int32_t field, int32_t physical) 
       return std::string(value.Bytes().begin(), value.Bytes().end());
     return std::to_string(value.Size()) + " bytes";
   }
-  const TRecordValues values = table.DecodeRecord(table.RecordPtr(physical));
   const TFieldValue& stored = values.Fields[static_cast<size_t>(field)];
   if (stored.Null) return "";
   const uint8_t* b = reinterpret_cast<const uint8_t*>(stored.Bytes.data());

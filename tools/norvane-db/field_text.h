@@ -12,9 +12,10 @@
 
 namespace norvane::tool {
 
-// The text of field `field` (a position among the fields) of the plain
-// record `physical` of the table.
-std::string FieldText(TDeziDataManager& table, int32_t field, int32_t physical);
+// The text of field `field` (a position among the fields) of record
+// `physical` of the table, whose decoded values are `values`.
+std::string FieldText(TDeziDataManager& table, const TRecordValues& values, int32_t field,
+                      int32_t physical);
 
 // A date of the table format (1 January 0001 is day 1) as YYYY-MM-DD.
 std::string DayText(int32_t day);
