@@ -108,6 +108,7 @@ TaaBLOBDirectory TaaBLOBDirectory::Decode(const std::vector<uint8_t>& image, int
     const TBlobRun run = in.Run(freeAt + int64_t{k} * kBlobRunSize, blockSize, "the free list");
     claim(run, "the free list");
     directory.free_.push_back(run);
+    directory.freeBlocks_ += run.Count;
   }
   std::sort(claims.begin(), claims.end(),
             [](const auto& a, const auto& b) { return a.first.First < b.first.First; });
@@ -197,13 +198,12 @@ void TaaBLOBDirectory::DeleteRow(int32_t row) {
 void TaaBLOBDirectory::DeleteValue(TBlobValueHeader& value) {
   // Neighbouring runs are not merged: the free list keeps the order freed.
   free_.insert(free_.end(), value.Runs.begin(), value.Runs.end());
+  for (const TBlobRun& run : value.Runs) freeBlocks_ += run.Count;
   value = TBlobValueHeader();
 }
 
 int32_t TaaBLOBDirectory::BlocksToGrow(int32_t blocks) const {
-  int64_t free = 0;
-  for (const TBlobRun& run : free_) free += run.Count;
-  return static_cast<int32_t>(std::max<int64_t>(blocks - free, 0));
+  return static_cast<int32_t>(std::max<int64_t>(blocks - freeBlocks_, 0));
 }
 
 std::vector<TBlobRun> TaaBLOBDirectory::Allocate(int32_t blocks) {
@@ -213,11 +213,13 @@ std::vector<TBlobRun> TaaBLOBDirectory::Allocate(int32_t blocks) {
     if (last.Count <= blocks) {
       taken.push_back(last);
       blocks -= last.Count;
+      freeBlocks_ -= last.Count;
       free_.pop_back();
     } else {
       taken.push_back({last.First, blocks});
       last.First += blocks;
       last.Count -= blocks;
+      freeBlocks_ -= blocks;
       blocks = 0;
     }
   }
@@ -234,6 +236,7 @@ void TaaBLOBDirectory::KeepBlocks(int64_t bdfLength) {
 
 void TaaBLOBDirectory::ForgetBlocks() {
   free_.clear();
+  freeBlocks_ = 0;
   blockCount_ = 0;
 }
 

@@ -115,6 +115,7 @@ class TaaBLOBDirectory {
   std::vector<TBlobValueHeader> headers_;
   std::vector<int32_t> map_;  // physical number -> first header
   std::vector<TBlobRun> free_;
+  int64_t freeBlocks_ = 0;  // the blocks of all free runs, kept as they change
 };
 
 }  // namespace norvane
