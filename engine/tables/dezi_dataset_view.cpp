@@ -94,6 +94,10 @@ TGetResult TDeziDataset::GetRecord(uint8_t* buffer, TGetMode mode, bool doCheck)
   const int32_t size = table_->Geometry().RecordSize;
   std::memcpy(buffer, table_->RecordPtr(ViewRecord(position_)),
               static_cast<size_t>(size));
+  // A walk in index order reads records scattered over the table: the next
+  // one is asked for while this one is being used.
+  const int32_t ahead = position_ + (mode == gmPrior ? -1 : 1);
+  if (mode != gmCurrent && ahead >= 0 && ahead < length) table_->PrefetchRecord(ViewRecord(ahead));
   PutI32LE(buffer + size, positionId_);
   std::memset(buffer + size + 4, 0, 4);
   buffer[size + 4] = static_cast<uint8_t>(bfCurrent);

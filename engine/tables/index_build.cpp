@@ -16,6 +16,53 @@ struct TSortEntry {
   int32_t Record;
 };
 
+// Every record's key, encoded in physical order: records are read one after
+// the other, never in key order, which keeps the walk over a large table
+// inside the memory cache's reach. Entry r is record r's.
+class TEncodedKeys {
+ public:
+  template <typename TRecordOf>
+  TEncodedKeys(const TIndexKeyEncoder& encoder, int32_t count, TRecordOf recordOf)
+      : entries_(static_cast<size_t>(count)) {
+    std::string key;
+    for (int32_t r = 0; r < count; ++r) {
+      encoder.EncodeRow(recordOf(r), key);
+      entries_[r] = {KeyHead(key), keys_.size(), static_cast<uint32_t>(key.size()), r};
+      keys_ += key;
+    }
+  }
+
+  bool Less(const TSortEntry& a, const TSortEntry& b) const {
+    if (a.Head != b.Head) return a.Head < b.Head;
+    const int order = std::memcmp(keys_.data() + a.Offset, keys_.data() + b.Offset, std::min(a.Length, b.Length));
+    return order != 0 ? order < 0 : a.Length < b.Length;
+  }
+
+  // The array's records in strictly rising key order.
+  bool Ordered(const std::vector<TIndexEntry>& order) const {
+    for (size_t i = 1; i < order.size(); ++i)
+      if (!Less(entries_[order[i - 1].Record], entries_[order[i].Record])) return false;
+    return true;
+  }
+
+  // The array in key order, with the heads.
+  std::vector<TIndexEntry> Sorted() {
+    std::sort(entries_.begin(), entries_.end(), [this](const TSortEntry& a, const TSortEntry& b) { return Less(a, b); });
+    std::vector<TIndexEntry> order(entries_.size());
+    for (size_t i = 0; i < entries_.size(); ++i) order[i] = {entries_[i].Head, entries_[i].Record};
+    return order;
+  }
+
+  // The heads filled into an array already in order.
+  void FillHeads(std::vector<TIndexEntry>& order) const {
+    for (TIndexEntry& entry : order) entry = {entries_[entry.Record].Head, entry.Record};
+  }
+
+ private:
+  std::string keys_;
+  std::vector<TSortEntry> entries_;
+};
+
 }  // namespace
 
 const uint8_t* TDeziDataManager::KeyRecord(int32_t physical) {
@@ -42,24 +89,8 @@ void TDeziDataManager::BuildIndex(int32_t number) {
     BuildWithProgress({number});
     return;
   }
-  const int32_t count = header_.RecordCount;
-  std::string keys, key;
-  std::vector<TSortEntry> entries(static_cast<size_t>(count));
-  for (int32_t r = 0; r < count; ++r) {
-    const uint8_t* record = KeyRecord(r);
-    index.Encoder.EncodeRow(record, key);
-    entries[r] = {KeyHead(key), keys.size(), static_cast<uint32_t>(key.size()), r};
-    keys += key;
-  }
-  const char* base = keys.data();
-  std::sort(entries.begin(), entries.end(), [base](const TSortEntry& a, const TSortEntry& b) {
-    if (a.Head != b.Head) return a.Head < b.Head;
-    const int order = std::memcmp(base + a.Offset, base + b.Offset, std::min(a.Length, b.Length));
-    return order != 0 ? order < 0 : a.Length < b.Length;
-  });
-  std::vector<TIndexEntry> order(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) order[i] = {entries[i].Head, entries[i].Record};
-  index.Array.Assign(order);
+  TEncodedKeys keys(index.Encoder, header_.RecordCount, [this](int32_t r) { return KeyRecord(r); });
+  index.Array.Assign(keys.Sorted());
   index.Built = true;
 }
 
@@ -103,15 +134,11 @@ void TDeziDataManager::RemoveIndexBuildProgress(TIndexBuildProgress* observer) {
 }
 
 bool TDeziDataManager::InOrder(TTableIndex& index) {
-  std::string previous, key;
-  for (size_t i = 0; i < index.Array.Size(); ++i) {
-    const int32_t physical = index.Array.At(i).Record;
-    const uint8_t* record = KeyRecord(physical);
-    index.Encoder.EncodeRow(record, key);
-    index.Array.Set(i, {KeyHead(key), physical});
-    if (i > 0 && !(previous < key)) return false;
-    previous.swap(key);
-  }
+  std::vector<TIndexEntry> order = index.Array.Flatten();
+  const TEncodedKeys keys(index.Encoder, header_.RecordCount, [this](int32_t r) { return KeyRecord(r); });
+  if (!keys.Ordered(order)) return false;
+  keys.FillHeads(order);
+  index.Array.Assign(order);
   return true;
 }
 

@@ -52,6 +52,15 @@ const uint8_t* TDeziDataManager::RecordPtr(int32_t physical) {
   return page.GetRecordPtr(physical);
 }
 
+void TDeziDataManager::PrefetchRecord(int32_t physical) {
+  if (physical < 0 || physical >= header_.RecordCount) return;
+  TRecordsPage* page = cache_->Find(physical);
+  if (page == nullptr) return;
+  const uint8_t* record = page->GetRecordPtr(physical);
+  constexpr int32_t kCacheLine = 64;
+  for (int32_t at = 0; at < geometry_.RecordSize; at += kCacheLine) __builtin_prefetch(record + at);
+}
+
 void TDeziDataManager::LoadPage(int32_t physical) {
   const int32_t pageNo = cache_->PageOf(physical);
   // The page holding the last record is where appends go: it is kept.
