@@ -25,11 +25,13 @@ struct TImageReader {
   void Need(int64_t at, int64_t n, const std::string& what) const {
     if (at < 0 || n < 0 || at + n > static_cast<int64_t>(image.size())) Damaged(what);
   }
-  TBlobRun Run(int64_t at, int32_t blockSize, const std::string& what) const {
+  // `owner` names the run's holder, asked only for a message.
+  template <typename TOwner>
+  TBlobRun Run(int64_t at, int32_t blockSize, TOwner owner) const {
     const TBlobRun run{GetI32LE(&image[at]), GetI32LE(&image[at + 4])};
     if (run.First < 0 || run.Count <= 0 ||
         (int64_t{run.First} + run.Count) * blockSize > TAbstractFile::kMaxSize)
-      Damaged(what + " has the run of " + std::to_string(run.Count) + " blocks from block " +
+      Damaged(owner() + " has the run of " + std::to_string(run.Count) + " blocks from block " +
               std::to_string(run.First));
     return run;
   }
@@ -68,45 +70,50 @@ TaaBLOBDirectory TaaBLOBDirectory::Decode(const std::vector<uint8_t>& image, int
   directory.map_.resize(static_cast<size_t>(records));
   for (int32_t r = 0; r < records; ++r) directory.map_[r] = r * fieldCount;
   // Every block is claimed once at most (invariant 2): checked over the
-  // runs sorted by their first block, not block by block.
-  std::vector<std::pair<TBlobRun, std::string>> claims;
-  auto claim = [&](const TBlobRun& run, const std::string& what) { claims.emplace_back(run, what); };
+  // runs sorted by their first block, not block by block. A claim names its
+  // owner by header number (the free list as -1); the words for it are made
+  // only for a message.
+  constexpr int64_t kFreeList = -1;
+  auto what = [fieldCount](int64_t owner) {
+    if (owner == kFreeList) return std::string("the free list");
+    return "the value " + std::to_string(owner % fieldCount) + " of row " + std::to_string(owner / fieldCount);
+  };
+  std::vector<std::pair<TBlobRun, int64_t>> claims;
   for (size_t h = 0; h < directory.headers_.size(); ++h) {
     const int64_t at = kBlobHeaderSize + static_cast<int64_t>(h) * kBlobValueHeaderSize;
-    const std::string what = "the value " + std::to_string(h % fieldCount) + " of row " +
-                             std::to_string(h / fieldCount);
+    const int64_t owner = static_cast<int64_t>(h);
     TBlobValueHeader& value = directory.headers_[h];
     const int32_t runCount = GetI32LE(&image[at]);
     const int32_t runsAt = GetI32LE(&image[at + 4]);
     value.StoredSize = GetI32LE(&image[at + 8]);
     value.PlainSize = GetI32LE(&image[at + 12]);
     if (runCount < 0 || value.StoredSize < 0 || value.PlainSize < 0)
-      in.Damaged(what + " has a negative size or run count");
+      in.Damaged(what(owner) + " has a negative size or run count");
     // A header without stored bytes holds no value, whatever it lists.
     if (runCount == 0 || value.StoredSize == 0) {
       value = TBlobValueHeader();
       continue;
     }
     if (runsAt < headersEnd || int64_t{runsAt} + int64_t{runCount} * kBlobRunSize > freeAt)
-      in.Damaged(what + " has its runs outside the image");
+      in.Damaged(what(owner) + " has its runs outside the image");
     const uint8_t checkLength = image[at + 16];
-    if (checkLength > kBlobCheckCapacity) in.Damaged(what + " has no valid check string");
+    if (checkLength > kBlobCheckCapacity) in.Damaged(what(owner) + " has no valid check string");
     value.Check.assign(reinterpret_cast<const char*>(&image[at + 17]), checkLength);
     int64_t capacity = 0;
     value.Runs.reserve(static_cast<size_t>(runCount));
     for (int32_t k = 0; k < runCount; ++k) {
-      const TBlobRun run = in.Run(runsAt + int64_t{k} * kBlobRunSize, blockSize, what);
-      claim(run, what);
+      const TBlobRun run = in.Run(runsAt + int64_t{k} * kBlobRunSize, blockSize, [&] { return what(owner); });
+      claims.emplace_back(run, owner);
       capacity += int64_t{run.Count} * blockSize;
       value.Runs.push_back(run);
     }
     if (value.StoredSize > capacity)
-      in.Damaged(what + " stores " + std::to_string(value.StoredSize) + " bytes in " +
+      in.Damaged(what(owner) + " stores " + std::to_string(value.StoredSize) + " bytes in " +
                  std::to_string(capacity));
   }
   for (int32_t k = 0; k < freeCount; ++k) {
-    const TBlobRun run = in.Run(freeAt + int64_t{k} * kBlobRunSize, blockSize, "the free list");
-    claim(run, "the free list");
+    const TBlobRun run = in.Run(freeAt + int64_t{k} * kBlobRunSize, blockSize, [&] { return what(kFreeList); });
+    claims.emplace_back(run, kFreeList);
     directory.free_.push_back(run);
     directory.freeBlocks_ += run.Count;
   }
@@ -116,8 +123,8 @@ TaaBLOBDirectory TaaBLOBDirectory::Decode(const std::vector<uint8_t>& image, int
   for (size_t k = 0; k < claims.size(); ++k) {
     const TBlobRun& run = claims[k].first;
     if (k > 0 && claims[k - 1].first.First + int64_t{claims[k - 1].first.Count} > run.First)
-      in.Damaged(claims[k].second + " claims block " + std::to_string(run.First) +
-                 ", which " + claims[k - 1].second + " holds");
+      in.Damaged(what(claims[k].second) + " claims block " + std::to_string(run.First) +
+                 ", which " + what(claims[k - 1].second) + " holds");
     blocks = std::max<int64_t>(blocks, int64_t{run.First} + run.Count);
   }
   directory.blockCount_ = static_cast<int32_t>(blocks);

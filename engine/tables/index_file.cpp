@@ -129,16 +129,18 @@ bool TDeziDataManager::IdentifiersInOrder(TTableIndex& index) {
   // The identifiers alone, read past the record cache: an open need not
   // bring every record into memory to trust this array.
   const std::vector<int32_t> ids = StoredIdentifiers();
+  std::vector<TIndexEntry> order = index.Array.Flatten();
   std::vector<uint8_t> record(static_cast<size_t>(geometry_.RecordSize), 0);
   std::string key;
-  for (size_t i = 0; i < index.Array.Size(); ++i) {
-    const int32_t physical = index.Array.At(i).Record;
+  for (size_t i = 0; i < order.size(); ++i) {
+    const int32_t physical = order[i].Record;
     const int32_t id = ids[static_cast<size_t>(physical)];
-    if (i > 0 && !(ids[static_cast<size_t>(index.Array.At(i - 1).Record)] < id)) return false;
+    if (i > 0 && !(ids[static_cast<size_t>(order[i - 1].Record)] < id)) return false;
     PutI32LE(record.data() + geometry_.RowIdOffset, id);
     index.Encoder.EncodeRow(record.data(), key);
-    index.Array.Set(i, {KeyHead(key), physical});
+    order[i] = {KeyHead(key), physical};
   }
+  index.Array.Assign(order);
   return true;
 }
 
