@@ -187,6 +187,7 @@ void TDeziDataManager::OpenTable() {
     RepairShortFile();
     CutToRecords();
     StartRecords();
+    ReplayJournal();
     StartBLOBs(false);
     upkeepSuspended_ = 0;
     lastChangeTick_.reset();

@@ -339,6 +339,13 @@ class TDeziDataManager {
   void LoadPage(int32_t physical);
   TRecordsPage& LoadedPage(int32_t physical);
   void LogRecord(int32_t physical, const uint8_t* plain);
+  // The flush's journal (record_journal.h) of the records it writes over;
+  // false when it writes over none.
+  bool WriteJournal();
+  void DropJournal();
+  // A journal left by a flush that did not end goes back into the write log,
+  // so reads see its images and the next flush writes them again.
+  void ReplayJournal();
   void CheckWritable(const char* operation) const;
   void CheckRecordNumber(int32_t physical, const char* operation) const;
   void AfterChange();

@@ -10,6 +10,7 @@
 #include "engine/platform/tick_counter.h"
 #include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/field_types.h"
+#include "engine/tables/record_journal.h"
 
 namespace norvane {
 
@@ -273,6 +274,7 @@ void TDeziDataManager::FlushBuffers() {
   // written; marking them first is also how the next open knows that a
   // session may have stopped inside a flush.
   if (records) MarkIndexFileStale();
+  const bool journalled = WriteJournal();
   log_->WriteRecords(*dat_, geometry_.DataStart, header_.RecordCount);
   // Records and values reach the disk before the directory and the header
   // that count them (invariants 4 and 5).
@@ -286,9 +288,66 @@ void TDeziDataManager::FlushBuffers() {
     SaveTableHeaders();
     dat_->SetSize(static_cast<int32_t>(ExactDataLength()));
   }
+  if (journalled) DropJournal();
   log_->Clear();
   diskRecords_ = header_.RecordCount;
   diskChangeCounter_ = header_.ChangeCounter;
+}
+
+bool TDeziDataManager::WriteJournal() {
+  // Records from the on-disk count on are beyond what T.dat's header counts
+  // until the flush ends: a torn write there is never read.
+  const auto overwritten = log_->RecordsBelow(std::min(diskRecords_, header_.RecordCount));
+  // T.dat holds at most 2 GiB, so only a flush writing over nearly all of
+  // the largest table could outgrow a journal file; it goes unjournalled.
+  if (overwritten.empty() ||
+      RecordJournalLength(geometry_.RecordSize, overwritten.size()) > TAbstractFile::kMaxSize)
+    return false;
+  TAbstractFile* journal = OpenOne(kJournalExtension, true);
+  try {
+    WriteRecordJournal(*journal, geometry_.RecordSize, diskChangeCounter_, header_.ChangeCounter, overwritten);
+  } catch (...) {
+    store_.CloseFile(journal);
+    throw;
+  }
+  store_.CloseFile(journal);
+  return true;
+}
+
+void TDeziDataManager::DropJournal() {
+  // A journal left behind is harmless: the counters it names are past.
+  store_.DeleteFile(tableName_ + kJournalExtension);
+}
+
+void TDeziDataManager::ReplayJournal() {
+  const std::string name = tableName_ + kJournalExtension;
+  if (!store_.FileExists(name)) return;
+  std::vector<uint8_t> bytes;
+  {
+    TAbstractFile* file = OpenOne(kJournalExtension, false);
+    try {
+      bytes.resize(static_cast<size_t>(std::max(file->Size(), 0)));
+      file->SeekFromStart(0);
+      if (!bytes.empty()) file->ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    } catch (...) {
+      store_.CloseFile(file);
+      throw;
+    }
+    store_.CloseFile(file);
+  }
+  const std::optional<TRecordJournal> journal = DecodeRecordJournal(bytes, geometry_.RecordSize);
+  // A journal cut short was being written when the process stopped, before
+  // T.dat was touched; one whose counters are past was left by a flush that
+  // ended. Neither says anything about T.dat.
+  const bool current = journal && (header_.ChangeCounter == journal->CounterBefore ||
+                                   header_.ChangeCounter == journal->CounterAfter);
+  if (current) {
+    const uint32_t now = GetTickCount();
+    for (const auto& [position, image] : journal->Images)
+      if (position >= 0 && position < diskRecords_) log_->AddRecord(position, image.data(), now);
+  }
+  // A read-only table keeps the file for the next writable open.
+  if (!readOnly_ && !current) DropJournal();
 }
 
 void TDeziDataManager::ChangeBufferEncryption(uint8_t* record, bool encipher) const {

@@ -78,6 +78,8 @@ void TDeziDataManager::CreateTable(const std::vector<TFieldDef>& defs, uint8_t c
 
   OpenFiles(true);
   try {
+    // A journal left by an earlier table of this name describes nothing here.
+    DropJournal();
     header_ = std::move(header);
     fields_ = std::move(fields);
     geometry_ = std::move(geometry);

@@ -34,6 +34,10 @@ std::vector<int32_t> TDeziDataManager::StoredIdentifiers() {
       ids[static_cast<size_t>(first + i)] =
           GetI32LE(&chunk[static_cast<size_t>(i) * size + geometry_.RowIdOffset]);
   }
+  // Images still in the write log (a journal taken back at open) are what
+  // the records hold; the row identifier is never enciphered.
+  for (const auto& [position, image] : log_->RecordsBelow(count))
+    ids[static_cast<size_t>(position)] = GetI32LE(image + geometry_.RowIdOffset);
   return ids;
 }
 

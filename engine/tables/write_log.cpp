@@ -32,13 +32,18 @@ bool TaaBufferLogArray::ShouldFlush(uint32_t now) const {
   return bytes_ >= byteLimit_ || entries_ >= kMaxEntries || now - oldestTick_ > kMaxAgeMs;
 }
 
+std::vector<std::pair<int32_t, const uint8_t*>> TaaBufferLogArray::RecordsBelow(int32_t limit) const {
+  std::vector<std::pair<int32_t, const uint8_t*>> records;
+  records.reserve(offsets_.size());
+  for (const auto& [position, offset] : offsets_)
+    if (position < limit) records.emplace_back(position, images_.data() + offset);
+  std::sort(records.begin(), records.end());
+  return records;
+}
+
 void TaaBufferLogArray::WriteRecords(TAbstractFile& dat, int32_t dataStart,
                                      int32_t recordCount) const {
-  std::vector<std::pair<int32_t, size_t>> live;
-  live.reserve(offsets_.size());
-  for (const auto& entry : offsets_)
-    if (entry.first < recordCount) live.push_back(entry);
-  std::sort(live.begin(), live.end());
+  const std::vector<std::pair<int32_t, const uint8_t*>> live = RecordsBelow(recordCount);
   const size_t size = static_cast<size_t>(recordSize_);
   // Consecutive records go out as one write of at most this many bytes.
   constexpr size_t kRunBytes = size_t{1} << 20;
@@ -49,8 +54,7 @@ void TaaBufferLogArray::WriteRecords(TAbstractFile& dat, int32_t dataStart,
     size_t j = i;
     while (j < live.size() && live[j].first == first + static_cast<int32_t>(j - i) &&
            run.size() + size <= std::max(kRunBytes, size)) {
-      run.insert(run.end(), images_.begin() + static_cast<std::ptrdiff_t>(live[j].second),
-                 images_.begin() + static_cast<std::ptrdiff_t>(live[j].second + size));
+      run.insert(run.end(), live[j].second, live[j].second + size);
       ++j;
     }
     dat.SeekFromStart(dataStart + first * recordSize_);

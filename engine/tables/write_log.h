@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "engine/container/abstract_file.h"
@@ -42,6 +43,8 @@ class TaaBufferLogArray {
   // records deleted since are dropped) at dataStart + position x record size.
   // The log is kept when a write fails, so nothing is lost to a retry.
   void WriteRecords(TAbstractFile& dat, int32_t dataStart, int32_t recordCount) const;
+  // The newest image of every record below `limit`, in rising record order.
+  std::vector<std::pair<int32_t, const uint8_t*>> RecordsBelow(int32_t limit) const;
 
   // Logs a large value's stored bytes (padded to whole blocks) for its runs.
   void AddBlobData(std::vector<uint8_t> bytes, std::vector<TBlobRun> runs, uint32_t now);

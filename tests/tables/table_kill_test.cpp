@@ -1,6 +1,7 @@
 // A process killed anywhere in a long run of appends, replaces and deletes
-// (before each write to the table's files, and when its parent chooses)
-// leaves a table that opens with unique identifiers and every record whole.
+// (before each write to the table's files, inside each at a page boundary,
+// and when its parent chooses) leaves a table that opens with unique
+// identifiers and every record whole.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -19,14 +20,21 @@
 namespace norvane {
 namespace {
 
-// The writes made to a store's files; the process kills itself just before
-// write number DieAt (never when it is 0).
+// The system's file cache copies a write page by page and lets a killed
+// process stop between two pages: a write is whole only up to the next page
+// boundary of the file.
+constexpr int32_t kCachePage = 4096;
+
+// The writes made to a store's files; the process kills itself at write
+// number DieAt (never when it is 0): just before it, or when Tear is set,
+// once the part of it before the first page boundary it crosses is written
+// (all of it when it crosses none).
 struct TWriteCount {
   int64_t Writes = 0;
   int64_t DieAt = 0;
-  void Count() {
-    if (++Writes == DieAt) raise(SIGKILL);
-  }
+  bool Tear = false;
+  // Counts a write; true when the process is to die at it.
+  bool Dies() { return ++Writes == DieAt; }
 };
 
 // A disk file whose writes and size changes are counted. It never syncs: a
@@ -43,12 +51,14 @@ class TCountingFile : public TAbstractFile {
   void Flush() override {}
   int32_t Read(void* buffer, int32_t n) override { return inner_.Read(buffer, n); }
   int32_t Write(const void* buffer, int32_t n) override {
-    count_.Count();
-    return inner_.Write(buffer, n);
+    if (!count_.Dies()) return inner_.Write(buffer, n);
+    if (count_.Tear) inner_.Write(buffer, std::min(n, kCachePage - inner_.Position() % kCachePage));
+    raise(SIGKILL);
+    return 0;
   }
   int32_t Seek(int32_t offset, int origin) override { return inner_.Seek(offset, origin); }
   void SetSize(int32_t size) override {
-    count_.Count();
+    if (count_.Dies()) raise(SIGKILL);
     inner_.SetSize(size);
   }
 
@@ -61,8 +71,8 @@ class TCountingFile : public TAbstractFile {
 // seeded and checked through it too, for the speed of files that never sync.
 class TCountingStore : public TAbstractPlainFileSystem {
  public:
-  explicit TCountingStore(const std::string& folder, int64_t dieAt = 0)
-      : TAbstractPlainFileSystem(folder, smDisk), disk_(folder), count_{0, dieAt} {}
+  explicit TCountingStore(const std::string& folder, int64_t dieAt = 0, bool tear = false)
+      : TAbstractPlainFileSystem(folder, smDisk), disk_(folder), count_{0, dieAt, tear} {}
   ~TCountingStore() override { FreeAll(); }
   TAbstractFile* OpenFile(const std::string& name, bool create, bool readOnly,
                           bool exclusive) override {
@@ -254,11 +264,13 @@ void ExpectBetween(const TModel& found, const std::vector<TStep>& steps, int64_t
     EXPECT_TRUE(after.count(id) == 0 || found.count(id) == 1) << "identifier " << id << " lost";
 }
 
-// A kill point: the child's own before its n-th write, or the parent's once
-// the child has reported n finished changes.
+// A kill point: the child's own at its n-th write (before it, or inside it
+// at a page boundary), or the parent's once the child has reported n
+// finished changes.
 struct TKill {
   bool ByParent;
   int64_t N;
+  bool Tear = false;
 };
 
 // Runs the changes in a child killed at the point; returns what it left.
@@ -273,7 +285,7 @@ TModel KillAndCheck(const TKill& point) {
   if (child == 0) {
     close(pipeEnds[0]);
     try {
-      TCountingStore counting(folder, point.ByParent ? 0 : point.N);
+      TCountingStore counting(folder, point.ByParent ? 0 : point.N, point.Tear);
       RunChanges(counting, point.ByParent ? pipeEnds[1] : -1);
     } catch (...) {
       _exit(2);
@@ -312,11 +324,14 @@ TEST(TableKill, EveryKillPointLeavesWholeRecordsAndUniqueIdentifiers) {
   const int64_t writes = steps.back().Writes;
   ASSERT_GT(writes, 150);
   std::vector<TKill> kills;
-  for (int64_t n = 1; n <= writes; ++n) kills.push_back({false, n});
+  for (int64_t n = 1; n <= writes; ++n) {
+    kills.push_back({false, n});
+    kills.push_back({false, n, true});
+  }
   std::mt19937 random(7);
   for (int i = 0; i < 10; ++i) kills.push_back({true, 1 + static_cast<int64_t>(random() % kChanges)});
   for (const TKill& kill : kills) {
-    SCOPED_TRACE((kill.ByParent ? "parent's kill after change " : "kill before write ") +
+    SCOPED_TRACE((kill.ByParent ? "parent's kill after change " : kill.Tear ? "kill inside write " : "kill before write ") +
                  std::to_string(kill.N) + " of " + std::to_string(writes));
     try {
       const TModel found = KillAndCheck(kill);
