@@ -102,6 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Put(store, "T.idx", input.Idx);
   Put(store, "T.bif", input.Bif);
   Put(store, "T.bdf", input.Bdf);
+  if (!input.Jnl.empty()) Put(store, "T.jnl", input.Jnl);
   TryOpen(store, true);
   if (Bytes(store) != input.Dat) std::abort();
   TryOpen(store, false);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/tables/dezi_data_manager.h"
+#include "engine/tables/record_journal.h"
 #include "fuzz/table_input.h"
 #include "tests/support/error_message.h"
 #include "tests/support/file_bytes.h"
@@ -35,6 +36,7 @@ TEST(TableCorpus, SeedsOpenAsWritten) {
        "table converted.", 0, 0},
       {"with_indexes", 2, "(no error)", 5, 5},
       {"with_values", 6, "(no error)", 4, 4},
+      {"with_journal", 3, "(no error)", 5, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.seed);
@@ -48,6 +50,10 @@ TEST(TableCorpus, SeedsOpenAsWritten) {
     testing::WriteStoreFile(store, "T.idx", input.Idx);
     testing::WriteStoreFile(store, "T.bif", input.Bif);
     testing::WriteStoreFile(store, "T.bdf", input.Bdf);
+    if (!input.Jnl.empty()) {
+      store.OpenFile("T.jnl", true, false, false);
+      testing::WriteStoreFile(store, "T.jnl", input.Jnl);
+    }
     TDeziDataManager table(store, "T", true);
     TSorts sorts;
     table.AddIndexBuildProgress(&sorts);
@@ -73,6 +79,14 @@ TEST(TableCorpus, SeedsOpenAsWritten) {
       TMemoryStream value;
       table.ReadBLOBValue(&value, 5, 1);
       EXPECT_EQ(value.Bytes(), std::vector<uint8_t>(300, 'r'));
+    }
+    // The seed with a journal reaches its replay: the record reads as the
+    // journal has it, T.dat as it was.
+    if (!input.Jnl.empty()) {
+      const auto journal = DecodeRecordJournal(input.Jnl, table.Geometry().RecordSize);
+      ASSERT_TRUE(journal);
+      const auto& [position, image] = journal->Images.at(0);
+      EXPECT_EQ(std::vector<uint8_t>(table.RecordPtr(position), table.RecordPtr(position) + image.size()), image);
     }
     EXPECT_EQ(testing::ReadStoreFile(store, "T.dat"), input.Dat);
   }
