@@ -21,6 +21,11 @@
 //    table header, so a directory on disk never names blocks not yet
 //    written; an open that finds more rows than records drops the surplus,
 //    and one that finds fewer gives the missing records empty rows.
+// 6. A record T.dat's header counts is written over only once its new image
+//    is in a whole, flushed journal (T.jnl) naming the counters of the
+//    flush, so a program killed inside the write leaves no record half old
+//    and half new: the next open takes the images back. The journal goes
+//    once the header is written; one whose counters are past is ignored.
 #pragma once
 
 #include <cstdint>

@@ -274,6 +274,7 @@ void TDeziDataManager::FlushBuffers() {
   // written; marking them first is also how the next open knows that a
   // session may have stopped inside a flush.
   if (records) MarkIndexFileStale();
+  // Invariant 6: the images written over go to the journal first.
   const bool journalled = WriteJournal();
   log_->WriteRecords(*dat_, geometry_.DataStart, header_.RecordCount);
   // Records and values reach the disk before the directory and the header
