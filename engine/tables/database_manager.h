@@ -92,6 +92,9 @@ class TDeziDatabaseManager {
   // itself. Throws what either store throws: a save that did not happen is
   // never reported as done.
   void SaveFileToDefaultStore(const std::string& name);
+  // The store memory-mode tables copy their files into, or null when the
+  // memory mode uses the default store itself (a container held in memory).
+  std::shared_ptr<TAbstractPlainFileSystem> MemoryCopyStore();
 
  private:
   int32_t ResolveMode(int32_t mode) const;

@@ -94,6 +94,11 @@ void TDeziDatabaseManager::GetFileNames(const std::string& extension,
   if (auto store = Store(mode)) store->GetFileNames(extension, names);
 }
 
+std::shared_ptr<TAbstractPlainFileSystem> TDeziDatabaseManager::MemoryCopyStore() {
+  if (ResolveMode(smMemory) == defaultMode_) return nullptr;
+  return Store(smMemory);
+}
+
 void TDeziDatabaseManager::SaveFileToDefaultStore(const std::string& name) {
   if (ResolveMode(smMemory) == defaultMode_) return;
   auto memory = RequireStore(smMemory, "SaveFileToDefaultStore");

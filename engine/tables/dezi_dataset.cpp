@@ -7,8 +7,11 @@
 #include "engine/common/engine_error.h"
 #include "engine/platform/file_system.h"
 #include "engine/tables/dataset_tables.h"
+#include "engine/tables/database_manager.h"
 #include "engine/tables/dezi_data_manager.h"
+#include "engine/tables/engine_registries.h"
 #include "engine/tables/field_types.h"
+#include "engine/tables/record_journal.h"
 
 namespace norvane {
 namespace {
@@ -67,6 +70,34 @@ void TDeziDataset::SetTableName(const std::string& name) {
 void TDeziDataset::SetReadOnly(bool readOnly) {
   if (readOnly != readOnly_ && TDataSet::Active()) Close();
   readOnly_ = readOnly;
+}
+
+void TDeziDataset::SetInMemory(bool inMemory) {
+  if (inMemory == inMemory_) return;
+  if (!TDataSet::Active()) {
+    inMemory_ = inMemory;
+    return;
+  }
+  std::shared_ptr<TAbstractPlainFileSystem> memoryCopy;
+  std::string database;
+  if (inMemory_) {
+    table_->SaveToDefaultStore();
+    memoryCopy = table_->DatabaseManager()->MemoryCopyStore();
+    database = table_->DatabaseManager()->Name();
+  }
+  const std::string table = table_->TableName();
+  Close();
+  // Another dataset still on the copy keeps it (and refuses the other mode
+  // when this one reopens).
+  const auto managers = TEngineRegistries::Instance().DataManagers();
+  const bool shared = std::any_of(managers.begin(), managers.end(), [&](TDeziDataManager* other) {
+    return SameNameIgnoringCase(other->TableName(), table) && other->DatabaseManager()->Name() == database;
+  });
+  if (memoryCopy && !shared)
+    for (const char* extension : {".dat", ".idx", ".bif", ".bdf", kJournalExtension})
+      memoryCopy->DeleteFile(table + extension);
+  inMemory_ = inMemory;
+  Open();
 }
 
 void TDeziDataset::InternalOpen() {

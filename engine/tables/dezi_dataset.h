@@ -48,7 +48,11 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   std::string Password() const override { return password_; }
   void SetPassword(const std::string& password) { password_ = password; }
   bool InMemory() const override { return inMemory_; }
-  void SetInMemory(bool inMemory) { inMemory_ = inMemory; }
+  // Stored while closed. Open, the dataset closes and reopens in the other
+  // mode; leaving memory first saves the table to the database's own store
+  // (a failed save leaves the dataset as it was) and then drops the copy in
+  // memory once no other dataset uses it.
+  void SetInMemory(bool inMemory);
   bool ReadOnly() const override { return readOnly_; }
   // Assigning it closes an open dataset first.
   void SetReadOnly(bool readOnly) override;

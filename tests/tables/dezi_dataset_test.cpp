@@ -11,6 +11,8 @@
 #include "engine/container/disk_plain_file_system.h"
 #include "engine/tables/data_source.h"
 #include "engine/tables/database_error.h"
+#include "engine/tables/database_manager.h"
+#include "engine/tables/dezi_database.h"
 #include "engine/tables/dezi_table.h"
 #include "engine/tables/engine_registries.h"
 #include "engine/tables/field_types.h"
@@ -54,6 +56,53 @@ class DeziDataset : public ::testing::Test {
 
   testing::TTempFolder dir;
 };
+
+// An open dataset switched into memory works on a copy: its changes reach
+// the folder only when it switches back, which also drops the copy, so a
+// later switch starts from the folder's table again.
+TEST_F(DeziDataset, SwitchingInMemoryAndBack) {
+  const auto namesOnDisk = [&] {
+    TDiskPlainFileSystem store(dir.Path());
+    TDeziDataManager table(store, "Razdel", true);
+    std::vector<std::string> names;
+    if (!table.Open()) return names;
+    for (int32_t r = 0; r < table.Header().RecordCount; ++r)
+      names.push_back(table.DecodeRecord(table.RecordPtr(r)).Fields[0].Bytes);
+    return names;
+  };
+  // The folder through a database component: a bare name with the flag set
+  // would name a database kept only in memory.
+  TDeziDatabase database;
+  database.SetDatabaseName("Sections");
+  database.SetDirectory(dir.Path());
+  auto ds = std::make_unique<TDeziDataset>();
+  ds->SetDatabaseName("Sections");
+  ds->SetTableName("Razdel");
+  ds->Open();
+  Add(*ds, "disk", 1);
+  ds->SetInMemory(true);
+  ASSERT_TRUE(ds->Active());
+  EXPECT_EQ(ds->Table()->FileStoreMode(), smMemory);
+  Add(*ds, "memory", 2);
+  ds->Table()->FlushBuffers();
+  EXPECT_EQ(namesOnDisk(), (std::vector<std::string>{"disk"}));
+  const auto memory = ds->Table()->DatabaseManager()->MemoryCopyStore();
+  ASSERT_NE(memory, nullptr);
+  EXPECT_TRUE(memory->FileExists("Razdel.dat"));
+
+  ds->SetInMemory(false);
+  ASSERT_TRUE(ds->Active());
+  EXPECT_NE(ds->Table()->FileStoreMode(), smMemory);
+  EXPECT_EQ(Names(*ds), (std::vector<std::string>{"disk", "memory"}));
+  for (const char* file : {"Razdel.dat", "Razdel.idx", "Razdel.bif", "Razdel.bdf"})
+    EXPECT_FALSE(memory->FileExists(file)) << file;
+  ds->Close();
+  EXPECT_EQ(namesOnDisk(), (std::vector<std::string>{"disk", "memory"}));
+  // Closed, the flag is only stored.
+  ds->SetInMemory(true);
+  EXPECT_FALSE(ds->Active());
+  EXPECT_TRUE(ds->InMemory());
+}
 
 TEST_F(DeziDataset, TwoDatasetsOnOneTableSeeEachOthersChanges) {
   auto a = OpenDataset();
