@@ -91,9 +91,10 @@ void TDeziDataset::SetInMemory(bool inMemory) {
   // when this one reopens).
   const auto managers = TEngineRegistries::Instance().DataManagers();
   const bool shared = std::any_of(managers.begin(), managers.end(), [&](TDeziDataManager* other) {
-    return SameNameIgnoringCase(other->TableName(), table) && other->DatabaseManager()->Name() == database;
+    return SameNameIgnoringCase(other->TableName(), table) && other->DatabaseManager() != nullptr &&
+           other->DatabaseManager()->Name() == database;
   });
-  if (memoryCopy && !shared)
+  if (memoryCopy != nullptr && !shared)
     for (const char* extension : {".dat", ".idx", ".bif", ".bdf", kJournalExtension})
       memoryCopy->DeleteFile(table + extension);
   inMemory_ = inMemory;
