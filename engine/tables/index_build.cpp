@@ -45,8 +45,8 @@ class TEncodedKeys {
     return true;
   }
 
-  // The array in key order, with the heads.
-  std::vector<TIndexEntry> Sorted() {
+  // The array in key order, with the heads; the keys are used up.
+  std::vector<TIndexEntry> Sorted() && {
     std::sort(entries_.begin(), entries_.end(), [this](const TSortEntry& a, const TSortEntry& b) { return Less(a, b); });
     std::vector<TIndexEntry> order(entries_.size());
     for (size_t i = 0; i < entries_.size(); ++i) order[i] = {entries_[i].Head, entries_[i].Record};
@@ -89,8 +89,8 @@ void TDeziDataManager::BuildIndex(int32_t number) {
     BuildWithProgress({number});
     return;
   }
-  TEncodedKeys keys(index.Encoder, header_.RecordCount, [this](int32_t r) { return KeyRecord(r); });
-  index.Array.Assign(keys.Sorted());
+  index.Array.Assign(
+      TEncodedKeys(index.Encoder, header_.RecordCount, [this](int32_t r) { return KeyRecord(r); }).Sorted());
   index.Built = true;
 }
 
