@@ -337,7 +337,9 @@ class TDeziDataManager {
   // The position of the record's entry, the array's size when it has none.
   size_t EntryOf(TTableIndex& index, int32_t physical);
   size_t PlaceOf(TTableIndex& index, int32_t physical, const char* operation, const char* which);
-  std::vector<bool> IndexesToKeep(int32_t ownIndex);
+  // `unmoved`, when given, marks the indexes in which the change leaves the
+  // record's entry in its place.
+  std::vector<bool> IndexesToKeep(int32_t ownIndex, const std::vector<bool>* unmoved = nullptr);
   void MarkIndexFileStale();
   void RepairShortFile();
   void RemoveDuplicateIdentifiers();

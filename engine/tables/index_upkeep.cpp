@@ -15,7 +15,7 @@ constexpr uint32_t kBurstGapMs = 1000;
 
 }  // namespace
 
-std::vector<bool> TDeziDataManager::IndexesToKeep(int32_t ownIndex) {
+std::vector<bool> TDeziDataManager::IndexesToKeep(int32_t ownIndex, const std::vector<bool>* unmoved) {
   std::vector<bool> keep(indexes_.size(), false);
   const uint32_t now = GetTickCount();
   burstCount_ = lastChangeTick_ && now - *lastChangeTick_ < kBurstGapMs ? burstCount_ + 1 : 0;
@@ -28,6 +28,9 @@ std::vector<bool> TDeziDataManager::IndexesToKeep(int32_t ownIndex) {
   const bool burst = burstCount_ > kBurstChanges;
   for (int32_t i = 0; i < IndexCount(); ++i) {
     TTableIndex& index = *indexes_[i];
+    // A change that leaves the record's entry where it is leaves an array
+    // still unchecked in T.idx as good as it was: it is checked when used.
+    if (unmoved != nullptr && (*unmoved)[i] && index.Loaded) continue;
     // An array read from T.idx is checked before a change is applied to it.
     if (!small || index.Loaded) BuildIndex(i);
     keep[i] = index.Built && (i == ownIndex || !small || !burst);

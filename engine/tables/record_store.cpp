@@ -180,20 +180,28 @@ void TDeziDataManager::aaUpdateRecord(const uint8_t* image, int32_t physical, in
   // record too damaged to read can be written over.
   std::memcpy(record.data() + geometry_.RowIdOffset,
               LoadedPage(physical).GetRecordPtr(physical) + geometry_.RowIdOffset, 4);
-  std::vector<bool> keep = IndexesToKeep(ownIndex);
+  // Same key, same row identifier: same place.
+  std::vector<bool> unmoved(indexes_.size());
+  {
+    const uint8_t* old = KeyRecord(physical);
+    std::string oldKey, newKey;
+    for (size_t i = 0; i < indexes_.size(); ++i) {
+      indexes_[i]->Encoder.Encode(old, oldKey);
+      indexes_[i]->Encoder.Encode(record.data(), newKey);
+      unmoved[i] = oldKey == newKey;
+    }
+  }
+  std::vector<bool> keep = IndexesToKeep(ownIndex, &unmoved);
   // (from, to) per index: to is the place in the array without the entry.
   std::vector<std::pair<size_t, size_t>> moves(indexes_.size());
   std::vector<TKeyHead> heads(indexes_.size());
-  std::string oldKey, newKey;
   for (size_t i = 0; i < indexes_.size(); ++i) {
     if (!keep[i]) continue;
-    TTableIndex& index = *indexes_[i];
-    index.Encoder.Encode(KeyRecord(physical), oldKey);
-    index.Encoder.Encode(record.data(), newKey);
-    if (oldKey == newKey) {
-      keep[i] = false;  // same key, same row identifier: same place
+    if (unmoved[i]) {
+      keep[i] = false;
       continue;
     }
+    TTableIndex& index = *indexes_[i];
     const size_t from = PlaceOf(index, physical, "aaUpdateRecord", "recPos");
     const size_t to = RowPosition(index, record.data(), &heads[i]);
     moves[i] = {from, to > from ? to - 1 : to};

@@ -339,6 +339,45 @@ TEST(IndexRules, UntrustworthyArraysAreRebuilt) {
   }
 }
 
+// An update that leaves a record's entry where it is in an index does not
+// need that index's array: one still unchecked in T.idx stays so, and is
+// checked (here found out of order and sorted again) when first used.
+TEST(IndexRules, AnUpdateChecksOnlyTheArraysWhoseEntryMoves) {
+  TMemoryPlainFileSystem store("mem");
+  const std::vector<std::string> names = {"d", "b", "e", "a", "c"};
+  {
+    TDeziDataManager table(store, "T", false);
+    table.CreateTable({{"Name", ftString, 4, false}, {"N", ftInteger, 0, false}}, 0, false);
+    for (size_t i = 0; i < names.size(); ++i) {
+      TBytes image = table.EncodeRecord({0, {TextValue(names[i]), IntValue(static_cast<int32_t>(i))}});
+      table.aaAddRecord(image.data());
+    }
+  }
+  // Arrays of "@ID", "@@Name", "@Name", "@N", 5 records each: the two first
+  // entries of "@Name" change places.
+  TBytes idx = testing::ReadStoreFile(store, "T.idx");
+  uint8_t* byNameArray = &idx[idx.size() - 2 * 5 * 4];
+  const int32_t first = GetI32LE(byNameArray);
+  PutI32LE(byNameArray, GetI32LE(byNameArray + 4));
+  PutI32LE(byNameArray + 4, first);
+  testing::WriteStoreFile(store, "T.idx", idx);
+
+  TDeziDataManager table(store, "T", false);
+  TRebuildCount progress;
+  table.AddIndexBuildProgress(&progress);
+  ASSERT_TRUE(table.Open());
+  TBytes image = table.EncodeRecord({0, {TextValue(names[0]), IntValue(99)}});
+  table.aaUpdateRecord(image.data(), 0);
+  EXPECT_TRUE(progress.started.empty()) << "the update looked at the array of @Name";
+  const int32_t byName = table.InternalGetIndexNo("@Name");
+  const std::vector<int32_t> alphabetical = {3, 1, 4, 0, 2};
+  for (int32_t pos = 0; pos < 5; ++pos) EXPECT_EQ(table.IndexRecord(byName, pos), alphabetical[pos]);
+  EXPECT_EQ(progress.started.size(), 1u);
+  const int32_t byN = table.InternalGetIndexNo("@N");
+  const std::vector<int32_t> byNumber = {1, 2, 3, 4, 0};
+  for (int32_t pos = 0; pos < 5; ++pos) EXPECT_EQ(table.IndexRecord(byN, pos), byNumber[pos]);
+}
+
 // Arrays are read from T.idx when their index is first used; rewriting T.idx
 // (an index added) first reads the ones still there, so a reopening trusts
 // every array again and sorts nothing.
