@@ -339,20 +339,24 @@ TEST(IndexRules, UntrustworthyArraysAreRebuilt) {
   }
 }
 
+// Table T of five records (Name, N), the names in kNames' order, record i's
+// number numberOf(i), closed with its T.idx written.
+const std::vector<std::string> kNames = {"d", "b", "e", "a", "c"};
+void WriteNamedNumbers(TMemoryPlainFileSystem& store, int32_t (*numberOf)(int32_t)) {
+  TDeziDataManager table(store, "T", false);
+  table.CreateTable({{"Name", ftString, 4, false}, {"N", ftInteger, 0, false}}, 0, false);
+  for (int32_t i = 0; i < static_cast<int32_t>(kNames.size()); ++i) {
+    TBytes image = table.EncodeRecord({0, {TextValue(kNames[static_cast<size_t>(i)]), IntValue(numberOf(i))}});
+    table.aaAddRecord(image.data());
+  }
+}
+
 // An update that leaves a record's entry where it is in an index does not
 // need that index's array: one still unchecked in T.idx stays so, and is
 // checked (here found out of order and sorted again) when first used.
 TEST(IndexRules, AnUpdateChecksOnlyTheArraysWhoseEntryMoves) {
   TMemoryPlainFileSystem store("mem");
-  const std::vector<std::string> names = {"d", "b", "e", "a", "c"};
-  {
-    TDeziDataManager table(store, "T", false);
-    table.CreateTable({{"Name", ftString, 4, false}, {"N", ftInteger, 0, false}}, 0, false);
-    for (size_t i = 0; i < names.size(); ++i) {
-      TBytes image = table.EncodeRecord({0, {TextValue(names[i]), IntValue(static_cast<int32_t>(i))}});
-      table.aaAddRecord(image.data());
-    }
-  }
+  WriteNamedNumbers(store, [](int32_t i) { return i; });
   // Arrays of "@ID", "@@Name", "@Name", "@N", 5 records each: the two first
   // entries of "@Name" change places.
   TBytes idx = testing::ReadStoreFile(store, "T.idx");
@@ -366,7 +370,7 @@ TEST(IndexRules, AnUpdateChecksOnlyTheArraysWhoseEntryMoves) {
   TRebuildCount progress;
   table.AddIndexBuildProgress(&progress);
   ASSERT_TRUE(table.Open());
-  TBytes image = table.EncodeRecord({0, {TextValue(names[0]), IntValue(99)}});
+  TBytes image = table.EncodeRecord({0, {TextValue(kNames[0]), IntValue(99)}});
   table.aaUpdateRecord(image.data(), 0);
   EXPECT_TRUE(progress.started.empty()) << "the update looked at the array of @Name";
   const int32_t byName = table.InternalGetIndexNo("@Name");
@@ -383,15 +387,7 @@ TEST(IndexRules, AnUpdateChecksOnlyTheArraysWhoseEntryMoves) {
 // every array again and sorts nothing.
 TEST(IndexRules, ArraysStillInTheIndexFileSurviveItsRewriting) {
   TMemoryPlainFileSystem store("mem");
-  const std::vector<std::string> names = {"d", "b", "e", "a", "c"};
-  {
-    TDeziDataManager table(store, "T", false);
-    table.CreateTable({{"Name", ftString, 4, false}, {"N", ftInteger, 0, false}}, 0, false);
-    for (size_t i = 0; i < names.size(); ++i) {
-      TBytes image = table.EncodeRecord({0, {TextValue(names[i]), IntValue(static_cast<int32_t>(10 - i))}});
-      table.aaAddRecord(image.data());
-    }
-  }
+  WriteNamedNumbers(store, [](int32_t i) { return 10 - i; });
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round);
     TDeziDataManager table(store, "T", false);
