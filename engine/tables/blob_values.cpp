@@ -9,6 +9,7 @@
 #include "engine/platform/tick_counter.h"
 #include "engine/protection/compress_buffer.h"
 #include "engine/tables/dezi_data_manager.h"
+#include "engine/tables/record_journal.h"
 #include "engine/tables/field_types.h"
 #include "engine/tables/table_damage.h"
 
@@ -61,7 +62,22 @@ void TDeziDataManager::StartBLOBs(bool created) {
 void TDeziDataManager::LoadBLOBFile() {
   const std::string fileName = tableName_ + ".bif";
   auto damaged = [&](const std::string& what) { ThrowTableFileDamaged(fileName, what); };
-  const int32_t size = bif_->Size();
+  std::vector<uint8_t> bytes;
+  // A T.bif being written over when the program stopped is whole in its
+  // journal: a writable table writes it back, a read-only one reads it there.
+  const std::optional<TRecordJournal> journal = CurrentJournal(kDirectoryJournalExtension, 0);
+  if (journal && journal->Images.size() == 1 && journal->Images[0].first == 0) {
+    bytes = journal->Images[0].second;
+    if (!readOnly_) {
+      WriteDirectoryFile(bytes);
+      DropJournal(kDirectoryJournalExtension);
+    }
+  } else {
+    bytes.resize(static_cast<size_t>(std::max(bif_->Size(), 0)));
+    bif_->SeekFromStart(0);
+    if (!bytes.empty()) bif_->ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  }
+  const int32_t size = static_cast<int32_t>(bytes.size());
   if (size == 0) {
     // Nothing describes the values: a table whose program stopped inside the
     // save that cut T.bif, or files put together by hand. The records stay
@@ -73,9 +89,6 @@ void TDeziDataManager::LoadBLOBFile() {
     return;
   }
   if (size < 4) damaged("it is shorter than its length word");
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  bif_->SeekFromStart(0);
-  bif_->ReadBuffer(bytes.data(), size);
   const int32_t length = GetI32LE(bytes.data());
   if (length < kBlobHeaderSize) damaged("its image length " + std::to_string(length) + " is impossible");
   std::vector<uint8_t> image;
@@ -104,8 +117,6 @@ void TDeziDataManager::SaveBLOBFile() {
   if (blobs_->RowCount() == 0) {
     // No record is left: no block is kept either.
     blobs_->ForgetBlocks();
-    bdf_->SetSize(0);
-    bif_->SetSize(0);
   }
   const std::vector<uint8_t> image = blobs_->Encode();
   std::vector<uint8_t> packed;
@@ -116,11 +127,20 @@ void TDeziDataManager::SaveBLOBFile() {
   std::vector<uint8_t> bytes(4 + packed.size());
   PutI32LE(bytes.data(), static_cast<int32_t>(image.size()));
   std::memcpy(bytes.data() + 4, packed.data(), packed.size());
+  // Invariant 6: the new T.bif is whole in its journal before T.bif is
+  // written over, and the journal goes once T.bif is whole again.
+  WriteJournalFile(kDirectoryJournalExtension, static_cast<int32_t>(bytes.size()), {{0, bytes.data()}});
+  if (blobs_->RowCount() == 0) bdf_->SetSize(0);
+  WriteDirectoryFile(bytes);
+  DropJournal(kDirectoryJournalExtension);
+  blobsDirty_ = false;
+}
+
+void TDeziDataManager::WriteDirectoryFile(const std::vector<uint8_t>& bytes) {
+  bif_->SetSize(0);
   bif_->SeekFromStart(0);
   bif_->WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-  bif_->SetSize(static_cast<int32_t>(bytes.size()));
   bif_->Flush();
-  blobsDirty_ = false;
 }
 
 int32_t TDeziDataManager::BLOBFieldIndex(int32_t field, const char* operation) const {

@@ -26,6 +26,8 @@
 //    flush, so a program killed inside the write leaves no record half old
 //    and half new: the next open takes the images back. The journal goes
 //    once the header is written; one whose counters are past is ignored.
+//    T.bif is written over the same way, from its own journal (T.bjn),
+//    which goes once T.bif is whole again.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +48,7 @@
 #include "engine/tables/record_cache.h"
 #include "engine/tables/record_geometry.h"
 #include "engine/tables/record_image.h"
+#include "engine/tables/record_journal.h"
 #include "engine/tables/table_header.h"
 #include "engine/tables/table_index.h"
 #include "engine/tables/write_log.h"
@@ -349,10 +352,17 @@ class TDeziDataManager {
   // The flush's journal (record_journal.h) of the records it writes over;
   // false when it writes over none.
   bool WriteJournal();
-  void DropJournal();
   // A journal left by a flush that did not end goes back into the write log,
   // so reads see its images and the next flush writes them again.
   void ReplayJournal();
+  // A journal file (by extension) of images of `imageSize` bytes, written
+  // whole and flushed, with the counters of the flush under way.
+  void WriteJournalFile(const char* extension, int32_t imageSize,
+                        const std::vector<std::pair<int32_t, const uint8_t*>>& images);
+  void DropJournal(const char* extension);
+  // The journal file, when it is whole and its counters say it describes
+  // the table's files; a writable table drops any other.
+  std::optional<TRecordJournal> CurrentJournal(const char* extension, int32_t imageSize);
   void CheckWritable(const char* operation) const;
   void CheckRecordNumber(int32_t physical, const char* operation) const;
   void AfterChange();
@@ -362,6 +372,8 @@ class TDeziDataManager {
   // Large values (blob_values.cpp).
   void StartBLOBs(bool created);
   void LoadBLOBFile();
+  // T.bif's bytes replaced by these, flushed.
+  void WriteDirectoryFile(const std::vector<uint8_t>& bytes);
   void SaveBLOBFile();
   void ReconcileBLOBRows();
   int32_t BLOBFieldIndex(int32_t field, const char* operation) const;

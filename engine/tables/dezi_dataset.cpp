@@ -95,7 +95,7 @@ void TDeziDataset::SetInMemory(bool inMemory) {
            other->DatabaseManager()->Name() == database;
   });
   if (memoryCopy != nullptr && !shared)
-    for (const char* extension : {".dat", ".idx", ".bif", ".bdf", kJournalExtension})
+    for (const char* extension : {".dat", ".idx", ".bif", ".bdf", kJournalExtension, kDirectoryJournalExtension})
       memoryCopy->DeleteFile(table + extension);
   inMemory_ = inMemory;
   Open();

@@ -52,8 +52,9 @@ void WriteRecordJournal(TAbstractFile& file, int32_t recordSize, int32_t counter
 }
 
 std::optional<TRecordJournal> DecodeRecordJournal(const std::vector<uint8_t>& bytes, int32_t recordSize) {
-  if (recordSize <= 0 || bytes.size() < kHeaderSize + kCheckSize) return std::nullopt;
-  if (std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0 || GetI32LE(&bytes[4]) != recordSize)
+  if (recordSize < 0 || bytes.size() < kHeaderSize + kCheckSize) return std::nullopt;
+  if (recordSize == 0) recordSize = GetI32LE(&bytes[4]);
+  if (recordSize <= 0 || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0 || GetI32LE(&bytes[4]) != recordSize)
     return std::nullopt;
   const int32_t count = GetI32LE(&bytes[16]);
   const size_t size = static_cast<size_t>(recordSize);

@@ -20,8 +20,12 @@
 
 namespace norvane {
 
-// The journal's file beside the table's own: the table name and this.
+// The journals' files beside the table's own: the table name and these. The
+// flush's records go to the first; the second holds the whole new T.bif (one
+// image at position 0) while T.bif is written over, which a kill inside the
+// write would otherwise leave undecodable.
 inline constexpr const char* kJournalExtension = ".jnl";
+inline constexpr const char* kDirectoryJournalExtension = ".bjn";
 
 struct TRecordJournal {
   int32_t RecordSize = 0;
@@ -40,7 +44,8 @@ int64_t RecordJournalLength(int32_t recordSize, size_t count);
 void WriteRecordJournal(TAbstractFile& file, int32_t recordSize, int32_t counterBefore, int32_t counterAfter,
                         const std::vector<std::pair<int32_t, const uint8_t*>>& images);
 // The journal the bytes hold, or nothing when they are not one whole journal
-// (cut short, damaged, or of another record size).
+// (cut short, damaged, or of another record size; recordSize 0 takes the
+// size the journal gives).
 std::optional<TRecordJournal> DecodeRecordJournal(const std::vector<uint8_t>& bytes, int32_t recordSize);
 
 }  // namespace norvane

@@ -297,7 +297,7 @@ void TDeziDataManager::FlushBuffers() {
     SaveTableHeaders();
     dat_->SetSize(static_cast<int32_t>(ExactDataLength()));
   }
-  if (journalled) DropJournal();
+  if (journalled) DropJournal(kJournalExtension);
   log_->Clear();
   diskRecords_ = header_.RecordCount;
   diskChangeCounter_ = header_.ChangeCounter;
@@ -312,51 +312,57 @@ bool TDeziDataManager::WriteJournal() {
   if (overwritten.empty() ||
       RecordJournalLength(geometry_.RecordSize, overwritten.size()) > TAbstractFile::kMaxSize)
     return false;
-  TAbstractFile* journal = OpenOne(kJournalExtension, true);
+  WriteJournalFile(kJournalExtension, geometry_.RecordSize, overwritten);
+  return true;
+}
+
+void TDeziDataManager::ReplayJournal() {
+  const std::optional<TRecordJournal> journal = CurrentJournal(kJournalExtension, geometry_.RecordSize);
+  if (!journal) return;
+  const uint32_t now = GetTickCount();
+  for (const auto& [position, image] : journal->Images)
+    if (position >= 0 && position < diskRecords_) log_->AddRecord(position, image.data(), now);
+}
+
+void TDeziDataManager::WriteJournalFile(const char* extension, int32_t imageSize,
+                                        const std::vector<std::pair<int32_t, const uint8_t*>>& images) {
+  TAbstractFile* journal = OpenOne(extension, true);
   try {
-    WriteRecordJournal(*journal, geometry_.RecordSize, diskChangeCounter_, header_.ChangeCounter, overwritten);
+    WriteRecordJournal(*journal, imageSize, diskChangeCounter_, header_.ChangeCounter, images);
   } catch (...) {
     store_.CloseFile(journal);
     throw;
   }
   store_.CloseFile(journal);
-  return true;
 }
 
-void TDeziDataManager::DropJournal() {
+void TDeziDataManager::DropJournal(const char* extension) {
   // A journal left behind is harmless: the counters it names are past.
-  store_.DeleteFile(tableName_ + kJournalExtension);
+  store_.DeleteFile(tableName_ + extension);
 }
 
-void TDeziDataManager::ReplayJournal() {
-  const std::string name = tableName_ + kJournalExtension;
-  if (!store_.FileExists(name)) return;
+std::optional<TRecordJournal> TDeziDataManager::CurrentJournal(const char* extension, int32_t imageSize) {
+  if (!store_.FileExists(tableName_ + extension)) return std::nullopt;
   std::vector<uint8_t> bytes;
-  {
-    TAbstractFile* file = OpenOne(kJournalExtension, false);
-    try {
-      bytes.resize(static_cast<size_t>(std::max(file->Size(), 0)));
-      file->SeekFromStart(0);
-      if (!bytes.empty()) file->ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    } catch (...) {
-      store_.CloseFile(file);
-      throw;
-    }
+  TAbstractFile* file = OpenOne(extension, false);
+  try {
+    bytes.resize(static_cast<size_t>(std::max(file->Size(), 0)));
+    file->SeekFromStart(0);
+    if (!bytes.empty()) file->ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  } catch (...) {
     store_.CloseFile(file);
+    throw;
   }
-  const std::optional<TRecordJournal> journal = DecodeRecordJournal(bytes, geometry_.RecordSize);
+  store_.CloseFile(file);
+  std::optional<TRecordJournal> journal = DecodeRecordJournal(bytes, imageSize);
   // A journal cut short was being written when the process stopped, before
-  // T.dat was touched; one whose counters are past was left by a flush that
-  // ended. Neither says anything about T.dat.
-  const bool current = journal && (header_.ChangeCounter == journal->CounterBefore ||
-                                   header_.ChangeCounter == journal->CounterAfter);
-  if (current) {
-    const uint32_t now = GetTickCount();
-    for (const auto& [position, image] : journal->Images)
-      if (position >= 0 && position < diskRecords_) log_->AddRecord(position, image.data(), now);
-  }
-  // A read-only table keeps the file for the next writable open.
-  if (!readOnly_ && !current) DropJournal();
+  // what it guards was touched; one whose counters are past was left by a
+  // flush that ended. Neither says anything about the files. A read-only
+  // table keeps the file for the next writable open.
+  if (journal && (header_.ChangeCounter == journal->CounterBefore || header_.ChangeCounter == journal->CounterAfter))
+    return journal;
+  if (!readOnly_) DropJournal(extension);
+  return std::nullopt;
 }
 
 void TDeziDataManager::ChangeBufferEncryption(uint8_t* record, bool encipher) const {

@@ -78,8 +78,9 @@ void TDeziDataManager::CreateTable(const std::vector<TFieldDef>& defs, uint8_t c
 
   OpenFiles(true);
   try {
-    // A journal left by an earlier table of this name describes nothing here.
-    DropJournal();
+    // Journals left by an earlier table of this name describe nothing here.
+    DropJournal(kJournalExtension);
+    DropJournal(kDirectoryJournalExtension);
     header_ = std::move(header);
     fields_ = std::move(fields);
     geometry_ = std::move(geometry);

@@ -5,7 +5,9 @@
 
 #include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/field_types.h"
+#include "engine/tables/memory_stream.h"
 #include "engine/tables/record_journal.h"
+#include "tests/support/error_message.h"
 #include "tests/tables/field_values.h"
 #include "tests/tables/table_store.h"
 
@@ -13,14 +15,15 @@ namespace norvane {
 namespace {
 
 using testing::ReadStoreFile;
+using testing::NullValue;
 using testing::TextValue;
 using TBytes = std::vector<uint8_t>;
 
 const std::vector<TFieldDef> kFields = {{"S", ftString, 40, false}};
 
 void WriteJournal(TAbstractPlainFileSystem& store, int32_t recordSize, int32_t before, int32_t after,
-                  const std::vector<std::pair<int32_t, const uint8_t*>>& images) {
-  TAbstractFile* file = store.OpenFile("T.jnl", true, false, false);
+                  const std::vector<std::pair<int32_t, const uint8_t*>>& images, const char* name = "T.jnl") {
+  TAbstractFile* file = store.OpenFile(name, true, false, false);
   WriteRecordJournal(*file, recordSize, before, after, images);
   store.CloseFile(file);
 }
@@ -107,6 +110,63 @@ TEST(RecordJournal, ANewTableDropsTheJournalOfAnEarlierOne) {
   TDeziDataManager table(store, "T", false);
   table.CreateTable(kFields, 0, false);
   EXPECT_FALSE(store.FileExists("T.jnl"));
+}
+
+// T.bif is written over whole at every flush; its journal holds the new
+// bytes meanwhile. A T.bif left half written opens again from a current
+// journal, written back by a writable open and only read by a read-only one;
+// a journal whose counters are past is no help.
+TEST(RecordJournal, AHalfWrittenDirectoryOpensFromItsJournal) {
+  struct TCase {
+    const char* Name;
+    int32_t Before, After;
+    bool ReadOnly;
+    bool Opens;
+  };
+  const TCase cases[] = {
+      {"writable", 0, 2, false, true},
+      {"read-only", 0, 2, true, true},
+      {"past counters", -4, -2, false, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TMemoryPlainFileSystem store("mem");
+    int32_t counter = 0;
+    {
+      TDeziDataManager table(store, "T", false);
+      table.CreateTable({{"S", ftString, 10, false}, {"M", ftMemo, 0, false}}, 0, false);
+      TMemoryStream memo;
+      const TBLOBValues values = {{1, &memo}};
+      for (int i = 0; i < 40; ++i) {
+        memo.Assign(TBytes(static_cast<size_t>(100 + i), static_cast<uint8_t>('a' + i % 26)));
+        TBytes image = table.EncodeRecord({0, {TextValue("r"), NullValue()}});
+        table.aaAddRecord(image.data(), -1, &values);
+      }
+      counter = table.Header().ChangeCounter;
+      table.CloseTable();
+    }
+    const TBytes whole = ReadStoreFile(store, "T.bif");
+    ASSERT_GT(whole.size(), 8u);
+    WriteJournal(store, static_cast<int32_t>(whole.size()), counter + c.Before, counter + c.After, {{0, whole.data()}},
+                 "T.bjn");
+    TBytes torn = whole;
+    std::fill(torn.begin() + static_cast<std::ptrdiff_t>(torn.size() / 2), torn.end(), 0x5A);
+    testing::WriteStoreFile(store, "T.bif", torn);
+
+    TDeziDataManager table(store, "T", c.ReadOnly);
+    const std::string message = testing::MessageOf([&] { table.Open(); });
+    if (!c.Opens) {
+      EXPECT_NE(message.find("T.bif"), std::string::npos) << message;
+      continue;
+    }
+    ASSERT_EQ(message, "(no error)");
+    TMemoryStream value;
+    table.ReadBLOBValue(&value, 1, 39);
+    EXPECT_EQ(value.Bytes(), TBytes(139, static_cast<uint8_t>('a' + 39 % 26)));
+    table.CloseTable();
+    EXPECT_EQ(ReadStoreFile(store, "T.bif"), c.ReadOnly ? torn : whole);
+    EXPECT_EQ(store.FileExists("T.bjn"), c.ReadOnly);
+  }
 }
 
 }  // namespace
