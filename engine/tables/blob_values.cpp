@@ -3,6 +3,7 @@
 // rows kept one per record.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "engine/common/byte_codec.h"
 #include "engine/common/engine_error.h"
@@ -65,9 +66,9 @@ void TDeziDataManager::LoadBLOBFile() {
   std::vector<uint8_t> bytes;
   // A T.bif being written over when the program stopped is whole in its
   // journal: a writable table writes it back, a read-only one reads it there.
-  const std::optional<TRecordJournal> journal = CurrentJournal(kDirectoryJournalExtension, 0);
+  std::optional<TRecordJournal> journal = CurrentJournal(kDirectoryJournalExtension, 0);
   if (journal && journal->Images.size() == 1 && journal->Images[0].first == 0) {
-    bytes = journal->Images[0].second;
+    bytes = std::move(journal->Images[0].second);
     if (!readOnly_) {
       WriteDirectoryFile(bytes);
       DropJournal(kDirectoryJournalExtension);

@@ -190,7 +190,10 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   int32_t PositionOfId(int32_t rowId) const;
   // The physical number of the record with this row identifier, -1 if none.
   int32_t PhysicalOfId(int32_t rowId) const;
-  void SetPosition(int32_t position);
+  // Moves to the position and notes its record's row identifier; returns
+  // that record (valid until the next record operation), null when the
+  // position is outside the view.
+  const uint8_t* SetPosition(int32_t position);
   void ChooseIndex();
   // The first index whose key fields are `names` (`whole`) or begin with
   // them, names compared without case; -1 when none.

@@ -44,12 +44,16 @@ int32_t TDeziDataset::ToView(int32_t at) const {
   return at >= rangeStart_ && at < rangeEnd_ ? at - rangeStart_ : -1;
 }
 
-void TDeziDataset::SetPosition(int32_t position) {
+const uint8_t* TDeziDataset::SetPosition(int32_t position) {
   position_ = position;
   positionId_ = 0;
-  if (position >= 0 && position < ViewLength())
-    positionId_ = GetI32LE(table_->RecordPtr(ViewRecord(position)) + table_->Geometry().RowIdOffset);
+  const uint8_t* record = nullptr;
+  if (position >= 0 && position < ViewLength()) {
+    record = table_->RecordPtr(ViewRecord(position));
+    positionId_ = GetI32LE(record + table_->Geometry().RowIdOffset);
+  }
   seenCounter_ = table_->Header().ChangeCounter;
+  return record;
 }
 
 void TDeziDataset::Synchronise() {
@@ -70,6 +74,8 @@ TGetResult TDeziDataset::GetRecord(uint8_t* buffer, TGetMode mode, bool doCheck)
   Synchronise();
   const int32_t length = ViewLength();
   TGetResult result = grOK;
+  // The record at the new position, read once for its identifier and copy.
+  const uint8_t* record = nullptr;
   if (length == 0) {
     result = mode == gmCurrent ? grError : grEOF;
   } else if (mode == gmNext) {
@@ -77,23 +83,24 @@ TGetResult TDeziDataset::GetRecord(uint8_t* buffer, TGetMode mode, bool doCheck)
       SetPosition(length);
       result = grEOF;
     } else {
-      SetPosition(std::max(position_, -1) + 1);
+      record = SetPosition(std::max(position_, -1) + 1);
     }
   } else if (mode == gmPrior) {
     if (position_ <= 0) {
       SetPosition(-1);
       result = grBOF;
     } else {
-      SetPosition(std::min(position_, length) - 1);
+      record = SetPosition(std::min(position_, length) - 1);
     }
   } else if (position_ < 0 || position_ >= length) {
     result = grError;
+  } else {
+    record = table_->RecordPtr(ViewRecord(position_));
   }
   if (result == grError && doCheck) throw EEngineError("TDeziDataSet.GetRecord - No records");
   if (result != grOK) return result;
   const int32_t size = table_->Geometry().RecordSize;
-  std::memcpy(buffer, table_->RecordPtr(ViewRecord(position_)),
-              static_cast<size_t>(size));
+  std::memcpy(buffer, record, static_cast<size_t>(size));
   // A walk in index order reads records scattered over the table: the next
   // one is asked for while this one is being used.
   const int32_t ahead = position_ + (mode == gmPrior ? -1 : 1);
