@@ -43,6 +43,7 @@
 #include "engine/protection/secret.h"
 #include "engine/tables/blob_directory.h"
 #include "engine/tables/blob_value_codec.h"
+#include "engine/tables/index_def.h"
 #include "engine/tables/index_header.h"
 #include "engine/tables/memory_stream.h"
 #include "engine/tables/record_cache.h"
@@ -101,13 +102,17 @@ class TDeziDataManager {
 
   // Creates the table's files (replacing any old ones) for these fields, with
   // large-value compression mode 0..3, and writes its headers and T.idx with
-  // the row identifier index and, with `autoIndexes`, the automatic indexes
-  // of every indexable field; the table is then open. Requires a closed,
-  // writable manager. Throws the creation messages for a bad definition (and
-  // "Error in TDeziDataManager.CreateTable - invalid compression mode <n> !"),
-  // before any file is touched.
+  // the row identifier index, with `autoIndexes` the automatic indexes of
+  // every indexable field, and the indexes of `indexDefs` whose names do not
+  // begin with "@"; the table is then open. The row identifier is the first
+  // ftAutoInc field, else the one ftInteger field of an ixPrimary
+  // definition, else "id" (or "id" and a number no field has). Requires a
+  // closed, writable manager. Throws the creation messages for a bad field
+  // definition (also a name used twice, and "Error in
+  // TDeziDataManager.CreateTable - invalid compression mode <n> !") before
+  // any file is touched; a failing index definition removes the files made.
   void CreateTable(const std::vector<TFieldDef>& defs, uint8_t compression, bool encrypted,
-                   bool autoIndexes = true);
+                   bool autoIndexes = true, const std::vector<TIndexDef>& indexDefs = {});
   // Opens T.dat and T.idx and reads the headers (see OpenTable). Returns
   // false, opening nothing, when T.dat does not exist.
   bool Open();
@@ -154,14 +159,20 @@ class TDeziDataManager {
   // than 100, each within 1000 ms of the one before) keeps only `ownIndex`
   // (the calling dataset's) and leaves the others to be rebuilt when next
   // used.
-  // Appends; the row identifier in `image` is set to the new last
-  // identifier. In a table with large values the record gets its row of
+  // Appends; the row identifier in `image` is set to `rowId`, or without
+  // one (0) to the last identifier + 1. The last identifier becomes the
+  // larger of itself and the record's; a `rowId` a record has already is an
+  // EKeyViolation on the row identifier index, one below 1 refused. In a table with large values the record gets its row of
   // value headers with `values` stored in it, and the null bits of its
   // large-value fields say which hold one. Everything that can fail (the
   // checks, the index places, compressing and enciphering the values) comes
   // before the first change, so a failed append leaves no row and no value
   // behind. Returns the record's physical number.
-  int32_t aaAddRecord(uint8_t* image, int32_t ownIndex = -1, const TBLOBValues* values = nullptr);
+  int32_t aaAddRecord(uint8_t* image, int32_t ownIndex = -1, const TBLOBValues* values = nullptr,
+                      int32_t rowId = 0);
+  // Raises the last identifier to `last` (nothing when it is past it), so
+  // no identifier up to it is given again.
+  void ReserveRowIds(int32_t last);
   // Replaces record `physical`; its row identifier is kept whatever the image
   // holds.
   void aaUpdateRecord(const uint8_t* image, int32_t physical, int32_t ownIndex = -1);
@@ -289,6 +300,22 @@ class TDeziDataManager {
   // identifier's name; names compared without case. Throws "Error in
   // TDeziDataManager.InternalGetFieldNo - field "<name>" not found!".
   int32_t InternalGetFieldNo(const std::string& name) const;
+
+  // Whole tables in a store, by name (table_files.cpp). A table exists
+  // when its T.dat does.
+  static bool TableExists(TAbstractPlainFileSystem& store, const std::string& name);
+  // Deletes every file of the table; missing ones are skipped. Throws "Error
+  // in TDeziDataManager.DeleteTable - <file> file cannot be deleted.".
+  static void DeleteTable(TAbstractPlainFileSystem& store, const std::string& name);
+  // Renames every file of the table. Another table under the new name
+  // (other than by case) is replaced whole; should any step fail, every
+  // file is back under its old name and "Error in
+  // TDeziDataManager.RenameTable - <old file> file cannot be overwritten" or
+  // "... file cannot be renamed." is thrown.
+  static void RenameTable(TAbstractPlainFileSystem& store, const std::string& name,
+                          const std::string& newName);
+  // `prefix` and a number from 0 to 99999 that no file of any table has.
+  static std::string FreeTableName(TAbstractPlainFileSystem& store, const std::string& prefix);
 
   bool IsOpen() const { return open_; }
   bool ReadOnly() const { return readOnly_; }

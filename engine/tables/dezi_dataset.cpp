@@ -11,6 +11,7 @@
 #include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/engine_registries.h"
 #include "engine/tables/field_types.h"
+#include "engine/tables/name_list.h"
 #include "engine/tables/record_journal.h"
 
 namespace norvane {
@@ -26,25 +27,7 @@ std::string OpenFailure(int32_t result, const std::string& tableName) {
   }
 }
 
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 }  // namespace
-
-std::vector<std::string> TDeziDataset::SplitNames(const std::string& text) {
-  std::vector<std::string> names;
-  size_t from = 0;
-  while (from <= text.size()) {
-    const size_t to = std::min(text.find_first_of(";,", from), text.size());
-    const std::string name = Trimmed(text.substr(from, to - from));
-    if (!name.empty()) names.push_back(name);
-    from = to + 1;
-  }
-  return names;
-}
 
 TDeziDataset::TDeziDataset() = default;
 
@@ -170,7 +153,7 @@ void TDeziDataset::ChooseIndex() {
       return;
     }
   } else if (!indexFieldNames_.empty()) {
-    const int32_t listed = IndexByFields(SplitNames(indexFieldNames_), true);
+    const int32_t listed = IndexByFields(SplitNameList(indexFieldNames_), true);
     if (listed >= 0) {
       index_ = listed;
       return;
@@ -254,7 +237,7 @@ void TDeziDataset::SetIndexFieldNames(const std::string& fields) {
   indexName_.clear();
   if (table_ == nullptr) return;
   CheckBrowseMode();
-  const std::vector<std::string> wanted = SplitNames(fields);
+  const std::vector<std::string> wanted = SplitNameList(fields);
   const int32_t listed = wanted.empty() ? 0 : IndexByFields(wanted, false);
   const bool found = listed >= 0;
   index_ = found ? listed : 0;

@@ -56,7 +56,9 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   bool ReadOnly() const override { return readOnly_; }
   // Assigning it closes an open dataset first.
   void SetReadOnly(bool readOnly) override;
-  int32_t RecordsPerPage() const override { return 1000; }
+  int32_t RecordsPerPage() const override { return recordsPerPage_; }
+  // Taken by the table when this dataset is the first to open it.
+  void SetRecordsPerPage(int32_t records) { recordsPerPage_ = records; }
   bool Active() const override { return TDataSet::Active(); }
   void CloseForDisconnect() override { Close(); }
 
@@ -108,12 +110,23 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   std::vector<TFieldDef>& FieldDefs() { return fieldDefs_; }
   std::vector<TIndexDef>& IndexDefs() { return indexDefs_; }
   std::vector<TIndexDef> UserIndexDefs() const { return UserIndexes(indexDefs_); }
+  // The structure a restructure builds: opening fills them with the table's
+  // fields (the row identifier last, as ftAutoInc) and user indexes; the
+  // caller edits them while the dataset is closed.
+  std::vector<TFieldDef>& RestructureFieldDefs() { return restructureFieldDefs_; }
+  std::vector<TIndexDef>& RestructureIndexDefs() { return restructureIndexDefs_; }
   // Fills IndexDefs from the table, opening it for the while when closed.
   void UpdateIndexDefs();
   // The field of key field i (0-based) of the current index. Throws "Error
   // in TDeziDataSet.GetIndexField - invalid index, index = <i>." and "...
   // - no such field, FieldNo = <n>." for a field the dataset does not show.
   TField& GetIndexField(int32_t i);
+
+  // The next record appended through this dataset gets the row identifier
+  // `id` (at least 1) instead of the next free one; an identifier a record
+  // has already is a key violation. The table's last identifier becomes the
+  // larger of its value and `id`. Dropped by a cancel and by closing.
+  void SetNextRowId(int32_t id);
 
   // The table's shared manager while open, null otherwise.
   TDeziDataManager* Table() const { return table_; }
@@ -213,8 +226,6 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   void UpdateRange();
 
   // Records (dezi_dataset_edit.cpp).
-  // ";"- or ","-separated names, each trimmed; empty items dropped.
-  static std::vector<std::string> SplitNames(const std::string& text);
   // Writes table field `f` of a record buffer from n bytes of its stored
   // form (null: no value; an empty text or a day 0 count as none too).
   // Returns whether the field is now null.
@@ -242,6 +253,10 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   std::string tableName_, databaseName_, databaseFileName_, password_;
   std::vector<TFieldDef> fieldDefs_;
   std::vector<TIndexDef> indexDefs_;
+  std::vector<TFieldDef> restructureFieldDefs_;
+  std::vector<TIndexDef> restructureIndexDefs_;
+  int32_t recordsPerPage_ = 1000;
+  int32_t nextRowId_ = 0;  // 0: the table's next free identifier
   std::string indexName_, indexFieldNames_;
   bool inMemory_ = false;
   bool readOnly_ = false;

@@ -10,6 +10,8 @@
 #include "engine/tables/data_link.h"
 #include "engine/tables/data_source.h"
 #include "engine/tables/dezi_dataset.h"
+
+#include "engine/tables/name_list.h"
 #include "engine/tables/field_types.h"
 
 namespace norvane {
@@ -52,7 +54,7 @@ std::vector<TField*> TDeziDataset::MasterFieldList() const {
   std::vector<TField*> fields;
   TDataSet* master = masterLink_ ? masterLink_->DataSet() : nullptr;
   if (master == nullptr || !masterLink_->Active()) return fields;
-  for (const std::string& name : SplitNames(masterFields_)) fields.push_back(&master->FieldByName(name));
+  for (const std::string& name : SplitNameList(masterFields_)) fields.push_back(&master->FieldByName(name));
   return fields;
 }
 

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/tables/dezi_dataset.h"
+#include "engine/tables/progress_process.h"
 
 namespace norvane {
 
@@ -15,6 +18,43 @@ enum TCompressionLevel : uint8_t { clNone = 0, clFastest = 1, clDefault = 2, clM
 
 class TDeziTable : public TDeziDataset {
  public:
+  using TaaProgressEvent = std::function<void(TDeziTable& table, double percent, TaaProgressProcess process)>;
+  // Import and restructure report here: 0 first, 100 at the end.
+  TaaProgressEvent OnProgress;
+
+  // --- whole tables (table_maintenance.cpp); the dataset must be closed ---
+  // Creates the table from FieldDefs and IndexDefs (names beginning with "@"
+  // skipped) with this component's settings, making the database first when
+  // its container does not exist. Everything is checked before anything is
+  // touched; an existing table is replaced only once the new one is whole,
+  // and a failure leaves the old table as it was and no new file behind.
+  // Leaves the dataset closed.
+  void CreateTable();
+  void CreateTable(const std::string& tableName);
+  // Deletes the table's files; missing ones are skipped.
+  void DeleteTable();
+  // Renames the table's files and then TableName. An idle table of the new
+  // name is replaced whole; a busy one refuses. A failure half-way puts
+  // every file back under its old name.
+  void RenameTable(const std::string& newName);
+  // An open in-memory table: its files are written to the database's own
+  // store.
+  void SaveTable();
+  // Creates the table from the fields of `source`'s dataset (and the given
+  // index definitions) and copies its records. Problems with single fields
+  // and records go to `log` and make the result false; the table is left
+  // open when it could be created and opened.
+  bool ImportTable(TDataLink* source, const std::vector<TIndexDef>* indexDefs, std::string& log);
+  // Rebuilds the table from RestructureFieldDefs and RestructureIndexDefs
+  // with these settings, keeping every surviving value and every record's
+  // identifier. A failure leaves the table as it was under its own name.
+  void RestructureTable(bool encrypted, const std::string& password, TCompressionLevel compression,
+                        int32_t blockSize);
+  // For the query engine: closes the dataset and creates an in-memory table
+  // "@TABLE<n>" (a number no table of the database has) without automatic
+  // indexes from FieldDefs and IndexDefs; the dataset stays closed.
+  void CreateTemporaryTable(int32_t recordsPerPage);
+
   // While open these read the table's header; assignments are kept for the
   // next table created and otherwise ignored while open.
   bool Encrypted() const;

@@ -8,34 +8,13 @@
 #include "engine/platform/file_system.h"
 #include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/field_types.h"
+#include "engine/tables/name_list.h"
 
 namespace norvane {
 namespace {
 
 constexpr size_t kMaxIndexNameLength = 20;
 constexpr char kTemporaryPrefix[] = "$_IDX_";
-
-// The items of a list separated by ";" or ",", trimmed; empty items dropped.
-std::vector<std::string> SplitNames(const std::string& list) {
-  std::vector<std::string> items;
-  size_t start = 0;
-  while (start <= list.size()) {
-    size_t end = list.find_first_of(";,", start);
-    if (end == std::string::npos) end = list.size();
-    const size_t first = list.find_first_not_of(" \t", start);
-    if (first != std::string::npos && first < end) {
-      const size_t last = list.find_last_not_of(" \t", end - 1);
-      items.push_back(list.substr(first, last - first + 1));
-    }
-    start = end + 1;
-  }
-  return items;
-}
-
-bool Listed(const std::vector<std::string>& list, const std::string& name) {
-  return std::any_of(list.begin(), list.end(),
-                     [&](const std::string& item) { return SameNameIgnoringCase(item, name); });
-}
 
 // Per key field of `fields`: whether it ignores case and whether it sorts up,
 // from the lists of such fields and the options that apply to every field.
@@ -46,12 +25,12 @@ struct TKeyAnswers {
 
 TKeyAnswers AnswersFor(const std::string& fields, const std::string& caseInsensitiveFields,
                        const std::string& descendingFields, uint8_t options) {
-  TKeyAnswers answers{SplitNames(fields), {}, {}};
-  const std::vector<std::string> caseless = SplitNames(caseInsensitiveFields);
-  const std::vector<std::string> descending = SplitNames(descendingFields);
+  TKeyAnswers answers{SplitNameList(fields), {}, {}};
+  const std::vector<std::string> caseless = SplitNameList(caseInsensitiveFields);
+  const std::vector<std::string> descending = SplitNameList(descendingFields);
   for (const std::string& key : answers.Keys) {
-    answers.CaseInsensitive.push_back((options & ixCaseInsensitive) != 0 || Listed(caseless, key));
-    answers.Ascending.push_back((options & ixDescending) == 0 && !Listed(descending, key));
+    answers.CaseInsensitive.push_back((options & ixCaseInsensitive) != 0 || NameListed(caseless, key));
+    answers.Ascending.push_back((options & ixDescending) == 0 && !NameListed(descending, key));
   }
   return answers;
 }

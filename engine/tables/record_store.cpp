@@ -104,7 +104,8 @@ void TDeziDataManager::LogRecord(int32_t physical, const uint8_t* plain) {
   log_->AddRecord(physical, stored.data(), GetTickCount());
 }
 
-int32_t TDeziDataManager::aaAddRecord(uint8_t* image, int32_t ownIndex, const TBLOBValues* values) {
+int32_t TDeziDataManager::aaAddRecord(uint8_t* image, int32_t ownIndex, const TBLOBValues* values,
+                                      int32_t rowId) {
   CheckWritable("aaAddRecord");
   if (blobs_ && (blobs_->RowCount() != blobs_->HeaderRecordCount() ||
                  blobs_->RowCount() != header_.RecordCount))
@@ -113,9 +114,19 @@ int32_t TDeziDataManager::aaAddRecord(uint8_t* image, int32_t ownIndex, const TB
     throw EEngineError("TDeziDataManager.aaAddRecord - the table file \"" + tableName_ +
                        ".dat\" cannot grow past " + std::to_string(TAbstractFile::kMaxSize) +
                        " bytes.");
-  if (header_.LastId == INT32_MAX)
-    throw EEngineError("TDeziDataManager.aaAddRecord - no row identifier is left.");
-  PutI32LE(image + geometry_.RowIdOffset, header_.LastId + 1);
+  if (rowId == 0) {
+    if (header_.LastId == INT32_MAX)
+      throw EEngineError("TDeziDataManager.aaAddRecord - no row identifier is left.");
+    rowId = header_.LastId + 1;
+  } else if (rowId < 1) {
+    throw EEngineError("TDeziDataManager.aaAddRecord - invalid row identifier " +
+                       std::to_string(rowId) + ".");
+  }
+  PutI32LE(image + geometry_.RowIdOffset, rowId);
+  // An identifier asked for may be one a record has: identifiers are unique
+  // for life, so that is a key violation like any other.
+  if (rowId <= header_.LastId && KeyPosition(image, 0, true, false, 1) >= 0)
+    throw EKeyViolation("TDeziDataManager.aaAddRecord", tableName_, indexes_[0]->Description.Name);
   // Every place is found before anything changes, so a failing search
   // leaves the table as it was.
   const std::vector<bool> keep = IndexesToKeep(ownIndex);
@@ -145,7 +156,7 @@ int32_t TDeziDataManager::aaAddRecord(uint8_t* image, int32_t ownIndex, const TB
     }
     CheckBLOBGrowth(blocks);
   }
-  ++header_.LastId;
+  header_.LastId = std::max(header_.LastId, rowId);
   ++header_.ChangeCounter;
   const int32_t physical = header_.RecordCount++;
   if (blobs_) {
@@ -271,6 +282,15 @@ void TDeziDataManager::AfterChange() {
 
 void TDeziDataManager::ResumeAutoFlush() {
   if (flushSuspended_ > 0) --flushSuspended_;
+  AfterChange();
+}
+
+void TDeziDataManager::ReserveRowIds(int32_t last) {
+  CheckWritable("ReserveRowIds");
+  if (last <= header_.LastId) return;
+  header_.LastId = last;
+  // Counted as a change, so the header carrying it is written.
+  ++header_.ChangeCounter;
   AfterChange();
 }
 

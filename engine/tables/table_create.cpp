@@ -8,6 +8,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/field_types.h"
+#include "engine/tables/name_list.h"
 #include "engine/tables/table_version.h"
 
 namespace norvane {
@@ -42,32 +43,64 @@ bool HasFieldNamed(const std::vector<TFieldHeader>& fields, const std::string& n
   return false;
 }
 
-// The first automatic field becomes the row identifier; otherwise "id", or
-// "id" and a random number when a defined field already has that name.
-std::string ChooseRowId(const std::vector<TFieldDef>& defs, std::vector<TFieldHeader>& fields) {
+// The field a primary index definition names, when it is one field of a
+// type a row identifier can have; -1 otherwise (the index stays an ordinary
+// one and the row identifier is chosen by name).
+int32_t PrimaryField(const std::vector<TFieldDef>& defs, const std::vector<TIndexDef>& indexes) {
+  for (const TIndexDef& index : indexes) {
+    if ((index.Options & ixPrimary) == 0) continue;
+    const std::vector<std::string> keys = SplitNameList(index.Fields);
+    if (keys.size() != 1) return -1;
+    for (size_t i = 0; i < defs.size(); ++i)
+      if (SameNameIgnoringCase(defs[i].Name, keys[0]))
+        return defs[i].Type == ftInteger || defs[i].Type == ftAutoInc ? static_cast<int32_t>(i) : -1;
+    return -1;
+  }
+  return -1;
+}
+
+// The first automatic field becomes the row identifier, else the field of
+// the primary index; otherwise "id", or "id" and a random number that no
+// defined field has when one already has that name.
+std::string ChooseRowId(const std::vector<TFieldDef>& defs, const std::vector<TIndexDef>& indexes,
+                        std::vector<TFieldHeader>& fields) {
+  auto take = [&](size_t i) {
+    std::string name = fields[i].Name;
+    fields.erase(fields.begin() + static_cast<std::ptrdiff_t>(i));
+    return name;
+  };
   for (size_t i = 0; i < defs.size(); ++i)
-    if (defs[i].Type == ftAutoInc) {
-      std::string name = fields[i].Name;
-      fields.erase(fields.begin() + static_cast<std::ptrdiff_t>(i));
-      return name;
-    }
+    if (defs[i].Type == ftAutoInc) return take(i);
+  if (const int32_t primary = PrimaryField(defs, indexes); primary >= 0)
+    return take(static_cast<size_t>(primary));
   if (!HasFieldNamed(fields, "id")) return "id";
   std::random_device seed;
   std::uniform_int_distribution<int> number(0, 99999);
-  return "id" + std::to_string(number(seed));
+  for (;;) {
+    std::string name = "id" + std::to_string(number(seed));
+    if (!HasFieldNamed(fields, name)) return name;
+  }
 }
 
 }  // namespace
 
 void TDeziDataManager::CreateTable(const std::vector<TFieldDef>& defs, uint8_t compression,
-                                   bool encrypted, bool autoIndexes) {
+                                   bool encrypted, bool autoIndexes,
+                                   const std::vector<TIndexDef>& indexDefs) {
   if (compression > 3)
     throw EEngineError("Error in TDeziDataManager.CreateTable - invalid compression mode " +
                        std::to_string(compression) + " !");
   std::vector<TFieldHeader> fields;
-  for (const TFieldDef& def : defs) fields.push_back(DescribeField(def));
+  for (const TFieldDef& def : defs) {
+    // Two fields of one name could never be told apart again (an import's
+    // cut names can make such pairs).
+    if (HasFieldNamed(fields, def.Name))
+      throw EEngineError("Error in TDeziDataManager.CreateTable - duplicate field name \"" +
+                         def.Name + "\".");
+    fields.push_back(DescribeField(def));
+  }
   TTableHeader header;
-  header.RowIdName = ChooseRowId(defs, fields);
+  header.RowIdName = ChooseRowId(defs, indexDefs, fields);
   header.FieldCount = static_cast<int32_t>(fields.size());
   header.Compression = compression;
   header.Encrypted = encrypted ? 1 : 0;
@@ -98,12 +131,17 @@ void TDeziDataManager::CreateTable(const std::vector<TFieldDef>& defs, uint8_t c
     if (!autoIndexes) indexes_.resize(1);  // the row identifier index only
     BuildAllIndexes();
     open_ = true;
+    for (const TIndexDef& index : indexDefs)
+      if (!index.Name.empty() && index.Name[0] != '@')
+        AddIndex(index.Name, index.Fields, false, index.CaseInsFields, index.DescFields, index.Options);
     SaveIndexesToDisk();
   } catch (...) {
     open_ = false;
     indexes_.clear();
     blobs_.reset();
     ReleaseFiles();
+    // Half a table must not pass for one.
+    for (const char* extension : {".bdf", ".bif", ".idx", ".dat"}) store_.DeleteFile(tableName_ + extension);
     throw;
   }
 }

@@ -8,17 +8,9 @@
 #include <vector>
 
 #include "engine/tables/dezi_data_manager.h"
+#include "engine/tables/index_def.h"
 
 namespace norvane {
-
-struct TIndexDef {
-  std::string Name;
-  std::string Fields;           // ";"-joined, the row identifier by its name
-  uint8_t Options = 0;          // ixPrimary, ixUnique, ixDescending, ixCaseInsensitive
-  std::string CaseInsFields;    // the key fields whose case bit is set
-  std::string DescFields;       // the key fields sorted descending
-  bool operator==(const TIndexDef&) const = default;
-};
 
 // One definition per field description in order (declared sizes: text
 // length, byte count; 0 for the fixed types), then the row identifier,
