@@ -39,16 +39,18 @@ TDeziDataset::~TDeziDataset() {
   }
 }
 
-void TDeziDataset::SetTableName(const std::string& name) {
-  tableName_ = name;
+std::string TDeziDataset::BareTableName(const std::string& name) {
   const size_t folder = name.find_last_of("/\\");
   const size_t dot = name.find_last_of('.');
-  if (dot == std::string::npos || (folder != std::string::npos && dot < folder)) return;
+  if (dot == std::string::npos || (folder != std::string::npos && dot < folder)) return name;
   // A bare name loses its extension; a name with a folder only a ".dat",
   // so a dot in a folder's name is never taken for one.
   if (folder == std::string::npos || SameNameIgnoringCase(name.substr(dot), ".dat"))
-    tableName_ = name.substr(0, dot);
+    return name.substr(0, dot);
+  return name;
 }
+
+void TDeziDataset::SetTableName(const std::string& name) { tableName_ = BareTableName(name); }
 
 void TDeziDataset::SetReadOnly(bool readOnly) {
   if (readOnly != readOnly_ && TDataSet::Active()) Close();
@@ -85,6 +87,8 @@ void TDeziDataset::SetInMemory(bool inMemory) {
 }
 
 void TDeziDataset::InternalOpen() {
+  // An in-memory table that exists nowhere yet is made from the definitions.
+  if (inMemory_ && !fieldDefs_.empty() && !TableFileExists()) CreateMissingTable();
   int32_t result = 0;
   TDeziDataManager* table = aaOpenTableForDataset(*this, tableName_, result);
   if (table == nullptr) throw EEngineError(OpenFailure(result, tableName_));
@@ -93,6 +97,8 @@ void TDeziDataset::InternalOpen() {
     MakeFields();
     fieldDefs_ = DescribeFields(*table_);
     indexDefs_ = DescribeIndexes(*table_);
+    restructureFieldDefs_ = fieldDefs_;
+    restructureIndexDefs_ = UserIndexes(indexDefs_);
     SetBookmarkSize(8);
     keyBuffer_.assign(static_cast<size_t>(GetRecordSize()), 0);
     probe_.assign(static_cast<size_t>(GetRecordSize()), 0);
@@ -133,6 +139,7 @@ void TDeziDataset::InternalClose() {
   probe_.clear();
   position_ = -1;
   positionId_ = 0;
+  nextRowId_ = 0;
   TDeziDataManager* table = table_;
   table_ = nullptr;
   if (table != nullptr) aaCloseTableForDataset(*this, *table);

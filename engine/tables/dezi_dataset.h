@@ -41,6 +41,7 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   // becomes "a.b"); a name with a folder loses only a trailing ".dat", so a
   // dotted folder stays whole.
   void SetTableName(const std::string& name);
+  static std::string BareTableName(const std::string& name);
   std::string DatabaseName() const override { return databaseName_; }
   void SetDatabaseName(const std::string& name) { databaseName_ = name; }
   std::string DatabaseFileName() const override { return databaseFileName_; }
@@ -128,6 +129,16 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   // larger of its value and `id`. Dropped by a cancel and by closing.
   void SetNextRowId(int32_t id);
 
+  // Indexes of the open table, kept in T.idx: AddIndex adds one (lists as
+  // the table manager takes them) and DeleteIndex removes one while no
+  // other dataset has the table open; the cursor keeps its index where it
+  // still exists, else takes the row identifier order.
+  void AddIndex(const std::string& name, const std::string& fields, uint8_t options,
+                const std::string& descFields = "", const std::string& caseInsFields = "");
+  void DeleteIndex(const std::string& name);
+  std::string CreateTemporaryIndex(const std::string& fields, const std::string& descFields = "",
+                                   const std::string& caseInsFields = "");
+
   // The table's shared manager while open, null otherwise.
   TDeziDataManager* Table() const { return table_; }
   // Errors raised while a large-value stream is freed (its links told of
@@ -145,6 +156,13 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   std::unique_ptr<TDataSetBlobStream> CreateBlobStream(TField& field, TBlobStreamMode mode) override;
 
  protected:
+  // Opening an in-memory table that exists in no store first makes it from
+  // FieldDefs; the table component knows the settings to make it with.
+  virtual void CreateMissingTable() {}
+  // T.dat of the table is in the store of the dataset's mode (for memory,
+  // also in the database's own store, which an open copies from).
+  bool TableFileExists();
+
   uint8_t* AllocRecordBuffer() override;
   void FreeRecordBuffer(uint8_t* buffer) override;
   TGetResult GetRecord(uint8_t* buffer, TGetMode mode, bool doCheck) override;

@@ -183,10 +183,22 @@ void TDeziDataset::DropValues() {
 int32_t TDeziDataset::AppendImage(uint8_t* image, const char* operation) {
   CheckKeys(image, RowIdOf(image), operation);
   const TBLOBValues values = PendingValues();
-  const int32_t physical =
-      WithFlushPaused(*table_, [&] { return table_->aaAddRecord(image, index_, &values); });
+  int32_t physical = 0;
+  try {
+    physical = WithFlushPaused(*table_, [&] { return table_->aaAddRecord(image, index_, &values, nextRowId_); });
+  } catch (const EKeyViolation& violation) {
+    throw EDatabaseError(violation.what());  // an identifier asked for is taken
+  }
+  nextRowId_ = 0;
   DropValues();
   return physical;
+}
+
+void TDeziDataset::SetNextRowId(int32_t id) {
+  CheckOpen("SetNextRowId");
+  if (id < 1)
+    throw EEngineError("Error in TDeziDataSet.SetNextRowId - invalid row identifier " + std::to_string(id) + ".");
+  nextRowId_ = id;
 }
 
 void TDeziDataset::InternalPost() {
@@ -260,6 +272,9 @@ void TDeziDataset::StandOn(int32_t physical) {
   SetPosition(ToView(table_->RecordPosition(index_, physical)));
 }
 
-void TDeziDataset::InternalCancel() { DropValues(); }
+void TDeziDataset::InternalCancel() {
+  DropValues();
+  nextRowId_ = 0;
+}
 
 }  // namespace norvane

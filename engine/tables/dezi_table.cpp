@@ -1,9 +1,6 @@
 // The table component's own properties.
 #include "engine/tables/dezi_table.h"
 
-#include "engine/tables/database_lookup.h"
-#include "engine/tables/database_manager.h"
-
 namespace norvane {
 
 bool TDeziTable::Encrypted() const { return Table() != nullptr ? Table()->Header().Encrypted != 0 : encrypted_; }
@@ -26,19 +23,6 @@ void TDeziTable::SetExclusive(bool exclusive) {
   if (!TDataSet::Active()) exclusive_ = exclusive;
 }
 
-bool TDeziTable::Exists() {
-  if (Table() != nullptr) return true;
-  const std::string name = DatabaseFileName().empty() ? DatabaseName() : DatabaseFileName();
-  TDeziDatabaseManager& database = aaGetDatabaseManager(name, this);
-  bool exists = false;
-  try {
-    exists = database.FileExists(TableName() + ".dat", InMemory() ? smMemory : 0);
-  } catch (...) {
-    aaReleaseDatabaseManager(&database);
-    throw;
-  }
-  aaReleaseDatabaseManager(&database);
-  return exists;
-}
+bool TDeziTable::Exists() { return Table() != nullptr || TableFileExists(); }
 
 }  // namespace norvane

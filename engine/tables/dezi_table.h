@@ -69,12 +69,22 @@ class TDeziTable : public TDeziDataset {
   bool Exclusive() const { return exclusive_; }
   void SetExclusive(bool exclusive);
 
+  // As the cursor's, opening the table for the call when it is closed.
+  void AddIndex(const std::string& name, const std::string& fields, uint8_t options,
+                const std::string& descFields = "", const std::string& caseInsFields = "");
+  void DeleteIndex(const std::string& name);
+
   // T.dat exists in the database's file store.
   bool Exists();
   // The engine's version: "4.11" and one blank.
   static std::string CurrentVersion() { return "4.11 "; }
 
+ protected:
+  void CreateMissingTable() override { CreateTable(); }
+
  private:
+  void WhileOpen(const std::function<void()>& operation);
+
   bool encrypted_ = false;
   TCompressionLevel compression_ = clNone;
   int32_t blockSize_ = 512;
