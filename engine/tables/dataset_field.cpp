@@ -10,7 +10,7 @@ namespace norvane {
 TField::TField(TDataSet& dataSet, TFieldType dataType, std::string fieldName, int32_t size)
     : dataSet_(dataSet), dataType_(dataType), fieldName_(std::move(fieldName)), size_(size) {}
 
-int32_t TField::DataSize() const { return static_cast<int32_t>(StoredSizeOf(dataType_, size_)); }
+int32_t TField::DataSize() const { return static_cast<int32_t>(StoredSizeOf(NativeTypeOf(dataType_), size_)); }
 
 bool TField::IsNull() const { return !GetData(nullptr); }
 

@@ -33,6 +33,12 @@ std::unique_ptr<TField> MakeField(TDataSet& ds, TFieldType type, const std::stri
     case ftMemo: return std::make_unique<TMemoField>(ds, name);
     case ftGraphic: return std::make_unique<TGraphicField>(ds, name);
     case ftFmtMemo: return std::make_unique<TFmtMemoField>(ds, name);
+    case ftFixedChar: return std::make_unique<TStringField>(ds, name, size, type);
+    case ftVarBytes: return std::make_unique<TBytesField>(ds, name, size, type);
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftTypedBinary: return std::make_unique<TBlobField>(ds, type, name);
+    case ftCursor: break;  // a cursor holds no value a field could show
   }
   throw EDatabaseError("Field '" + name + "' has the unknown type " +
                        std::to_string(static_cast<int>(type)));

@@ -84,6 +84,7 @@ class TDeziTable : public TDeziDataset {
 
  private:
   void WhileOpen(const std::function<void()>& operation);
+  void Report(double percent, TaaProgressProcess process);
 
   bool encrypted_ = false;
   TCompressionLevel compression_ = clNone;

@@ -32,6 +32,17 @@ const TTypeRow* Find(int code) {
 
 }  // namespace
 
+int NativeTypeOf(int code) {
+  switch (code) {
+    case ftFixedChar: return ftString;
+    case ftVarBytes: return ftBytes;
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftTypedBinary: return ftBlob;
+    default: return code;
+  }
+}
+
 bool IsStoredFieldType(int code) { return Find(code) != nullptr; }
 
 bool IsLargeValueType(int code) { return code >= ftBlob && code <= ftFmtMemo; }

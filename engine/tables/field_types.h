@@ -27,8 +27,20 @@ enum TFieldType : uint8_t {
   ftFmtMemo = 18,
   ftWideString = 24,
   ftLargeint = 25,
+  // Codes a dataset of another kind may carry; a table never stores them,
+  // and an import replaces them.
+  ftVarBytes = 13,
+  ftParadoxOle = 19,
+  ftDBaseOle = 20,
+  ftTypedBinary = 21,
+  ftCursor = 22,
+  ftFixedChar = 23,
 };
 
+// The stored type whose bytes a code of another kind of dataset shares
+// (ftFixedChar: ftString, ftVarBytes: ftBytes, the binary kinds: ftBlob);
+// any other code itself.
+int NativeTypeOf(int code);
 // True for the codes a field description may hold. ftAutoInc is not one: it
 // names the row identifier, and other automatic fields are stored as ftInteger.
 bool IsStoredFieldType(int code);

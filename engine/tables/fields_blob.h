@@ -21,8 +21,8 @@ class TBlobField : public TField {
   int64_t BlobSize() const;
   std::string AsString() const override;
   void SetAsString(const std::string& value) override;
-
- protected:
+  // Also the binary kinds of other datasets (ftParadoxOle, ftDBaseOle,
+  // ftTypedBinary).
   TBlobField(TDataSet& dataSet, TFieldType type, std::string name)
       : TField(dataSet, type, std::move(name), 0) {}
 };

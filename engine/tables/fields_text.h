@@ -13,8 +13,9 @@ namespace norvane {
 // writes as a number or a boolean ("True"/"False").
 class TStringField : public TField {
  public:
-  TStringField(TDataSet& dataSet, std::string name, int32_t size)
-      : TField(dataSet, ftString, std::move(name), size) {}
+  // `type` ftFixedChar: the fixed-length text of other kinds of dataset.
+  TStringField(TDataSet& dataSet, std::string name, int32_t size, TFieldType type = ftString)
+      : TField(dataSet, type, std::move(name), size) {}
   std::string AsString() const override;
   void SetAsString(const std::string& value) override;
   int32_t AsInteger() const override { return FitInteger(AsLargeInt()); }
@@ -44,8 +45,9 @@ class TWideStringField : public TField {
 // with zeros and a longer one cut.
 class TBytesField : public TField {
  public:
-  TBytesField(TDataSet& dataSet, std::string name, int32_t size)
-      : TField(dataSet, ftBytes, std::move(name), size) {}
+  // `type` ftVarBytes: the variable-length bytes of other kinds of dataset.
+  TBytesField(TDataSet& dataSet, std::string name, int32_t size, TFieldType type = ftBytes)
+      : TField(dataSet, type, std::move(name), size) {}
   std::string AsString() const override;
   void SetAsString(const std::string& value) override;
 };

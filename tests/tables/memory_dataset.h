@@ -254,9 +254,9 @@ class TMemoryDataSet : public TDataSet {
   class TStream;
 
   static int32_t DataSizeOf(const TMemoryColumn& column) {
-    if (IsLargeValueType(column.Type)) return 0;
+    if (IsLargeValueType(NativeTypeOf(column.Type))) return 0;
     if (column.Type == ftAutoInc) return 4;
-    return static_cast<int32_t>(StoredSizeOf(column.Type, column.Size));
+    return static_cast<int32_t>(StoredSizeOf(NativeTypeOf(column.Type), column.Size));
   }
   int IndexOf(int32_t id) const {
     for (size_t i = 0; i < Rows.size(); ++i)
