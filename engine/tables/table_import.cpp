@@ -168,7 +168,9 @@ bool TDeziTable::ImportTable(TDataLink* source, const std::vector<TIndexDef>* in
   double done = 0;
   Report(0, aappImport);
   TControlsHeld held({this, from});
+  int32_t number = 0;  // the source's record number
   for (from->First(); !from->Eof(); from->Next()) {
+    ++number;
     try {
       Append();
       for (size_t i = 0; i < fields.size(); ++i) {
@@ -182,7 +184,7 @@ bool TDeziTable::ImportTable(TDataLink* source, const std::vector<TIndexDef>* in
       Post();
     } catch (const std::exception&) {
       Cancel();
-      log += "Insert records error, record number = !" + std::to_string(from->RecNo()) + kLineBreak;
+      log += "Insert records error, record number = !" + std::to_string(number) + kLineBreak;
       ok = false;
     }
     done += step;
