@@ -13,8 +13,7 @@
 #include "engine/tables/dezi_table.h"
 #include "engine/tables/field_types.h"
 #include "tests/support/error_message.h"
-#include "tests/support/file_bytes.h"
-#include "tests/support/temp_folder.h"
+#include "tests/tables/folder_tables.h"
 #include "tests/tables/field_values.h"
 #include "tests/tables/memory_dataset.h"
 
@@ -31,14 +30,8 @@ std::string Int64Bytes(int64_t n) {
   return b;
 }
 
-class TableImport : public ::testing::Test {
+class TableImport : public testing::FolderTables {
  protected:
-  std::unique_ptr<TDeziTable> Table(const std::string& name) {
-    auto table = std::make_unique<TDeziTable>();
-    table->SetDatabaseName(dir.Path());
-    table->SetTableName(name);
-    return table;
-  }
   // Imports `source` into "Imp"; the table is left open.
   bool Import(TDataSet& source, std::string& log, const std::vector<TIndexDef>* indexes = nullptr) {
     TDataSource link;
@@ -58,14 +51,7 @@ class TableImport : public ::testing::Test {
     for (table.First(); !table.Eof(); table.Next()) ids.push_back(table.FieldByName(name).AsInteger());
     return ids;
   }
-  std::map<std::string, std::vector<uint8_t>> Files() const {
-    std::map<std::string, std::vector<uint8_t>> files;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-      files[entry.path().filename().string()] = testing::ReadFileBytes(entry.path().string());
-    return files;
-  }
 
-  testing::TTempFolder dir;
   std::unique_ptr<TDeziTable> imported;
   std::vector<double> progress;
 };

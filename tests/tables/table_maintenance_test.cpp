@@ -15,22 +15,15 @@
 #include "engine/tables/dezi_table.h"
 #include "engine/tables/field_types.h"
 #include "tests/support/error_message.h"
-#include "tests/support/file_bytes.h"
-#include "tests/support/temp_folder.h"
+#include "tests/tables/folder_tables.h"
 
 namespace norvane {
 namespace {
 
 using testing::MessageOf;
 
-class TableMaintenance : public ::testing::Test {
+class TableMaintenance : public testing::FolderTables {
  protected:
-  std::unique_ptr<TDeziTable> Table(const std::string& name) {
-    auto table = std::make_unique<TDeziTable>();
-    table->SetDatabaseName(dir.Path());
-    table->SetTableName(name);
-    return table;
-  }
   // "name" (text) and "No" (integer) with records "a".."" as given.
   void MakeTable(const std::string& name, const std::vector<std::string>& records) {
     auto table = Table(name);
@@ -48,19 +41,7 @@ class TableMaintenance : public ::testing::Test {
     return names;
   }
   // Every file of the folder with its bytes.
-  std::map<std::string, std::vector<uint8_t>> Files() const {
-    std::map<std::string, std::vector<uint8_t>> files;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-      files[entry.path().filename().string()] = testing::ReadFileBytes(entry.path().string());
-    return files;
-  }
-  std::set<std::string> FileNames() const {
-    std::set<std::string> names;
-    for (const auto& [name, bytes] : Files()) names.insert(name);
-    return names;
-  }
 
-  testing::TTempFolder dir;
 };
 
 TEST_F(TableMaintenance, CreatingReplacesTheOldTableOnlyWithAWholeNewOne) {
