@@ -12,7 +12,6 @@
 #include "engine/tables/engine_registries.h"
 #include "engine/tables/field_types.h"
 #include "engine/tables/name_list.h"
-#include "engine/tables/record_journal.h"
 
 namespace norvane {
 namespace {
@@ -79,9 +78,7 @@ void TDeziDataset::SetInMemory(bool inMemory) {
     return SameNameIgnoringCase(other->TableName(), table) && other->DatabaseManager() != nullptr &&
            other->DatabaseManager()->Name() == database;
   });
-  if (memoryCopy != nullptr && !shared)
-    for (const char* extension : {".dat", ".idx", ".bif", ".bdf", kJournalExtension, kDirectoryJournalExtension})
-      memoryCopy->DeleteFile(table + extension);
+  if (memoryCopy != nullptr && !shared) TDeziDataManager::DeleteTable(*memoryCopy, table);
   inMemory_ = inMemory;
   Open();
 }

@@ -140,8 +140,12 @@ void TDeziDataManager::CreateTable(const std::vector<TFieldDef>& defs, uint8_t c
     indexes_.clear();
     blobs_.reset();
     ReleaseFiles();
-    // Half a table must not pass for one.
-    for (const char* extension : {".bdf", ".bif", ".idx", ".dat"}) store_.DeleteFile(tableName_ + extension);
+    // Half a table must not pass for one; should a file refuse to go, the
+    // failure that brought us here is still the one to report.
+    try {
+      DeleteTable(store_, tableName_);
+    } catch (const EEngineError&) {
+    }
     throw;
   }
 }
