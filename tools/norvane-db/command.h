@@ -45,5 +45,6 @@ extern const TCommand kRecoverCommand;
 extern const TCommand kTablesCommand;
 extern const TCommand kSchemaCommand;
 extern const TCommand kDumpCommand;
+extern const TCommand kImportCommand;
 
 }  // namespace norvane::tool

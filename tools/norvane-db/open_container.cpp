@@ -37,10 +37,6 @@ std::string PasswordFileLine(const std::string& name) {
   return password;
 }
 
-[[noreturn]] void FailBusy(const std::string& file, const std::string& reason) {
-  FailCommand(file + " is in use by another program; try again later\n" + reason);
-}
-
 }  // namespace
 
 std::string OptionOf(const TCommandLine& line, const std::string& name) {
@@ -126,6 +122,10 @@ std::string QuotedPath(const std::string& enginePath) {
   quoted += ShownPath(enginePath);
   quoted += '"';
   return quoted;
+}
+
+void FailBusy(const std::string& file, const std::string& reason) {
+  FailCommand(file + " is in use by another program; try again later\n" + reason);
 }
 
 void FailCommand(const std::string& message) { throw EEngineError(message); }

@@ -62,5 +62,8 @@ std::string ShownPath(const std::string& enginePath);
 std::string QuotedPath(const std::string& enginePath);
 // Fails the command with exit status 1 and `message` (engine text).
 [[noreturn]] void FailCommand(const std::string& message);
+// Fails the command because another program holds FILE: "FILE is in use by
+// another program; try again later" above `reason`.
+[[noreturn]] void FailBusy(const std::string& file, const std::string& reason);
 
 }  // namespace norvane::tool

@@ -1,7 +1,9 @@
 // Progress of a long command on standard error.
 #include "tools/norvane-db/progress_line.h"
 
+#include <cstring>
 #include <ostream>
+#include <string>
 
 namespace norvane::tool {
 
@@ -13,6 +15,13 @@ void TProgressLine::Show(double percent) {
     output_.Err << label_ << ": " << now << "%\n";
   }
   shown_ = now;
+}
+
+void TProgressLine::Hide() {
+  if (!output_.ErrIsTerminal || shown_ < 0) return;
+  // Wide enough for the longest line drawn: "LABEL: 100%".
+  output_.Err << "\r" << std::string(std::strlen(label_) + 6, ' ') << "\r";
+  shown_ = -1;
 }
 
 void TProgressLine::Finish() {

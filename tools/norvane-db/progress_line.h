@@ -11,6 +11,9 @@ class TProgressLine {
   // `label` starts each line, e.g. "compacting".
   TProgressLine(TToolOutput& output, const char* label) : output_(output), label_(label) {}
   void Show(double percent);
+  // Takes a redrawn line off the terminal, so that another line can be
+  // written in its place; the next Show draws it again.
+  void Hide();
   // Ends the redrawn line, if any was drawn.
   void Finish();
 

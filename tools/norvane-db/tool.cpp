@@ -20,7 +20,8 @@ namespace {
 const TCommand* const kCommands[] = {&kCreateCommand, &kInfoCommand, &kLsCommand, &kPutCommand,
                                      &kGetCommand,    &kRmCommand,   &kMvCommand, &kMkdirCommand,
                                      &kCompactCommand, &kCheckCommand, &kRecoverCommand,
-                                     &kTablesCommand, &kSchemaCommand, &kDumpCommand};
+                                     &kTablesCommand, &kSchemaCommand, &kDumpCommand,
+                                     &kImportCommand};
 
 // An option as the parser takes it and as the usage shows it.
 struct TToolOption {
@@ -32,7 +33,7 @@ struct TToolOption {
 
 // Every command but info, which reads only the header.
 const char* const kPasswordCommands =
-    "create ls put get rm mv mkdir compact check recover tables schema dump";
+    "create ls put get rm mv mkdir compact check recover tables schema dump import";
 
 const TToolOption kOptions[] = {
     {{"password", 0, true}, "--password P",
@@ -45,10 +46,14 @@ const TToolOption kOptions[] = {
      "create: replace an existing catalogue or empty file (never any other file)", "create"},
     {{"wait", 0, true}, "--wait SECONDS",
      "wait this long for a file another program holds (default 5)",
-     "info ls put get rm mv mkdir compact check recover tables schema dump"},
+     "info ls put get rm mv mkdir compact check recover tables schema dump import"},
     {{"index", 0, true}, "--index NAME", "dump: in the order of this index (default: the row identifier's)",
      "dump"},
     {{"limit", 0, true}, "--limit N", "dump: at most N rows", "dump"},
+    {{"create", 0, false}, "--create",
+     "import: make the table first, a string field per column", "import"},
+    {{"encoding", 0, true}, "--encoding E", "import: SOURCE is utf-8 (default) or cp1251",
+     "import"},
     {{"help", 'h', false}, "-h, --help", "show this help and exit", nullptr},
 };
 
