@@ -310,8 +310,18 @@ bool TPageFileManager::DecodeBuffer(uint8_t* buffer, int32_t length, const std::
 }
 
 bool TPageFileManager::PasswordOpens(const std::string& password) const {
+  if (!IsEncrypted()) return true;
+  // The password this container was opened with is known to open it: every
+  // lookup of an open catalogue asks again, and only another password needs
+  // the deliberately slow key derivation. Compared in constant time.
+  if (keyValid_ && password.size() == password_.Str().size()) {
+    unsigned char differ = 0;
+    for (size_t i = 0; i < password.size(); ++i)
+      differ |= static_cast<unsigned char>(password[i] ^ password_.Str()[i]);
+    if (differ == 0) return true;
+  }
   TSecret key;
-  return !IsEncrypted() || CheckPassword(header_.PasswordBlock(), password, key);
+  return CheckPassword(header_.PasswordBlock(), password, key);
 }
 
 void TPageFileManager::ChangePassword(const std::string& password, const std::string& question,
