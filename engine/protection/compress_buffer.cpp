@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 
 #include "engine/common/engine_error.h"
+#include "engine/protection/ppmd_model.h"
 
 namespace norvane {
 
@@ -103,6 +105,72 @@ bool Inflate(const uint8_t* inBuf, size_t n, size_t expected, std::vector<uint8_
   return ok && produced > 0;
 }
 
+// The two PPMd modes: model order, model memory in MB, chunk length.
+struct TPpmdMode {
+  int Order;
+  uint32_t MegaBytes;
+  size_t Chunk;
+  uint32_t Header() const { return 0x6000u + (MegaBytes - 1) * 16 + static_cast<uint32_t>(Order - 1); }
+};
+
+const TPpmdMode* PpmdMode(uint8_t mode) {
+  static const TPpmdMode kFast{5, 20, 819200}, kMax{16, 50, 1638400};
+  return mode == cmPPMdFast ? &kFast : mode == cmPPMdMax ? &kMax : nullptr;
+}
+
+void PutWord(std::vector<uint8_t>& out, uint32_t word) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(word >> (8 * i)));
+}
+
+uint32_t GetWord(const uint8_t* in) {
+  return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 | static_cast<uint32_t>(in[2]) << 16 |
+         static_cast<uint32_t>(in[3]) << 24;
+}
+
+// Each chunk: its length, then the header word and the coded bytes. One
+// model memory serves every chunk of the call.
+bool PpmdCompress(const uint8_t* in, size_t n, const TPpmdMode& mode, std::vector<uint8_t>& out) {
+  TPpmdModel model(mode.MegaBytes << 20);
+  size_t at = 0;
+  do {  // empty input is one empty chunk
+    const size_t length = std::min(mode.Chunk, n - at);
+    const size_t lengthAt = out.size();
+    PutWord(out, 0);
+    PutWord(out, mode.Header());
+    model.EncodeChunk(in + at, length, mode.Order, out);
+    const size_t coded = out.size() - lengthAt - 4;
+    for (int i = 0; i < 4; ++i) out[lengthAt + static_cast<size_t>(i)] = static_cast<uint8_t>(coded >> (8 * i));
+    at += length;
+  } while (at < n);
+  return !out.empty();
+}
+
+// Only the header words the two modes write are taken: a chunk asking for
+// another order or memory size is damage, not a model to build.
+bool PpmdDecompress(const uint8_t* in, size_t n, size_t expected, std::vector<uint8_t>& out) {
+  std::unique_ptr<TPpmdModel> model;
+  uint32_t modelBytes = 0;
+  size_t at = 0;
+  while (at < n) {
+    if (n - at < 4) return false;
+    const uint32_t length = GetWord(in + at);
+    at += 4;
+    if (length < 4 || length > n - at) return false;
+    const uint32_t header = GetWord(in + at);
+    const TPpmdMode* mode = nullptr;
+    for (uint8_t m : {cmPPMdFast, cmPPMdMax})
+      if (PpmdMode(m)->Header() == header) mode = PpmdMode(m);
+    if (mode == nullptr) return false;
+    if (model == nullptr || modelBytes != mode->MegaBytes << 20) {
+      modelBytes = mode->MegaBytes << 20;
+      model = std::make_unique<TPpmdModel>(modelBytes);
+    }
+    if (!model->DecodeChunk(in + at + 4, length - 4, mode->Order, expected - out.size(), out)) return false;
+    at += length;
+  }
+  return !out.empty();
+}
+
 }  // namespace
 
 bool aaCompressBuffer(const uint8_t* inBuf, size_t n, std::vector<uint8_t>& outBuf, uint8_t mode,
@@ -119,9 +187,10 @@ bool aaCompressBuffer(const uint8_t* inBuf, size_t n, std::vector<uint8_t>& outB
     case cmZlib:
       ok = Deflate(inBuf, n, outBuf);
       break;
-    // The PPMd modes are not built yet: they answer false, the same answer
-    // as a failed compression, so a table asking for them never stores a
-    // wrong result. Unknown modes are false as well.
+    case cmPPMdFast:
+    case cmPPMdMax:
+      ok = PpmdCompress(inBuf, n, *PpmdMode(mode), outBuf);
+      break;
     default:
       break;
   }
@@ -136,10 +205,12 @@ bool aaDecompressBuffer(const uint8_t* inBuf, size_t n, std::vector<uint8_t>& ou
   size = 0;
   outBuf.clear();
   if (expected == 0 || inBuf == nullptr) return false;
-  // Mode 0 data is used as stored and never passed here; cmPPMdFast and
-  // cmPPMdMax are not built yet; anything else is unknown.
-  if (mode != cmZlib) return false;
-  if (!Inflate(inBuf, n, expected, outBuf)) {
+  // Mode 0 data is used as stored and never passed here; anything else
+  // but the three coders is unknown.
+  const bool ok = mode == cmZlib ? Inflate(inBuf, n, expected, outBuf)
+                  : PpmdMode(mode) != nullptr ? PpmdDecompress(inBuf, n, expected, outBuf)
+                                              : false;
+  if (!ok) {
     outBuf.clear();
     return false;
   }
