@@ -126,7 +126,7 @@ class TPpmdModel::TDecoder {
   uint32_t low_ = 0, range_ = 0xFFFFFFFFu, code_ = 0;
 };
 
-TPpmdModel::TPpmdModel(uint32_t memory) : mem_(memory + 2 * kUnitSize), size_(memory) {}
+TPpmdModel::TPpmdModel(uint32_t memory) : mem_(new uint8_t[memory + 2 * kUnitSize]), size_(memory) {}
 
 // --- fields ------------------------------------------------------------
 

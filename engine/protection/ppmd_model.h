@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace norvane {
@@ -84,7 +85,9 @@ class TPpmdModel {
   void SwapStates(uint32_t a, uint32_t b);
   void CopyState(uint32_t to, uint32_t from);
 
-  std::vector<uint8_t> mem_;
+  // Never cleared: the model reads only what it wrote since its restart, so
+  // a small value touches only the pages it uses of the megabytes.
+  std::unique_ptr<uint8_t[]> mem_;
   uint32_t size_;
   uint32_t text_ = 0, unitsStart_ = 0, loUnit_ = 0, hiUnit_ = 0;
   uint32_t freeList_[38] = {};

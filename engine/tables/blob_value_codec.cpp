@@ -30,9 +30,6 @@ TStoredBlobValue TBlobValueCodec::Encode(const uint8_t* plain, size_t n) const {
   if (mode_ == cmNone) {
     value.Bytes.assign(plain, plain + n);
   } else {
-    if (mode_ == cmPPMdFast || mode_ == cmPPMdMax)
-      throw EEngineError(std::string(kWrite) + "compression mode " + std::to_string(mode_) +
-                         " is not available.");
     size_t size = 0;
     if (!aaCompressBuffer(plain, n, value.Bytes, mode_, size))
       throw EEngineError(std::string(kWrite) + "aaCompress compressing error! mode = " +

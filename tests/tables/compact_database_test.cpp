@@ -126,6 +126,50 @@ TEST(CompactDatabase, ShrinksTheFileAndKeepsEveryRecordAndValue) {
   testing::ExpectNothingShared();
 }
 
+// Memos compressed by the strongest mode: 10,000 of them read back whole
+// after the table is closed and opened again, and after compaction.
+TEST(CompactDatabase, TenThousandStronglyCompressedMemosSurvive) {
+  testing::TTempFolder dir;
+  const std::string file = dir / "memos.adb";
+  const int32_t kCount = 10000;
+  const auto readAll = [&] {
+    bool readOnly = false;
+    auto store = TPFSManager::Instance().GetPFSHandle(file, "", false, readOnly, smContainer);
+    ASSERT_NE(store, nullptr);
+    {
+      TDeziDataManager table(*store, "Memos", true);
+      ASSERT_TRUE(table.Open());
+      EXPECT_EQ(table.Header().Compression, 3);
+      ASSERT_EQ(table.Header().RecordCount, kCount);
+      for (int32_t r = 0; r < kCount; ++r) {
+        TMemoryStream memo;
+        table.ReadBLOBValue(&memo, testing::TBlobTable::kMemo, r);
+        ASSERT_EQ(memo.Bytes(), NoteOf(GetI32LE(table.RecordPtr(r)))) << r;
+      }
+    }
+    store.reset();
+    TPFSManager::Instance().ReleasePFS(file, false);
+  };
+  ASSERT_TRUE(TPFSManager::Instance().CreateContainer(file, "", false));
+  {
+    bool readOnly = false;
+    auto store = TPFSManager::Instance().GetPFSHandle(file, "", false, readOnly, smContainer);
+    ASSERT_NE(store, nullptr);
+    {
+      testing::TBlobTable memos(*store, 3, false, true, 512, "Memos");
+      for (int32_t n = 0; n < kCount; ++n) memos.Append(n, {{testing::TBlobTable::kMemo, NoteOf(n)}});
+    }
+    store.reset();
+    TPFSManager::Instance().ReleasePFS(file, false);
+  }
+  readAll();
+  TDeziDatabase db;
+  db.SetDatabaseFileName(file);
+  std::string log;
+  ASSERT_TRUE(db.CompactDatabase(log)) << log;
+  readAll();
+}
+
 TEST(CompactDatabase, ACancelLeavesTheFileByteForByte) {
   struct Case { const char* when; int cancelAt; };
   const Case kCases[] = {{"at the start", 0}, {"inside the rebuild", 2}};
