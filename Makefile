@@ -32,6 +32,7 @@ bench: deps
 	./build-bench/bench/page_cipher_bench
 	./build-bench/bench/table_records_bench
 	./build-bench/bench/index_array_bench
+	./build-bench/bench/compress_bench
 	./build-bench/bench/table_index_bench
 	./build-bench/bench/norvane-bench
 
