@@ -12,9 +12,12 @@ struct TTblMessage {
 };
 
 // Codes 1 to 34 concern tables and operators, 1001 to 1058 SELECT parsing
-// and queries, 2001 to 2088 DDL and DML. Kept in code order; the first entry
+// and queries, 2001 to 2088 DDL and DML. Kept in code order; code 7's text
 // stands in for a code that has none.
 const TTblMessage kMessages[] = {
+    {1, "Missing right parenthesis at line %d, column %d"},
+    {2, "Unexpected symbol ')' found at line %d, column %d"},
+    {3, "Unterminated string at line %d, column %d"},
     {7, "Table is not opened, table name = '%s'."},
     {8, "Record buffer is nil. Table name = '%s'."},
     {9, "Invalid field number. Table name = '%s', FieldNo = %d"},
@@ -42,9 +45,12 @@ std::string Compose(int32_t code, const std::vector<TTblArgument>& arguments,
 }  // namespace
 
 const char* TblMessageText(int32_t code) {
-  for (const TTblMessage& message : kMessages)
+  const TTblMessage* fallback = nullptr;
+  for (const TTblMessage& message : kMessages) {
     if (message.code == code) return message.text;
-  return kMessages[0].text;
+    if (message.code == 7) fallback = &message;
+  }
+  return fallback->text;
 }
 
 std::string FormatTblMessage(const std::string& text, const std::vector<TTblArgument>& arguments) {

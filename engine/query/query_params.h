@@ -1,0 +1,31 @@
+// The parameters of a query as the lexer substitutes them: a name, the
+// field type of the value and the value in its text form (booleans "True"
+// or "False", floats with "." as the decimal separator), or none.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/tables/field_types.h"
+
+namespace norvane {
+
+struct TQueryParam {
+  std::string Name;
+  TFieldType DataType = ftString;
+  std::optional<std::string> Value;  // none: null
+};
+
+class TQueryParams {
+ public:
+  void Add(TQueryParam param) { params_.push_back(std::move(param)); }
+  // The parameter of that name (without case), null when there is none.
+  const TQueryParam* Find(const std::string& name) const;
+  const std::vector<TQueryParam>& Items() const { return params_; }
+
+ private:
+  std::vector<TQueryParam> params_;
+};
+
+}  // namespace norvane
