@@ -1,0 +1,43 @@
+// libFuzzer target: arbitrary bytes as SQL text for the lexer, with a
+// parameter collection when the first byte is odd. Scanning must end in
+// statements or in the engine's error, every token at a line and column of
+// at least 1, and a second scan of the same text must give the same tokens.
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "engine/query/dezi_lexer.h"
+
+namespace {
+
+std::string Tokens(const std::string& text, const norvane::TQueryParams* params) {
+  std::string out;
+  try {
+    norvane::TDeziLexer lexer(text, params);
+    while (lexer.NextCommand()) {
+      out += ';';
+      norvane::TToken token;
+      for (bool more = lexer.CurrentToken(token); more; more = lexer.NextToken(token)) {
+        if (token.Line < 1 || token.Column < 1) std::abort();
+        out += std::to_string(token.Kind) + ":" + std::to_string(token.ReservedWord) + ":" + token.Text + "\x01";
+      }
+    }
+  } catch (const std::exception& error) {
+    out = std::string("error ") + error.what();
+  }
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  norvane::TQueryParams params;
+  params.Add({"p", norvane::ftString, std::string("abc")});
+  params.Add({"n", norvane::ftInteger, std::string("5")});
+  params.Add({"b", norvane::ftBoolean, std::nullopt});
+  const norvane::TQueryParams* given = (data[0] & 1) != 0 ? &params : nullptr;
+  const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  if (Tokens(text, given) != Tokens(text, given)) std::abort();
+  return 0;
+}
