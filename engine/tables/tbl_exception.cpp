@@ -26,6 +26,8 @@ const TTblMessage kMessages[] = {
     {13, "Field not found. Table name = '%s', Field name = '%s'"},
     {18, "Record buffer is nil. Table name = '%s'."},
     {19, "Record buffer is nil. Table name = '%s'."},
+    {25, "Invalid type cast."},
+    {28, "Invalid type - compare is not supported."},
 };
 
 std::string ArgumentText(const TTblArgument& argument) {
