@@ -1,11 +1,13 @@
 // libFuzzer target: arbitrary bytes as SQL text for the lexer, with a
-// parameter collection when the first byte is odd. Scanning must end in
-// statements or in the engine's error, every token at a line and column of
-// at least 1, and a second scan of the same text must give the same tokens.
+// parameter collection when the first byte is odd, and each statement then
+// read as a condition. Scanning and parsing must end in results or in the
+// engine's errors, every token at a line and column of at least 1, and a
+// second scan of the same text must give the same tokens.
 #include <cstdlib>
 #include <exception>
 #include <string>
 
+#include "engine/query/condition_parser.h"
 #include "engine/query/dezi_lexer.h"
 
 namespace {
@@ -20,6 +22,14 @@ std::string Tokens(const std::string& text, const norvane::TQueryParams* params)
       for (bool more = lexer.CurrentToken(token); more; more = lexer.NextToken(token)) {
         if (token.Line < 1 || token.Column < 1) std::abort();
         out += std::to_string(token.Kind) + ":" + std::to_string(token.ReservedWord) + ":" + token.Text + "\x01";
+      }
+      try {
+        lexer.SetTokenPosition(0, token);
+        norvane::TETblExpression condition(lexer);
+        condition.Parse();
+        if (condition.Root() == nullptr) out += "?";
+      } catch (const std::exception&) {
+        out += "!";
       }
     }
   } catch (const std::exception& error) {

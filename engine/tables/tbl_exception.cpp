@@ -28,6 +28,15 @@ const TTblMessage kMessages[] = {
     {19, "Record buffer is nil. Table name = '%s'."},
     {25, "Invalid type cast."},
     {28, "Invalid type - compare is not supported."},
+    {1008, "Unexpected end of SQL command found at line %d"},
+    {1037, "Boolean expression expected, but '%s' found at line %d, column %d"},
+    {1038, "Boolean expression expected, but '%s' found at line %d, column %d"},
+    {1039, "Unexpected end of SQL command found at line %d"},
+    {1040, "Boolean expression expected, but '%s' found at line %d, column %d"},
+    {1041, "Boolean expression expected, but '%s' found at line %d, column %d"},
+    {1042, "Unexpected token '%s' found at line %d, column %d"},
+    {1043, "Unexpected token '%s' found at line %d, column %d"},
+    {1044, "Token '%s' expected, but '%s' found at line %d, column %d"},
 };
 
 std::string ArgumentText(const TTblArgument& argument) {

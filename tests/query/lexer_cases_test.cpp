@@ -6,11 +6,11 @@
 // the exact message.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "engine/query/dezi_lexer.h"
 #include "engine/query/reserved_words.h"
+#include "tests/query/case_file.h"
 
 namespace norvane {
 namespace {
@@ -22,36 +22,24 @@ struct TLexerCase {
   std::string Expected;
 };
 
+void PrintTo(const TLexerCase& c, std::ostream* out) { *out << c.Name; }
+
+// "@param" lines first, then the SQL text.
 std::vector<TLexerCase> ReadCases() {
-  std::ifstream file(std::string(NORVANE_QUERY_CASES) + "/lexer.txt");
   std::vector<TLexerCase> cases;
-  std::string line;
-  bool expected = false;
-  while (std::getline(file, line)) {
-    if (line.rfind("=== ", 0) == 0) {
-      cases.push_back({line.substr(4), {}, "", ""});
-      expected = false;
-    } else if (cases.empty() || (line.rfind("#", 0) == 0 && !expected && cases.back().Text.empty())) {
-      continue;
-    } else if (line == "---") {
-      expected = true;
-    } else if (expected) {
-      cases.back().Expected += line + "\n";
-    } else if (line.rfind("@param ", 0) == 0) {
-      cases.back().Params.push_back(line.substr(7));
-    } else {
-      cases.back().Text += (cases.back().Text.empty() ? "" : "\n") + line;
+  for (const testing::TCaseBlock& block : testing::ReadCaseFile("lexer.txt")) {
+    TLexerCase c{block.Name, {}, "", block.Expected};
+    for (const std::string& line : block.Input) {
+      if (line.rfind("@param ", 0) == 0 && c.Text.empty()) {
+        c.Params.push_back(line.substr(7));
+      } else {
+        c.Text += (c.Text.empty() ? "" : "\n") + line;
+      }
     }
+    cases.push_back(std::move(c));
   }
-  // The blank lines between cases belong to none.
-  for (TLexerCase& c : cases)
-    while (c.Expected.size() >= 2 && c.Expected.compare(c.Expected.size() - 2, 2, "\n\n") == 0) c.Expected.pop_back();
-  for (TLexerCase& c : cases)
-    if (c.Expected == "\n") c.Expected.clear();
   return cases;
 }
-
-void PrintTo(const TLexerCase& c, std::ostream* out) { *out << c.Name; }
 
 TFieldType TypeNamed(const std::string& name) {
   if (name == "integer") return ftInteger;
@@ -109,13 +97,7 @@ class LexerCases : public ::testing::TestWithParam<TLexerCase> {};
 
 TEST_P(LexerCases, ScanAsWritten) { EXPECT_EQ(Scanned(GetParam()), GetParam().Expected) << GetParam().Text; }
 
-INSTANTIATE_TEST_SUITE_P(File, LexerCases, ::testing::ValuesIn(ReadCases()),
-                         [](const auto& info) {
-                           std::string name = info.param.Name;
-                           for (char& c : name)
-                             if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(File, LexerCases, ::testing::ValuesIn(ReadCases()), testing::TCaseBlockName());
 
 // Every reserved word by its number, and nothing else: the numbers are how
 // the parsers name the words.
