@@ -3,11 +3,12 @@
 // blank lines at the end of a block belong to none.
 #pragma once
 
-#include <cctype>
 #include <fstream>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "tests/support/case_name.h"
 
 namespace norvane::testing {
 
@@ -46,16 +47,5 @@ inline std::vector<TCaseBlock> ReadCaseFile(const std::string& name) {
   }
   return blocks;
 }
-
-// A case's name as a test name: letters and digits, the rest "_".
-struct TCaseBlockName {
-  template <class TInfo>
-  std::string operator()(const TInfo& info) const {
-    std::string name = info.param.Name;
-    for (char& c : name)
-      if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
-  }
-};
 
 }  // namespace norvane::testing

@@ -63,7 +63,7 @@ TEST_P(ConditionCases, ParseAsWritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(File, ConditionCases, ::testing::ValuesIn(testing::ReadCaseFile("conditions.txt")),
-                         testing::TCaseBlockName());
+                         testing::TCaseName());
 
 // Deep nesting is refused with a message, not a crash.
 TEST(Conditions, DeepNestingIsRefused) {

@@ -68,8 +68,8 @@ std::string KindName(const TToken& token) {
 
 std::string Scanned(const TLexerCase& c) {
   TQueryParams params;
-  for (const std::string& spec : c.Params) {
-    std::istringstream in(spec);
+  for (const std::string& param : c.Params) {
+    std::istringstream in(param);
     std::string name, type, value;
     in >> name >> type;
     std::getline(in >> std::ws, value);
@@ -97,7 +97,7 @@ class LexerCases : public ::testing::TestWithParam<TLexerCase> {};
 
 TEST_P(LexerCases, ScanAsWritten) { EXPECT_EQ(Scanned(GetParam()), GetParam().Expected) << GetParam().Text; }
 
-INSTANTIATE_TEST_SUITE_P(File, LexerCases, ::testing::ValuesIn(ReadCases()), testing::TCaseBlockName());
+INSTANTIATE_TEST_SUITE_P(File, LexerCases, ::testing::ValuesIn(ReadCases()), testing::TCaseName());
 
 // Every reserved word by its number, and nothing else: the numbers are how
 // the parsers name the words.

@@ -2,13 +2,13 @@
 // and a data link that writes down every notice it hears.
 #pragma once
 
-#include <cctype>
 #include <string>
 #include <vector>
 
 #include "engine/tables/data_link.h"
 #include "engine/tables/data_source.h"
 #include "engine/tables/dataset_field.h"
+#include "tests/support/case_name.h"
 #include "tests/tables/memory_dataset.h"
 
 namespace norvane::testing {
@@ -21,18 +21,6 @@ inline std::unique_ptr<TMemoryDataSet> NumberedDataSet(int rows, bool nameRequir
   for (int i = 1; i <= rows; ++i) ds->AddRow({TMemoryDataSet::Int32(i), "r" + std::to_string(i)});
   return ds;
 }
-
-// A parameterised case's name as a test name: its Name with every
-// character that is not a letter or digit turned into "_".
-struct TCaseName {
-  template <class TInfo>
-  std::string operator()(const TInfo& info) const {
-    std::string name = info.param.Name;
-    for (char& ch : name)
-      if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-    return name;
-  }
-};
 
 // The active record's N, or 0 when there is none.
 inline int CurrentN(TDataSet& ds) { return ds.FieldByName("N").AsInteger(); }
