@@ -37,6 +37,10 @@ const TTblMessage kMessages[] = {
     {1042, "Unexpected token '%s' found at line %d, column %d"},
     {1043, "Unexpected token '%s' found at line %d, column %d"},
     {1044, "Token '%s' expected, but '%s' found at line %d, column %d"},
+    {1052, "Field '%s' not found"},
+    {1053, "Operator with code=%d is not supported"},
+    {1054, "Ambiguous field reference to '%s'"},
+    {1055, "Ambiguous field reference to '%s'"},
 };
 
 std::string ArgumentText(const TTblArgument& argument) {
