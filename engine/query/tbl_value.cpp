@@ -1,13 +1,11 @@
 // Typed values and their comparison.
 #include "engine/query/tbl_value.h"
 
-#include <cmath>
 #include <cstring>
-#include <memory>
+#include <optional>
 
 #include "engine/common/byte_codec.h"
-#include "engine/platform/locale_service.h"
-#include "engine/protection/collation.h"
+#include "engine/tables/stored_value_compare.h"
 #include "engine/tables/tbl_exception.h"
 
 namespace norvane {
@@ -62,12 +60,15 @@ void TETblValue::Clear() { *this = TETblValue(); }
 
 namespace {
 
-int Sign(int c) { return c > 0 ? 1 : c < 0 ? 2 : 0; }
 template <class T>
 int Order(T a, T b) { return a > b ? 1 : a < b ? 2 : 0; }
 
 bool IsIntegerKind(int type) {
   return type == ftSmallint || type == ftInteger || type == ftWord || type == ftLargeint || type == ftAutoInc;
+}
+
+int32_t IntegerSize(int type) {
+  return type == ftSmallint || type == ftWord ? 2 : type == ftLargeint ? 8 : 4;
 }
 
 // The value's bytes, checked to hold at least `n` of them.
@@ -76,50 +77,19 @@ const uint8_t* Bytes(const TETblValue& v, int32_t n) {
   return v.Data();
 }
 
-double FloatOf(const uint8_t* p) {
-  double d;
-  std::memcpy(&d, p, 8);
-  return d;
-}
-
 int64_t IntegerOf(const TETblValue& v) {
+  const uint8_t* p = Bytes(v, IntegerSize(v.Type()));
   switch (v.Type()) {
-    case ftSmallint: return static_cast<int16_t>(GetU16LE(Bytes(v, 2)));
-    case ftWord: return GetU16LE(Bytes(v, 2));
-    case ftLargeint: return GetI64LE(Bytes(v, 8));
-    default: return GetI32LE(Bytes(v, 4));
+    case ftSmallint: return static_cast<int16_t>(GetU16LE(p));
+    case ftWord: return GetU16LE(p);
+    case ftLargeint: return GetI64LE(p);
+    default: return GetI32LE(p);
   }
 }
 
-std::u16string WideText(const TETblValue& v, size_t limit) {
-  std::u16string text;
-  const uint8_t* p = v.Data();
-  for (int32_t i = 0; i + 1 < v.Size() && text.size() < limit; i += 2) {
-    const char16_t unit = static_cast<char16_t>(GetU16LE(p + i));
-    if (unit == 0) break;
-    text.push_back(unit);
-  }
-  return text;
-}
-
-int CompareWide(const TETblValue& a, const TETblValue& b, bool partial, bool caseInsensitive) {
-  static const std::unique_ptr<TLocaleService> locale = MakeUserLocale();
-  const std::u16string right = WideText(b, SIZE_MAX);
-  const std::u16string left = WideText(a, partial ? right.size() : SIZE_MAX);
-  std::string keyA, keyB;
-  locale->AppendSortKey(left, caseInsensitive, keyA);
-  locale->AppendSortKey(right, caseInsensitive, keyB);
-  return Sign(keyA.compare(keyB));
-}
-
-int CompareText(const TETblValue& a, const TETblValue& b, bool partial, bool caseInsensitive) {
-  // Bounded by the sizes, so text without its terminator is still read safely.
-  const std::string left(reinterpret_cast<const char*>(a.Data()), strnlen(reinterpret_cast<const char*>(a.Data()), static_cast<size_t>(a.Size())));
-  const std::string right(reinterpret_cast<const char*>(b.Data()), strnlen(reinterpret_cast<const char*>(b.Data()), static_cast<size_t>(b.Size())));
-  if (partial)
-    return Sign(caseInsensitive ? CollateCompareCIN(left.c_str(), right.c_str(), right.size())
-                                : CollateCompareN(left.c_str(), right.c_str(), right.size()));
-  return Sign(caseInsensitive ? CollateCompareCI(left.c_str(), right.c_str()) : CollateCompare(left.c_str(), right.c_str()));
+bool HasOrder(int type) {
+  return IsIntegerKind(type) || type == ftString || type == ftWideString || type == ftBoolean ||
+         type == ftFloat || type == ftCurrency || type == ftDate || type == ftTime || type == ftDateTime;
 }
 
 }  // namespace
@@ -128,24 +98,18 @@ int CompareValues(const TETblValue& a, const TETblValue& b, bool partial, bool c
   if (a.IsNull() && b.IsNull()) return 5;
   if (a.IsNull()) return 3;
   if (b.IsNull()) return 4;
-  int type = a.Type();
   if (a.Type() != b.Type()) {
+    // An auto-increment value meets any other whole number as an integer.
     const bool autoInc = a.Type() == ftAutoInc || b.Type() == ftAutoInc;
     if (!autoInc || !IsIntegerKind(a.Type()) || !IsIntegerKind(b.Type())) throw ETblException(25);
-    type = ftInteger;
+    return Order(IntegerOf(a), IntegerOf(b));
   }
-  switch (type) {
-    case ftString: return CompareText(a, b, partial, caseInsensitive);
-    case ftWideString: return CompareWide(a, b, partial, caseInsensitive);
-    case ftSmallint: case ftInteger: case ftWord: case ftLargeint: case ftAutoInc:
-      return Order(IntegerOf(a), IntegerOf(b));
-    case ftBoolean: return Order(GetU16LE(Bytes(a, 2)) != 0, GetU16LE(Bytes(b, 2)) != 0);
-    case ftFloat: case ftCurrency: return Order(FloatOf(Bytes(a, 8)), FloatOf(Bytes(b, 8)));
-    case ftDate: case ftTime: return Order(GetI32LE(Bytes(a, 4)), GetI32LE(Bytes(b, 4)));
-    case ftDateTime:
-      return Order(std::llround(FloatOf(Bytes(a, 8))), std::llround(FloatOf(Bytes(b, 8))));
-    default: throw ETblException(28);
-  }
+  if (!HasOrder(a.Type())) throw ETblException(28);
+  const std::optional<int> order =
+      CompareStoredValues(a.Type(), a.Data(), a.Size(), b.Data(), b.Size(), partial, caseInsensitive);
+  // Every ordered type got this far, so no order means data too short for it.
+  if (!order) throw ETblException(25);
+  return *order > 0 ? 1 : *order < 0 ? 2 : 0;
 }
 
 }  // namespace norvane

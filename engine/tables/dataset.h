@@ -140,6 +140,32 @@ class TDataSet {
   void EnableControls();
   bool ControlsDisabled() const { return disableCount_ > 0; }
 
+  // --- filtering -----------------------------------------------------------
+  // The filter text, whether it applies, and the FilterOptions bits
+  // (foCaseInsensitive, foNoPartialCompare). On an open dataset a change
+  // that leaves the filter applying parses it first: a syntax error throws
+  // and leaves the properties and the records shown as they were;
+  // otherwise the dataset shows the records that pass, from the first.
+  const std::string& Filter() const { return filter_; }
+  void SetFilter(const std::string& text);
+  bool Filtered() const { return filtered_; }
+  void SetFiltered(bool filtered);
+  uint8_t FilterOptions() const { return filterOptions_; }
+  void SetFilterOptions(uint8_t options);
+  // Asked, while Filtered, whether the dataset's current record (the one
+  // the handler's field reads see) may be shown; `accept` starts true.
+  using TFilterRecordEvent = std::function<void(TDataSet&, bool& accept)>;
+  TFilterRecordEvent OnFilterRecord;
+  // The records that pass Filter, whether or not Filtered is set: the
+  // first, the last, and the next or prior one from the last found. Each
+  // returns whether one was found (also kept as Found) and moves there;
+  // otherwise the dataset stays where it was.
+  bool FindFirst() { return FindRecord(true, true); }
+  bool FindLast() { return FindRecord(true, false); }
+  bool FindNext() { return FindRecord(false, true); }
+  bool FindPrior() { return FindRecord(false, false); }
+  bool Found() const { return found_; }
+
   // --- fields ------------------------------------------------------------
   TFields& Fields() { return fields_; }
   TField* FindField(const std::string& name) const { return fields_.Find(name); }
@@ -221,6 +247,14 @@ class TDataSet {
   virtual void InternalHandleException(const std::exception& error);
   virtual uint8_t* GetActiveRecordBuffer();
 
+  // Called before a filter property changes on an open dataset, with the
+  // values it is to take; the cursor rebuilds what it shows from them, or
+  // throws and the change does not happen.
+  virtual void FilterChanging(const std::string& text, bool filtered, uint8_t options);
+  // The filter's find operations; the base's version only navigates.
+  virtual bool FindRecord(bool restart, bool forward);
+  void SetFound(bool found) { found_ = found; }
+
   // --- helpers for cursors -----------------------------------------------
   TField& AddField(TFieldType type, const std::string& name, int32_t size, bool required);
   int32_t BookmarkSize() const { return bookmarkSize_; }
@@ -278,6 +312,10 @@ class TDataSet {
   int disableCount_ = 0;
   TDataSetState disableState_ = dsInactive;
   bool heldNotices_ = false;
+  std::string filter_;
+  bool filtered_ = false;
+  uint8_t filterOptions_ = 0;
+  bool found_ = false;
 };
 
 }  // namespace norvane

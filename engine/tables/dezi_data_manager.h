@@ -291,6 +291,15 @@ class TDeziDataManager {
   // for an empty table.
   int32_t KeyPosition(const uint8_t* key, int32_t index, bool exact, bool last, size_t k,
                       bool caseInsensitive = false, bool partial = false);
+  // The run [first, end) of index positions whose key, shaped as KeyPosition
+  // shapes it, equals the key of `key`; an empty run lies where such keys
+  // would stand.
+  std::pair<int32_t, int32_t> KeyRange(const uint8_t* key, int32_t index, size_t k,
+                                       bool caseInsensitive = false, bool partial = false);
+  // The key of record `physical` in the index, replacing `out`: with
+  // `withRowId` the whole place of the record in the index's order (keys
+  // compare as byte strings), else its key fields alone.
+  void RecordKey(int32_t index, int32_t physical, bool withRowId, std::string& out);
   // Throws EKeyViolation("<operation> - key violation. ...") when a unique
   // index holds a record with the key of `image` (all key fields) and a row
   // identifier other than `rowId`.

@@ -100,6 +100,8 @@ void TDeziDataset::InternalOpen() {
     keyBuffer_.assign(static_cast<size_t>(GetRecordSize()), 0);
     probe_.assign(static_cast<size_t>(GetRecordSize()), 0);
     ChooseIndex();
+    ParseFilter();
+    rangeStale_ = true;
     SetPosition(-1);
   } catch (...) {
     table_ = nullptr;
@@ -137,6 +139,12 @@ void TDeziDataset::InternalClose() {
   position_ = -1;
   positionId_ = 0;
   nextRowId_ = 0;
+  filterParser_.Clear();
+  findParser_.Clear();
+  findList_.clear();
+  findCounter_ = -1;
+  view_.clear();
+  viewListed_ = false;
   TDeziDataManager* table = table_;
   table_ = nullptr;
   if (table != nullptr) aaCloseTableForDataset(*this, *table);
@@ -184,7 +192,7 @@ int32_t TDeziDataset::IndexByFields(const std::vector<std::string>& names, bool 
 
 void TDeziDataset::SwitchIndex() {
   Synchronise();
-  UpdateRange();
+  RebuildView();
   position_ = positionId_ != 0 ? PositionOfId(positionId_) : -1;
   if (position_ < 0) positionId_ = 0;
   Refresh();

@@ -26,9 +26,17 @@
 #include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/field_argument.h"
 #include "engine/tables/managed_dataset.h"
+#include "engine/tables/record_set.h"
+#include "engine/tables/search_parser.h"
 #include "engine/tables/table_definitions.h"
 
 namespace norvane {
+
+// Locate options.
+enum TLocateOption : uint8_t {
+  loCaseInsensitive = 1 << 0,
+  loPartialKey = 1 << 1,
+};
 
 class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStreamOwner {
  public:
@@ -139,6 +147,32 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   std::string CreateTemporaryIndex(const std::string& fields, const std::string& descFields = "",
                                    const std::string& caseInsFields = "");
 
+  // --- filters, searches and distinct views (dezi_dataset_filter.cpp) -----
+  // Moves to the first record of the view, in view order, whose key fields
+  // (";" or "," separated) equal the values, one per field, and returns
+  // true (scroll events around the move); false, not moving, when none does
+  // or a value is null. Options: loCaseInsensitive, and loPartialKey, which
+  // compares text only as long as the value.
+  bool Locate(const std::string& keyFields, const std::vector<TFieldArgument>& values,
+              uint8_t options = 0);
+  // The values of the result fields of the record Locate (exactly, with
+  // case) would find, without moving or scroll events; empty when none is
+  // found.
+  std::vector<TFieldArgument> Lookup(const std::string& keyFields,
+                                     const std::vector<TFieldArgument>& values,
+                                     const std::string& resultFields);
+  // The position (0-based) in the view of the record with this row
+  // identifier, -1 when it is not there.
+  int32_t FindRowPosition(int32_t rowId);
+  // Whether the record image passes the master link and the filter; when
+  // asked, OnFilterRecord has the last word while Filtered.
+  bool IsRecordVisible(const uint8_t* record, bool askEvent);
+  // Shows only the first record of each run of equal values of these
+  // fields (";"-separated), in the order of the index over exactly them
+  // (made as a temporary index when the table has none); empty: all.
+  void SetDistinctFields(const std::string& fields);
+  const std::string& DistinctFields() const { return distinctFields_; }
+
   // The table's shared manager while open, null otherwise.
   TDeziDataManager* Table() const { return table_; }
   // Errors raised while a large-value stream is freed (its links told of
@@ -189,6 +223,8 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   void InternalRefresh() override;
   bool GetCanModify() override { return !readOnly_; }
   uint8_t* GetActiveRecordBuffer() override;
+  void FilterChanging(const std::string& text, bool filtered, uint8_t options) override;
+  bool FindRecord(bool restart, bool forward) override;
 
  private:
   class TMasterLink;
@@ -207,18 +243,23 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   void HandleBlobError(const std::exception& error) override;
 
   // The view (dezi_dataset_view.cpp).
+  // Moves as GetRecord does and fills the buffer, without the filter event.
+  TGetResult FetchRecord(uint8_t* buffer, TGetMode mode);
   void CheckOpen(const char* operation) const;
   // Follows changes made through any dataset: the position moves to where
   // the remembered record is now (-1 when it is gone).
   void Synchronise();
   int32_t ViewLength() const;
-  // A position of the current index as a position of the view, -1 outside.
+  // A position of the current index as a position of the unfiltered view,
+  // -1 outside.
   int32_t ToView(int32_t indexPosition) const;
   // The physical record at a position of the view.
   int32_t ViewRecord(int32_t position) const;
-  // The position of the record with this row identifier in the current
-  // index, -1 when there is none.
-  int32_t PositionOfId(int32_t rowId) const;
+  // The position of the record with this row identifier in the view, -1
+  // when it is not there.
+  int32_t PositionOfId(int32_t rowId);
+  // The position of a physical record in the view, -1 outside it.
+  int32_t ViewPositionOf(int32_t physical);
   // The physical number of the record with this row identifier, -1 if none.
   int32_t PhysicalOfId(int32_t rowId) const;
   // Moves to the position and notes its record's row identifier; returns
@@ -241,7 +282,28 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   // Writes the master's values into the key fields of the current index;
   // false when they cannot be (more fields than the key, other types).
   bool PutMasterValues(uint8_t* buffer);
+  // Builds the view again: the master's range, then the filter and the
+  // distinct list (dezi_dataset_filter.cpp).
+  void RebuildView();
   void UpdateRange();
+
+  // Filters (dezi_dataset_filter.cpp).
+  bool FilterApplies() const;
+  void ParseFilter();
+  // The records of the set within index positions [from, to), in the
+  // current index's order.
+  std::vector<int32_t> InIndexOrder(const TRecordSet& passing, int32_t from, int32_t to);
+  TRecordSet KeepDistinct(const TRecordSet& passing);
+  // Whether the record, in `buffer` for the event, is shown: asks
+  // OnFilterRecord while Filtered.
+  bool AcceptedByEvent(uint8_t* buffer);
+  // Runs `work` in the filter state, the fields reading `buffer`.
+  void WithFilterBuffer(uint8_t* buffer, const std::function<void()>& work);
+  // Locate's and Lookup's search: the view position of the record found,
+  // -1 for none.
+  int32_t FindKeyRecord(const std::string& keyFields, const std::vector<TFieldArgument>& values,
+                        uint8_t options, bool askEvent);
+  void RebuildFindList();
 
   // Records (dezi_dataset_edit.cpp).
   // Writes table field `f` of a record buffer from n bytes of its stored
@@ -306,6 +368,21 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   int32_t rangeStart_ = 0, rangeEnd_ = 0;
   // Large-value fields written since the edit or insert began.
   std::set<int32_t> modifiedValues_;
+  // A filtered or distinct view: its records in the current index's order
+  // (the range of the index otherwise).
+  bool viewListed_ = false;
+  std::vector<int32_t> view_;
+  TSearchParser filterParser_;
+  std::string distinctFields_;
+  // The record OnFilterRecord looks at (the dsFilter state's buffer).
+  uint8_t* filterBuffer_ = nullptr;
+  // FindFirst and its kin: their own parse of the filter, the records of
+  // the view that pass it, the place reached, and the change counter the
+  // list was made at.
+  TSearchParser findParser_;
+  std::vector<int32_t> findList_;
+  int32_t findAt_ = -1;
+  int32_t findCounter_ = -1;
 };
 
 }  // namespace norvane

@@ -15,12 +15,6 @@
 namespace norvane {
 namespace {
 
-bool IsNoDay(int type, const uint8_t* at) {
-  if (type == ftDate) return GetI32LE(at) == 0;
-  if (type == ftDateTime) return std::floor(GetF64LE(at) / 86400000.0) == 0;
-  return false;
-}
-
 // Automatic flushing waits while a record and its values are written, and
 // resumes whatever happens.
 template <typename Work>
@@ -50,6 +44,7 @@ int32_t TDeziDataset::GetRecordSize() { return table_->Geometry().RecordSize + 8
 
 uint8_t* TDeziDataset::GetActiveRecordBuffer() {
   if (State() == dsSetKey) return keyBuffer_.data();
+  if (State() == dsFilter) return filterBuffer_;
   if (privateBuffer_ != nullptr) return privateBuffer_;
   return TDataSet::GetActiveRecordBuffer();
 }
@@ -263,13 +258,13 @@ void TDeziDataset::InternalDelete() {
   table_->aaDeleteRecord(physical, index_);
   // The next record takes the deleted one's place; after the last, the new
   // last one; in an empty table, none.
-  UpdateRange();
+  RebuildView();
   SetPosition(std::min(at, ViewLength() - 1));
 }
 
 void TDeziDataset::StandOn(int32_t physical) {
-  UpdateRange();
-  SetPosition(ToView(table_->RecordPosition(index_, physical)));
+  RebuildView();
+  SetPosition(ViewPositionOf(physical));
 }
 
 void TDeziDataset::InternalCancel() {

@@ -13,10 +13,12 @@
 namespace norvane {
 
 int32_t TDeziDataset::ViewLength() const {
+  if (viewListed_) return static_cast<int32_t>(view_.size());
   return restricted_ ? rangeEnd_ - rangeStart_ : table_->Header().RecordCount;
 }
 
 int32_t TDeziDataset::ViewRecord(int32_t position) const {
+  if (viewListed_) return view_[static_cast<size_t>(position)];
   return table_->IndexRecord(index_, (restricted_ ? rangeStart_ : 0) + position);
 }
 
@@ -26,7 +28,8 @@ int32_t TDeziDataset::PhysicalOfId(int32_t rowId) const {
   return at < 0 ? -1 : table_->IndexRecord(0, at);
 }
 
-int32_t TDeziDataset::PositionOfId(int32_t rowId) const {
+int32_t TDeziDataset::PositionOfId(int32_t rowId) {
+  if (viewListed_) return ViewPositionOf(PhysicalOfId(rowId));
   int32_t at = -1;
   if (index_ == 0) {
     PutI32LE(probe_.data() + table_->Geometry().RowIdOffset, rowId);
@@ -36,6 +39,20 @@ int32_t TDeziDataset::PositionOfId(int32_t rowId) const {
     at = physical < 0 ? -1 : table_->RecordPosition(index_, physical);
   }
   return ToView(at);
+}
+
+int32_t TDeziDataset::ViewPositionOf(int32_t physical) {
+  if (physical < 0) return -1;
+  if (!viewListed_) return ToView(table_->RecordPosition(index_, physical));
+  // The listed view keeps the index's order, so its records bisect by
+  // their place in the index.
+  std::string target, probe;
+  table_->RecordKey(index_, physical, true, target);
+  const auto at = std::partition_point(view_.begin(), view_.end(), [&](int32_t entry) {
+    table_->RecordKey(index_, entry, true, probe);
+    return probe < target;
+  });
+  return at != view_.end() && *at == physical ? static_cast<int32_t>(at - view_.begin()) : -1;
 }
 
 int32_t TDeziDataset::ToView(int32_t at) const {
@@ -58,7 +75,7 @@ const uint8_t* TDeziDataset::SetPosition(int32_t position) {
 
 void TDeziDataset::Synchronise() {
   const bool changed = table_->Header().ChangeCounter != seenCounter_;
-  if (changed || rangeStale_) UpdateRange();
+  if (changed || rangeStale_) RebuildView();
   if (!changed && !rangeStale_) return;
   if (positionId_ != 0) {
     position_ = PositionOfId(positionId_);
@@ -72,6 +89,16 @@ void TDeziDataset::Synchronise() {
 TGetResult TDeziDataset::GetRecord(uint8_t* buffer, TGetMode mode, bool doCheck) {
   if (table_ == nullptr) throw EEngineError("Error in TDeziDataSet.GetRecord - no table was opened.");
   Synchronise();
+  TGetResult result = FetchRecord(buffer, mode);
+  // A record the application's filter event refuses is passed over in the
+  // direction of the move.
+  while (result == grOK && !AcceptedByEvent(buffer))
+    result = mode == gmCurrent ? grError : FetchRecord(buffer, mode);
+  if (result == grError && doCheck) throw EEngineError("TDeziDataSet.GetRecord - No records");
+  return result;
+}
+
+TGetResult TDeziDataset::FetchRecord(uint8_t* buffer, TGetMode mode) {
   const int32_t length = ViewLength();
   TGetResult result = grOK;
   // The record at the new position, read once for its identifier and copy.
@@ -97,7 +124,6 @@ TGetResult TDeziDataset::GetRecord(uint8_t* buffer, TGetMode mode, bool doCheck)
   } else {
     record = table_->RecordPtr(ViewRecord(position_));
   }
-  if (result == grError && doCheck) throw EEngineError("TDeziDataSet.GetRecord - No records");
   if (result != grOK) return result;
   const int32_t size = table_->Geometry().RecordSize;
   std::memcpy(buffer, record, static_cast<size_t>(size));

@@ -23,7 +23,19 @@ class TFieldArgument {
   TFieldArgument(const char* value) : kind_(fkText), text_(value) {}
   TFieldArgument(std::string value) : kind_(fkText), text_(std::move(value)) {}
 
+  // The field's value as its type reads it: whole numbers as integers,
+  // floats and currency as floats, booleans, and every other type as text.
+  static TFieldArgument Of(const TField& field);
+
   TKind Kind() const { return kind_; }
+  bool IsNull() const { return kind_ == fkNull; }
+  int64_t Integer() const { return integer_; }
+  double Float() const { return float_; }
+  bool Boolean() const { return boolean_; }
+  const std::string& Text() const { return text_; }
+  // The value as a key text of a search: decimal integers, floats in their
+  // shortest exact form, true or false, text as it is; empty for null.
+  std::string KeyText() const;
   // Writes the value to `field` (a null clears it); throws what the setter
   // throws.
   void AssignTo(TField& field) const;

@@ -1,6 +1,10 @@
 // The type table: one row per stored type code with its size rule.
 #include "engine/tables/field_types.h"
 
+#include <cmath>
+
+#include "engine/common/byte_codec.h"
+
 namespace norvane {
 namespace {
 
@@ -50,6 +54,12 @@ bool IsLargeValueType(int code) { return code >= ftBlob && code <= ftFmtMemo; }
 bool IsIndexableType(int code) {
   const TTypeRow* row = Find(code);
   return row != nullptr && row->indexable;
+}
+
+bool IsNoDay(int code, const uint8_t* value) {
+  if (code == ftDate) return GetI32LE(value) == 0;
+  if (code == ftDateTime) return std::floor(GetF64LE(value) / 86400000.0) == 0;
+  return false;
 }
 
 int64_t StoredSizeOf(int code, int64_t declaredSize) {

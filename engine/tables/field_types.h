@@ -48,6 +48,8 @@ bool IsStoredFieldType(int code);
 bool IsLargeValueType(int code);
 // Whether a field of this stored type may be a key field of an index.
 bool IsIndexableType(int code);
+// A date or date-time holding day 0, which the format takes for no value.
+bool IsNoDay(int code, const uint8_t* value);
 // The stored size of a field of a stored type: the fixed size, or for the
 // sized types (ftString, ftWideString, ftBytes) the declared size plus the
 // terminator (1, 2 or 0 bytes). 64-bit so no declared size can overflow it.

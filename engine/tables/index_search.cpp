@@ -60,9 +60,17 @@ int32_t TDeziDataManager::RecordPosition(int32_t number, int32_t physical) {
 int32_t TDeziDataManager::KeyPosition(const uint8_t* key, int32_t number, bool exact, bool last,
                                       size_t k, bool caseInsensitive, bool partial) {
   BuildIndex(number);
-  TTableIndex& index = *indexes_[number];
-  const size_t n = index.Array.Size();
+  const auto n = static_cast<int32_t>(indexes_[number]->Array.Size());
   if (n == 0) return -1;
+  const auto [first, end] = KeyRange(key, number, k, caseInsensitive, partial);
+  if (first == end) return exact ? -1 : std::min(first, n - 1);
+  return last ? end - 1 : first;
+}
+
+std::pair<int32_t, int32_t> TDeziDataManager::KeyRange(const uint8_t* key, int32_t number, size_t k,
+                                                      bool caseInsensitive, bool partial) {
+  BuildIndex(number);
+  TTableIndex& index = *indexes_[number];
   const TKeyShape shape = index.Encoder.SearchShape(key, k, caseInsensitive, partial);
   std::string target;
   index.Encoder.Encode(key, shape, target);
@@ -70,14 +78,19 @@ int32_t TDeziDataManager::KeyPosition(const uint8_t* key, int32_t number, bool e
     index.Encoder.Encode(KeyRecord(entry.Record), shape, probeKey_);
     return probeKey_;
   };
-  const size_t first =
-      index.Array.PartitionPoint([&](const TIndexEntry& e) { return keyOf(e) < target; });
-  const bool found = first < n && keyOf(index.Array.At(first)) == target;
-  if (!found) return exact ? -1 : static_cast<int32_t>(std::min(first, n - 1));
-  if (!last) return static_cast<int32_t>(first);
-  const size_t after =
-      index.Array.PartitionPoint([&](const TIndexEntry& e) { return keyOf(e) <= target; });
-  return static_cast<int32_t>(after - 1);
+  const size_t first = index.Array.PartitionPoint([&](const TIndexEntry& e) { return keyOf(e) < target; });
+  const size_t end = index.Array.PartitionPoint([&](const TIndexEntry& e) { return keyOf(e) <= target; });
+  return {static_cast<int32_t>(first), static_cast<int32_t>(end)};
+}
+
+void TDeziDataManager::RecordKey(int32_t number, int32_t physical, bool withRowId, std::string& out) {
+  BuildIndex(number);
+  TTableIndex& index = *indexes_[number];
+  if (withRowId) {
+    index.Encoder.EncodeRow(KeyRecord(physical), out);
+  } else {
+    index.Encoder.Encode(KeyRecord(physical), out);
+  }
 }
 
 void TDeziDataManager::CheckKeyViolation(const uint8_t* image, int32_t rowId,
