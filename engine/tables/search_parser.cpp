@@ -28,29 +28,31 @@ class TSearchParser::TReader {
   TReader(TDeziDataManager& table, const std::string& text, uint8_t options, TSearchOperations& out)
       : table_(table), text_(text), options_(options), out_(out) {}
 
+  // Blanks count as text here: only one last character may be left over.
   void Filter() {
     OrTerm(0);
-    SkipBlanks();
     if (text_.size() - at_ > 1) throw EEngineError("End of line expected, but \"" + Rest() + "\" found");
   }
 
  private:
+  static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
   void SkipBlanks() {
-    while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\r' || text_[at_] == '\n'))
-      ++at_;
+    while (at_ < text_.size() && IsBlank(text_[at_])) ++at_;
   }
   std::string Rest() const { return text_.substr(at_); }
 
   // The word or symbol at the cursor, ignoring case; a word must end there.
+  // A failed match consumes nothing, not even the blanks before it.
   bool Match(const char* word) {
-    SkipBlanks();
+    size_t from = at_;
+    while (from < text_.size() && IsBlank(text_[from])) ++from;
     size_t n = 0;
     for (; word[n] != 0; ++n) {
-      if (at_ + n >= text_.size()) return false;
-      if (std::tolower(static_cast<unsigned char>(text_[at_ + n])) != word[n]) return false;
+      if (from + n >= text_.size()) return false;
+      if (std::tolower(static_cast<unsigned char>(text_[from + n])) != word[n]) return false;
     }
-    if (IsWordChar(word[0]) && at_ + n < text_.size() && IsWordChar(text_[at_ + n])) return false;
-    at_ += n;
+    if (IsWordChar(word[0]) && from + n < text_.size() && IsWordChar(text_[from + n])) return false;
+    at_ = from + n;
     return true;
   }
   // Words in a row ("not like", "is not null"), or nothing consumed.
