@@ -90,8 +90,10 @@ class TSearchParser::TReader {
   }
 
   void Factor(int depth) {
+    SkipBlanks();
     if (depth >= kMaxFilterDepth)
-      throw EEngineError("Filter nested deeper than " + std::to_string(kMaxFilterDepth) + " levels at \"" + Rest() + "\"");
+      throw EEngineError("Filter nested deeper than " + std::to_string(kMaxFilterDepth) +
+                         " levels at character " + std::to_string(at_ + 1));
     if (Match("not")) {
       Push(skNot);
       Factor(depth + 1);

@@ -20,59 +20,15 @@
 #include <algorithm>
 #include <sstream>
 
-#include "engine/container/disk_plain_file_system.h"
-#include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/dezi_table.h"
 #include "engine/tables/field_types.h"
 #include "tests/query/case_file.h"
-#include "tests/support/temp_folder.h"
+#include "tests/query/filter_catalogue.h"
 
 namespace norvane {
 namespace {
 
-using TRow = std::vector<TFieldArgument>;
-
-const std::vector<TRow> kArticles = {
-    {2004, 1, "Alpha", 3, "1", 1},     {2004, 2, "Beta", 3, "12", nullptr},
-    {2005, 1, "Gamma", 31, nullptr, 2}, {nullptr, 2, "alpha", 1, nullptr, 1},
-    {2003, nullptr, "Delta", 2, nullptr, nullptr}, {2005, 9, "O'Brien", 3, nullptr, 7},
-};
-
-class TCatalogue {
- public:
-  TCatalogue() {
-    TDiskPlainFileSystem store(dir_.Path());
-    const std::vector<TFieldDef> fields = {{"Year", ftInteger, 0, false},     {"IDRazdel", ftInteger, 0, false},
-                                           {"ArticleName", ftString, 100, false}, {"NN", ftInteger, 0, false},
-                                           {"Page", ftString, 10, false},    {"IDJournal", ftInteger, 0, false},
-                                           {"ID", ftAutoInc, 0, false}};
-    for (const bool indexed : {true, false}) {
-      TDeziDataManager table(store, indexed ? "Article" : "ArticleScan", false);
-      table.CreateTable(fields, 0, false, indexed);
-    }
-    TDeziDataManager razdel(store, "Razdel", false);
-    razdel.CreateTable({{"IDRazdel", ftInteger, 0, false}, {"Razdel", ftString, 40, false}}, 0, false);
-    razdel.CloseTable();
-    for (const char* name : {"Article", "ArticleScan"}) {
-      auto table = Open(name);
-      for (const TRow& row : kArticles) table->AppendRecord(row);
-    }
-    auto sections = Open("Razdel");
-    for (const TRow& row : std::vector<TRow>{{1, "Science"}, {2, "Sport"}, {9, "Culture"}})
-      sections->AppendRecord(row);
-  }
-
-  std::unique_ptr<TDeziTable> Open(const std::string& name) {
-    auto table = std::make_unique<TDeziTable>();
-    table->SetDatabaseName(dir_.Path());
-    table->SetTableName(name);
-    table->Open();
-    return table;
-  }
-
- private:
-  testing::TTempFolder dir_;
-};
+using testing::TCatalogue;
 
 std::string Ids(TDeziTable& table) {
   std::string out = "ids";
