@@ -25,6 +25,15 @@ namespace norvane::testing {
 
 using TRow = std::vector<TFieldArgument>;
 
+// The table `name` of the folder database, open.
+inline std::unique_ptr<TDeziTable> OpenFolderTable(const std::string& folder, const std::string& name) {
+  auto table = std::make_unique<TDeziTable>();
+  table->SetDatabaseName(folder);
+  table->SetTableName(name);
+  table->Open();
+  return table;
+}
+
 inline const std::vector<TRow> kArticles = {
     {2004, 1, "Alpha", 3, "1", 1},     {2004, 2, "Beta", 3, "12", nullptr},
     {2005, 1, "Gamma", 31, nullptr, 2}, {nullptr, 2, "alpha", 1, nullptr, 1},
@@ -55,13 +64,7 @@ class TCatalogue {
       sections->AppendRecord(row);
   }
 
-  std::unique_ptr<TDeziTable> Open(const std::string& name) {
-    auto table = std::make_unique<TDeziTable>();
-    table->SetDatabaseName(dir_.Path());
-    table->SetTableName(name);
-    table->Open();
-    return table;
-  }
+  std::unique_ptr<TDeziTable> Open(const std::string& name) { return OpenFolderTable(dir_.Path(), name); }
 
  private:
   TTempFolder dir_;

@@ -15,6 +15,7 @@
 #include "engine/tables/field_types.h"
 #include "engine/tables/record_match.h"
 #include "engine/tables/record_set.h"
+#include "tests/query/filter_catalogue.h"
 #include "tests/support/engine_text.h"
 #include "tests/support/temp_folder.h"
 
@@ -125,13 +126,7 @@ class FilterModel : public ::testing::Test {
       for (const auto& row : rows) table->AppendRecord(row);
     }
   }
-  std::unique_ptr<TDeziTable> Open(const std::string& name) {
-    auto table = std::make_unique<TDeziTable>();
-    table->SetDatabaseName(dir.Path());
-    table->SetTableName(name);
-    table->Open();
-    return table;
-  }
+  std::unique_ptr<TDeziTable> Open(const std::string& name) { return testing::OpenFolderTable(dir.Path(), name); }
   testing::TTempFolder dir;
 };
 
