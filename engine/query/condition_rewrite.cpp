@@ -247,7 +247,7 @@ void PushDown(std::unique_ptr<TETblExprNode>& root, TConditionTarget& target) {
   // An ON condition reaches an operator before the WHERE condition does;
   // the second must narrow the first, not replace it.
   const std::string earlier = target.Filter();
-  target.SetFilter(earlier.empty() ? text : "(" + earlier + ") AND " + text, kFilterNoPartialCompare);
+  target.SetFilter(earlier.empty() ? text : "(" + earlier + ") AND " + text, foNoPartialCompare);
 }
 
 void PushDownAll(std::unique_ptr<TETblExprNode>& root, TConditionTarget& target) {

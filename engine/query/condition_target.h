@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/tables/search_operation.h"
+
 namespace norvane {
 
 // A (table, field name) pair of a join key list, as the condition wrote it.
@@ -15,10 +17,6 @@ struct TETblFieldRef {
   std::string FieldName;
 };
 using TETblFields = std::vector<TETblFieldRef>;
-
-// Filter option bits of a dataset filter.
-constexpr uint8_t kFilterCaseInsensitive = 1;
-constexpr uint8_t kFilterNoPartialCompare = 2;
 
 class TConditionTarget {
  public:
@@ -36,8 +34,8 @@ class TConditionTarget {
   virtual TConditionTarget* JoinLeft() = 0;
   virtual TConditionTarget* JoinRight() = 0;
   // The operator's dataset filter: text in the filter language ("" when it
-  // has none) and the options byte (kFilterCaseInsensitive,
-  // kFilterNoPartialCompare).
+  // has none) and its FilterOptions bits (foCaseInsensitive,
+  // foNoPartialCompare).
   virtual std::string Filter() const = 0;
   virtual void SetFilter(const std::string& text, uint8_t options) = 0;
 };

@@ -191,7 +191,7 @@ std::string Rewritten(const std::map<std::string, std::string>& clauses) {
     EXPECT_EQ(where, nullptr) << "a conjunct left in the tree";
     for (const auto& op : operators) {
       if (op->FilterText.empty()) continue;
-      EXPECT_EQ(op->Options, kFilterNoPartialCompare) << op->Label;
+      EXPECT_EQ(op->Options, foNoPartialCompare) << op->Label;
       out += op->Label + ": " + op->FilterText + "\n";
     }
   } catch (const std::exception& error) {
