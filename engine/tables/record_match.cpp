@@ -126,45 +126,40 @@ void PutValue(const TFieldPlace& place, uint8_t* at, const std::string& text) {
   }
 }
 
-// Characters equal for "like": the same byte, or ignoring case the same
-// upper-case rank of the collation (a table per collation, made once).
-class TLikeFold {
- public:
-  explicit TLikeFold(bool caseInsensitive) {
-    if (!caseInsensitive) {
-      for (int c = 0; c < 256; ++c) fold_[static_cast<size_t>(c)] = static_cast<uint8_t>(c);
-      return;
-    }
-    static const TCollationTables* madeFor = nullptr;
-    static std::array<uint8_t, 256> folded{};
-    if (madeFor != &Collation()) {
-      // Each byte maps to the first byte that compares equal to it.
-      for (int c = 0; c < 256; ++c) {
-        folded[static_cast<size_t>(c)] = static_cast<uint8_t>(c);
-        const char a[2] = {static_cast<char>(c), 0};
-        for (int d = 0; d < c; ++d) {
-          const char b[2] = {static_cast<char>(d), 0};
-          if (folded[static_cast<size_t>(d)] == d && CollateCompareCIN(a, b, 1) == 0) {
-            folded[static_cast<size_t>(c)] = static_cast<uint8_t>(d);
-            break;
-          }
+// Characters equal for "like": the same byte, or ignoring case bytes the
+// collation finds equal, each mapped to the first byte of its class. The
+// table is made once per collation.
+const std::array<uint8_t, 256>& LikeFold(bool caseInsensitive) {
+  static const std::array<uint8_t, 256> identity = [] {
+    std::array<uint8_t, 256> table{};
+    for (int c = 0; c < 256; ++c) table[static_cast<size_t>(c)] = static_cast<uint8_t>(c);
+    return table;
+  }();
+  if (!caseInsensitive) return identity;
+  static const TCollationTables* madeFor = nullptr;
+  static std::array<uint8_t, 256> folded{};
+  if (madeFor != &Collation()) {
+    for (int c = 0; c < 256; ++c) {
+      folded[static_cast<size_t>(c)] = static_cast<uint8_t>(c);
+      const char a[2] = {static_cast<char>(c), 0};
+      for (int d = 0; d < c; ++d) {
+        const char b[2] = {static_cast<char>(d), 0};
+        if (folded[static_cast<size_t>(d)] == d && CollateCompareCIN(a, b, 1) == 0) {
+          folded[static_cast<size_t>(c)] = static_cast<uint8_t>(d);
+          break;
         }
       }
-      madeFor = &Collation();
     }
-    fold_ = folded;
+    madeFor = &Collation();
   }
-  uint8_t operator()(char c) const { return fold_[static_cast<uint8_t>(c)]; }
-
- private:
-  std::array<uint8_t, 256> fold_{};
-};
+  return folded;
+}
 
 // The iterative match: on a mismatch after a %, the % takes one more
 // character and matching resumes behind it. Only the last % is ever
 // resumed, since whatever an earlier one could take the last one can too.
 template <class Equal>
-bool Like(size_t textLength, size_t patternLength, const std::string& pattern, Equal equal) {
+bool Like(size_t textLength, size_t patternLength, std::string_view pattern, Equal equal) {
   size_t t = 0, p = 0;
   size_t starP = std::string::npos, starT = 0;
   while (t < textLength) {
@@ -219,7 +214,7 @@ bool PatternMatches(const TDeziDataManager& table, const TSearchOperation& op, b
   const uint8_t* at = record + place.Offset;
   if (place.Type == ftWideString) return WideLike(WideOf(at, place.Size), op.Pattern, caseInsensitive);
   const auto* text = reinterpret_cast<const char*>(at);
-  return LikeMatches(std::string(text, strnlen(text, static_cast<size_t>(place.Size))), op.Pattern,
+  return LikeMatches(std::string_view(text, strnlen(text, static_cast<size_t>(place.Size))), op.Pattern,
                      caseInsensitive);
 }
 
@@ -266,10 +261,11 @@ void PrepareValueBuffer(const TDeziDataManager& table, TSearchOperation& op, con
   PutValue(place, op.Value.data() + place.Offset, text);
 }
 
-bool LikeMatches(const std::string& text, const std::string& pattern, bool caseInsensitive) {
-  const TLikeFold fold(caseInsensitive);
+bool LikeMatches(std::string_view text, std::string_view pattern, bool caseInsensitive) {
+  const std::array<uint8_t, 256>& fold = LikeFold(caseInsensitive);
+  auto folded = [&](char c) { return fold[static_cast<uint8_t>(c)]; };
   return Like(text.size(), pattern.size(), pattern,
-              [&](size_t t, size_t p) { return fold(text[t]) == fold(pattern[p]); });
+              [&](size_t t, size_t p) { return folded(text[t]) == folded(pattern[p]); });
 }
 
 bool IsRecordMatches(const TDeziDataManager& table, const TSearchOperation& op, uint8_t options,

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/tables/record_set.h"
@@ -36,7 +37,7 @@ bool IsRecordMatches(const TDeziDataManager& table, const TSearchOperation& op, 
 // "like": % matches any run of characters, _ one character, anything else
 // itself (ignoring case when asked); no escape character. Linear in the
 // text for patterns with one %, and never worse than text x pattern.
-bool LikeMatches(const std::string& text, const std::string& pattern, bool caseInsensitive);
+bool LikeMatches(std::string_view text, std::string_view pattern, bool caseInsensitive);
 
 // The records of the table that pass the condition (not "like" or "not
 // like": "TDeziDataSet.GetMatchedRecordsArray - Like operator is not
