@@ -30,6 +30,7 @@ const TTblMessage kMessages[] = {
     {28, "Invalid type - compare is not supported."},
     {32, "Distinct index not created. FTableName = '%s', FDistinctFields = '%s'."},
     {1008, "Unexpected end of SQL command found at line %d"},
+    {1001, "Blank SQL command"},
     {1037, "Boolean expression expected, but '%s' found at line %d, column %d"},
     {1038, "Boolean expression expected, but '%s' found at line %d, column %d"},
     {1039, "Unexpected end of SQL command found at line %d"},

@@ -10,6 +10,7 @@
 
 #include "engine/query/dezi_lexer.h"
 #include "engine/query/reserved_words.h"
+#include "engine/query/script_text.h"
 #include "tests/query/case_file.h"
 
 namespace norvane {
@@ -77,7 +78,7 @@ std::string Scanned(const TLexerCase& c) {
   }
   std::ostringstream out;
   try {
-    TDeziLexer lexer(c.Text, c.Params.empty() ? nullptr : &params);
+    TDeziLexer lexer = LexScript(c.Text, c.Params.empty() ? nullptr : &params);
     while (lexer.NextCommand()) {
       out << "statement\n";
       TToken token;
