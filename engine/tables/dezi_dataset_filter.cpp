@@ -39,6 +39,7 @@ void TDeziDataset::FilterChanging(const std::string& text, bool filtered, uint8_
 void TDeziDataset::SetDistinctFields(const std::string& fields) {
   distinctFields_ = fields;
   rangeStale_ = true;
+  if (TDataSet::Active()) First();
 }
 
 void TDeziDataset::RebuildView() {

@@ -35,8 +35,12 @@ int32_t TDeziDataset::FindKeyRecord(const std::string& keyFields, const std::vec
   const int32_t length = ViewLength();
   if (conditions.size() == 1 && !HasConditionIndex(*table_, conditions[0], filterOptions)) {
     // No index to ask: the view in its order, the first match wins.
-    for (int32_t at = 0; at < length; ++at)
-      if (IsRecordMatches(*table_, conditions[0], filterOptions, table_->RecordPtr(ViewRecord(at)))) return at;
+    for (int32_t at = 0; at < length; ++at) {
+      const uint8_t* record = table_->RecordPtr(ViewRecord(at));
+      if (IsRecordMatches(*table_, conditions[0], filterOptions, record) &&
+          (!askEvent || !OnFilterRecord || IsRecordVisible(record, true)))
+        return at;
+    }
     return -1;
   }
   // The condition to start from: the first matching at most a twentieth of
@@ -61,7 +65,7 @@ int32_t TDeziDataset::FindKeyRecord(const std::string& keyFields, const std::vec
     if (!all) continue;
     const int32_t at = ViewPositionOf(physical);
     if (at < 0 || (best >= 0 && at >= best)) continue;
-    if (askEvent && !IsRecordVisible(table_->RecordPtr(physical), true)) continue;
+    if (askEvent && OnFilterRecord && !IsRecordVisible(table_->RecordPtr(physical), true)) continue;
     best = at;
   }
   return best;
@@ -84,7 +88,7 @@ bool TDeziDataset::Locate(const std::string& keyFields, const std::vector<TField
 std::vector<TFieldArgument> TDeziDataset::Lookup(const std::string& keyFields,
                                                  const std::vector<TFieldArgument>& values,
                                                  const std::string& resultFields) {
-  CheckBrowseMode();
+  // An edit under way stays as it is: a lookup only reads.
   CheckOpen("Lookup");
   Synchronise();
   const int32_t at = FindKeyRecord(keyFields, values, 0, true);

@@ -88,6 +88,23 @@ TEST(FilterView, PostsAndDeletesFollowTheFilter) {
   EXPECT_EQ(articles->RecordCount(), 7);
 }
 
+// A lookup only reads: an edit under way is neither posted nor moved.
+TEST(FilterView, LookupLeavesAnEditAlone) {
+  TCatalogue catalogue;
+  auto articles = catalogue.Open("Article");
+  ASSERT_TRUE(articles->Locate("ID", {3}));
+  articles->Edit();
+  articles->FieldByName("ArticleName").SetAsString("Changed");
+  const std::vector<TFieldArgument> found = articles->Lookup("Year;NN", {2004, 3}, "ArticleName;ID");
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].Text(), "Alpha");
+  EXPECT_EQ(found[1].Integer(), 1);
+  EXPECT_EQ(articles->State(), dsEdit);
+  EXPECT_EQ(articles->FieldByName("ArticleName").AsString(), "Changed");
+  articles->Cancel();
+  EXPECT_EQ(articles->FieldByName("ArticleName").AsString(), "Gamma");
+}
+
 TEST(FilterView, NumbersBookmarksAndPositions) {
   TCatalogue catalogue;
   auto articles = catalogue.Open("Article");
