@@ -39,6 +39,16 @@ class TEngineSide {
   virtual std::vector<TRow> ScanByTitle() = 0;
   // The articles of one year, by the year's index.
   virtual std::vector<TRow> Range(int32_t year) = 0;
+  // The answers of filters, each in row identifier order: the articles of
+  // one year; of one year and issue (NN); whose title holds `part` (no %
+  // or _ in it), case counting, as "like '%part%'" matches.
+  virtual std::vector<TRow> FilterYear(int32_t year) = 0;
+  virtual std::vector<TRow> FilterYearAndIssue(int32_t year, int32_t issue) = 0;
+  virtual std::vector<TRow> FilterTitleHolds(const std::string& part) = 0;
+  // For each title, in the order given, the article of lowest row
+  // identifier with exactly that title (case counting); a title no article
+  // has is left out.
+  virtual std::vector<TRow> LocateTitles(const std::vector<std::string>& titles) = 0;
   // Gives each article named its new title.
   virtual void Update(const std::vector<TRow>& titles) = 0;
   // Deletes the articles with these row identifiers.

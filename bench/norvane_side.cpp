@@ -127,6 +127,42 @@ std::vector<TRow> TNorvaneSide::Range(int32_t year) {
   return rows;
 }
 
+std::vector<TRow> TNorvaneSide::WalkFiltered(const std::string& filter) {
+  TDeziTable& table = Cursor();
+  table.SetIndexName("@ID");
+  table.SetFilter(filter);
+  table.SetFilterOptions(0);
+  table.SetFiltered(true);
+  std::vector<TRow> rows;
+  for (table.First(); !table.Eof(); table.Next()) rows.push_back(CurrentRow());
+  table.SetFiltered(false);
+  return rows;
+}
+
+std::vector<TRow> TNorvaneSide::FilterYear(int32_t year) {
+  return WalkFiltered("Year = " + std::to_string(year));
+}
+
+std::vector<TRow> TNorvaneSide::FilterYearAndIssue(int32_t year, int32_t issue) {
+  return WalkFiltered("Year = " + std::to_string(year) + " and NN = " + std::to_string(issue));
+}
+
+std::vector<TRow> TNorvaneSide::FilterTitleHolds(const std::string& part) {
+  std::string quoted;
+  for (const char c : part) quoted += c == '\'' ? "''" : std::string(1, c);
+  return WalkFiltered("ArticleName like '%" + quoted + "%'");
+}
+
+std::vector<TRow> TNorvaneSide::LocateTitles(const std::vector<std::string>& titles) {
+  TDeziTable& table = Cursor();
+  table.SetIndexName("@ID");
+  std::vector<TRow> rows;
+  rows.reserve(titles.size());
+  for (const std::string& title : titles)
+    if (table.Locate("ArticleName", {title}, 0)) rows.push_back(CurrentRow());
+  return rows;
+}
+
 void TNorvaneSide::Update(const std::vector<TRow>& titles) {
   TDeziTable& table = Cursor();
   table.SetIndexName("@ID");

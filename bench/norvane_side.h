@@ -26,6 +26,10 @@ class TNorvaneSide : public TEngineSide {
   std::vector<TRow> Lookup(const std::vector<int32_t>& ids) override;
   std::vector<TRow> ScanByTitle() override;
   std::vector<TRow> Range(int32_t year) override;
+  std::vector<TRow> FilterYear(int32_t year) override;
+  std::vector<TRow> FilterYearAndIssue(int32_t year, int32_t issue) override;
+  std::vector<TRow> FilterTitleHolds(const std::string& part) override;
+  std::vector<TRow> LocateTitles(const std::vector<std::string>& titles) override;
   void Update(const std::vector<TRow>& titles) override;
   void Delete(const std::vector<int32_t>& ids) override;
   void Compact() override;
@@ -45,6 +49,9 @@ class TNorvaneSide : public TEngineSide {
   bool SeekId(int32_t id);
   // Every article in the order of the index.
   std::vector<TRow> Walk(const char* index);
+  // The articles that pass the dataset filter `filter` (no filter options),
+  // in row identifier order; the cursor is left unfiltered.
+  std::vector<TRow> WalkFiltered(const std::string& filter);
   TDeziDataManager& Table();
 
   std::string file_;

@@ -44,6 +44,30 @@ std::string ScanSql() {
          "ArticleName COLLATE " + kCaseInsensitive;
 }
 
+// The filters as SQL, each read in row identifier order: a year and a
+// year with its issue by the indexes on those columns, and a part of the
+// title by instr(). LIKE and GLOB cannot stand in for the engine's "like"
+// here: they read text as UTF-8, in which every code page 1251 letter
+// decodes as the same replacement character, so '%ab%' would match any two
+// letters; instr() compares the bytes. It passes over bytes 0x80-0xBF as
+// UTF-8 continuations when stepping, so a part must not begin with one
+// (the titles' letters other than ё and Ё lie above 0xBF).
+constexpr char kFilterYearSql[] =
+    "SELECT ID, ArticleName FROM Article INDEXED BY \"@Year\" WHERE Year = ? ORDER BY ID";
+constexpr char kFilterYearAndIssueSql[] =
+    "SELECT ID, ArticleName FROM Article WHERE Year = ? AND NN = ? ORDER BY ID";
+constexpr char kFilterTitleSql[] =
+    "SELECT ID, ArticleName FROM Article WHERE instr(ArticleName, ?) > 0 ORDER BY ID";
+
+// Locate's equivalent: the first article by identifier with the title,
+// compared by the engine's case-sensitive collation so that the
+// "@ArticleName" index answers it (a plain "=" compares bytes, which that
+// index cannot serve, and would read the whole table for each title).
+std::string LocateSql() {
+  return std::string("SELECT ID, ArticleName FROM Article INDEXED BY \"@ArticleName\" WHERE ArticleName = ? ") +
+         "COLLATE " + kCaseSensitive + " ORDER BY ID LIMIT 1";
+}
+
 std::vector<std::string> SchemaStatements() {
   std::string table = "CREATE TABLE Article (";
   std::vector<std::string> indexes;
@@ -103,6 +127,12 @@ class TStatement {
                            : std::string();
   }
   TRow Row() { return {Int(0), Text(1)}; }
+  // Every row left, as Row reads them.
+  std::vector<TRow> Rows() {
+    std::vector<TRow> rows;
+    while (Step()) rows.push_back(Row());
+    return rows;
+  }
 
  private:
   sqlite3* db_;
@@ -149,7 +179,9 @@ void TSqliteSide::Close() {
 void TSqliteSide::Create() {
   Open();
   for (const std::string& sql : SchemaStatements()) Execute(sql);
-  CheckNoSort(ScanSql());
+  for (const std::string& sql : {ScanSql(), std::string(kFilterYearSql), std::string(kFilterYearAndIssueSql),
+                                 std::string(kFilterTitleSql), LocateSql()})
+    CheckNoSort(sql);
 }
 
 void TSqliteSide::Append(const std::vector<TArticle>& articles) {
@@ -212,18 +244,42 @@ void TSqliteSide::CheckNoSort(const std::string& sql) {
   }
 }
 
-std::vector<TRow> TSqliteSide::Rows(const std::string& sql, int32_t parameter, bool bind) {
+std::vector<TRow> TSqliteSide::Rows(const std::string& sql, const std::vector<int32_t>& numbers) {
   TStatement select(db_, sql);
-  if (bind) select.BindInt(1, parameter);
-  std::vector<TRow> rows;
-  while (select.Step()) rows.push_back(select.Row());
-  return rows;
+  for (size_t i = 0; i < numbers.size(); ++i) select.BindInt(static_cast<int>(i) + 1, numbers[i]);
+  return select.Rows();
 }
 
-std::vector<TRow> TSqliteSide::ScanByTitle() { return Rows(ScanSql(), 0, false); }
+std::vector<TRow> TSqliteSide::ScanByTitle() { return Rows(ScanSql()); }
 
 std::vector<TRow> TSqliteSide::Range(int32_t year) {
-  return Rows("SELECT ID, ArticleName FROM Article INDEXED BY \"@Year\" WHERE Year = ?", year, true);
+  return Rows("SELECT ID, ArticleName FROM Article INDEXED BY \"@Year\" WHERE Year = ?", {year});
+}
+
+std::vector<TRow> TSqliteSide::FilterYear(int32_t year) { return Rows(kFilterYearSql, {year}); }
+
+std::vector<TRow> TSqliteSide::FilterYearAndIssue(int32_t year, int32_t issue) {
+  return Rows(kFilterYearAndIssueSql, {year, issue});
+}
+
+std::vector<TRow> TSqliteSide::FilterTitleHolds(const std::string& part) {
+  if (part.empty() || (static_cast<uint8_t>(part[0]) >= 0x80 && static_cast<uint8_t>(part[0]) < 0xC0))
+    throw std::logic_error("instr() cannot look for a part beginning with this byte");
+  TStatement select(db_, kFilterTitleSql);
+  select.BindText(1, part);
+  return select.Rows();
+}
+
+std::vector<TRow> TSqliteSide::LocateTitles(const std::vector<std::string>& titles) {
+  TStatement select(db_, LocateSql());
+  std::vector<TRow> rows;
+  rows.reserve(titles.size());
+  for (const std::string& title : titles) {
+    select.BindText(1, title);
+    if (select.Step()) rows.push_back(select.Row());
+    select.Reset();
+  }
+  return rows;
 }
 
 void TSqliteSide::Update(const std::vector<TRow>& titles) {
@@ -253,7 +309,7 @@ void TSqliteSide::Compact() {
 }
 
 std::vector<TRow> TSqliteSide::RowsById() {
-  return Rows("SELECT ID, ArticleName FROM Article ORDER BY ID", 0, false);
+  return Rows("SELECT ID, ArticleName FROM Article ORDER BY ID");
 }
 
 }  // namespace norvane::bench

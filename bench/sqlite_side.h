@@ -25,6 +25,10 @@ class TSqliteSide : public TEngineSide {
   std::vector<TRow> Lookup(const std::vector<int32_t>& ids) override;
   std::vector<TRow> ScanByTitle() override;
   std::vector<TRow> Range(int32_t year) override;
+  std::vector<TRow> FilterYear(int32_t year) override;
+  std::vector<TRow> FilterYearAndIssue(int32_t year, int32_t issue) override;
+  std::vector<TRow> FilterTitleHolds(const std::string& part) override;
+  std::vector<TRow> LocateTitles(const std::vector<std::string>& titles) override;
   void Update(const std::vector<TRow>& titles) override;
   void Delete(const std::vector<int32_t>& ids) override;
   void Compact() override;
@@ -37,7 +41,9 @@ class TSqliteSide : public TEngineSide {
   void Execute(const std::string& sql);
   // Fails unless the statement reads in its index's order without sorting.
   void CheckNoSort(const std::string& sql);
-  std::vector<TRow> Rows(const std::string& sql, int32_t parameter, bool bind);
+  // The rows of a query of ID and ArticleName, its parameters bound to
+  // `numbers` in order.
+  std::vector<TRow> Rows(const std::string& sql, const std::vector<int32_t>& numbers = {});
   [[noreturn]] void Fail(const std::string& what) const;
 
   std::string file_;
