@@ -91,6 +91,12 @@ std::u16string& UnicodeScratch() {
 // that ends sorts before one that goes on even with a rank-0 character, and
 // a key's head holds seven characters; otherwise
 // the locale's sort key, or byte order when there is no locale.
+// A character's value in a ranked text key, from 1 to 256.
+unsigned RankValue(const TCollationTables& t, uint8_t c, bool ignoreCase) {
+  const uint8_t rank = t.Rank[c];
+  return (ignoreCase ? t.UpperRank[rank] : rank) + 1u;
+}
+
 void AppendText(const uint8_t* p, size_t length, bool ignoreCase, std::string& out) {
   const TCollationTables& t = Collation();
   if (t.UseRanks) {
@@ -99,8 +105,7 @@ void AppendText(const uint8_t* p, size_t length, bool ignoreCase, std::string& o
     char* key = &out[start];
     size_t at = 0;
     for (size_t i = 0; i < length; ++i) {
-      const uint8_t rank = t.Rank[p[i]];
-      const unsigned value = (ignoreCase ? t.UpperRank[rank] : rank) + 1u;
+      const unsigned value = RankValue(t, p[i], ignoreCase);
       // One byte for values 1 to 254; the two largest take an escape byte
       // that sorts after every single one.
       if (value < 0xFF) {
@@ -211,6 +216,17 @@ void TIndexKeyEncoder::Encode(const uint8_t* record, const TKeyShape& shape,
   }
 }
 
+bool TIndexKeyEncoder::ShapeIsKeyPrefix(const TKeyShape& shape) const {
+  const size_t count = std::min(shape.Fields, parts_.size());
+  for (size_t i = 0; i < count; ++i) {
+    const TKeyPart& part = parts_[i];
+    const bool text = part.Kind == TPartKind::Text || part.Kind == TPartKind::WideText;
+    if (i < shape.TextLimits.size() && shape.TextLimits[i] != SIZE_MAX && text) return false;
+    if (shape.CaseInsensitive && text && !part.IgnoreCase) return false;
+  }
+  return true;
+}
+
 void TIndexKeyEncoder::AppendValue(const TKeyPart& part, const uint8_t* record, bool ignoreCase,
                                    size_t limit, std::string& out) const {
   const uint8_t* p = record + part.Offset;
@@ -232,6 +248,59 @@ void TIndexKeyEncoder::AppendValue(const TKeyPart& part, const uint8_t* record, 
                      ignoreCase, out);
       break;
   }
+}
+
+int TIndexKeyEncoder::Compare(const uint8_t* record, const TKeyShape& shape, std::string_view target,
+                               bool withRowId, std::string& scratch) const {
+  size_t at = 0;
+  // The next byte of the record's key against the target's: nonzero once
+  // they differ, or when the target has ended (the record's key goes on).
+  auto next = [&](unsigned byte, uint8_t flip) -> int {
+    if (at >= target.size()) return 1;
+    const auto mine = static_cast<uint8_t>(byte ^ flip), theirs = static_cast<uint8_t>(target[at++]);
+    return mine == theirs ? 0 : mine < theirs ? -1 : 1;
+  };
+  auto bytes = [&](const std::string& part, uint8_t flip) -> int {
+    for (const char b : part)
+      if (const int c = next(static_cast<uint8_t>(b), flip)) return c;
+    return 0;
+  };
+  const TCollationTables& t = Collation();
+  const size_t count = std::min(shape.Fields, parts_.size());
+  for (size_t i = 0; i < count; ++i) {
+    const TKeyPart& part = parts_[i];
+    const uint8_t flip = part.Descending ? 0xFF : 0;
+    const bool isNull = part.NullMask != 0 && (record[part.NullByte] & part.NullMask) != 0;
+    if (const int c = next(isNull ? 0 : 1, flip)) return c;
+    if (isNull) continue;
+    const size_t limit = i < shape.TextLimits.size() ? shape.TextLimits[i] : SIZE_MAX;
+    const bool ignoreCase = part.IgnoreCase || shape.CaseInsensitive;
+    if (part.Kind == TPartKind::Text && t.UseRanks) {
+      // Text is compared as it is encoded, and stops at its first difference.
+      const uint8_t* p = record + part.Offset;
+      const size_t length = TextLength(p, std::min(static_cast<size_t>(part.Size), limit));
+      for (size_t j = 0; j < length; ++j) {
+        const unsigned value = RankValue(t, p[j], ignoreCase);
+        if (value < 0xFF) {
+          if (const int c = next(value, flip)) return c;
+        } else {
+          if (const int c = next(0xFF, flip)) return c;
+          if (const int c = next(value - 0xFE, flip)) return c;
+        }
+      }
+      if (const int c = next(0, flip)) return c;
+      continue;
+    }
+    scratch.clear();
+    AppendValue(part, record, ignoreCase, limit, scratch);
+    if (const int c = bytes(scratch, flip)) return c;
+  }
+  if (withRowId) {
+    scratch.clear();
+    AppendRowId(record, scratch);
+    if (const int c = bytes(scratch, 0)) return c;
+  }
+  return at < target.size() ? -1 : 0;
 }
 
 void TIndexKeyEncoder::AppendRowId(const uint8_t* record, std::string& out) const {

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/tables/index_header.h"
@@ -65,6 +66,16 @@ class TIndexKeyEncoder {
   // fields, ignoring case when asked, and when `partial` each text field
   // limited to the length of the key's own text in it.
   TKeyShape SearchShape(const uint8_t* key, size_t k, bool caseInsensitive, bool partial) const;
+  // The order of the record's key of this shape (with its row identifier
+  // when asked) against an encoded key: negative, zero or positive, as
+  // comparing Encode's result would give, but reading only as far as the
+  // first difference. `scratch` is working space.
+  int Compare(const uint8_t* record, const TKeyShape& shape, std::string_view target, bool withRowId,
+              std::string& scratch) const;
+  // Whether a key of this shape is always the first bytes of the same
+  // record's whole key (no text cut short, no case folded that the index
+  // keeps), so that the heads of index entries can stand in for it.
+  bool ShapeIsKeyPrefix(const TKeyShape& shape) const;
 
  private:
   // How a key field's value is read and written.

@@ -3,6 +3,7 @@
 // unique-key check made before a record is posted. Each is a pair of
 // bounded searches over the array, never a walk along equal keys.
 #include <algorithm>
+#include <bit>
 
 #include "engine/common/byte_codec.h"
 #include "engine/tables/dezi_data_manager.h"
@@ -17,9 +18,7 @@ size_t TDeziDataManager::RowPosition(TTableIndex& index, const uint8_t* record, 
   return index.Array.PartitionPoint([&](const TIndexEntry& entry) {
     const TKeyHead probeHead = entry.Head();
     if (probeHead != targetHead) return probeHead < targetHead;
-    const uint8_t* probe = KeyRecord(entry.Record);
-    index.Encoder.EncodeRow(probe, probeKey_);
-    return probeKey_ < target;
+    return index.Encoder.Compare(KeyRecord(entry.Record), TKeyShape{}, target, true, probeKey_) < 0;
   });
 }
 
@@ -74,12 +73,33 @@ std::pair<int32_t, int32_t> TDeziDataManager::KeyRange(const uint8_t* key, int32
   const TKeyShape shape = index.Encoder.SearchShape(key, k, caseInsensitive, partial);
   std::string target;
   index.Encoder.Encode(key, shape, target);
-  auto keyOf = [&](const TIndexEntry& entry) -> const std::string& {
-    index.Encoder.Encode(KeyRecord(entry.Record), shape, probeKey_);
-    return probeKey_;
+  // Where the target's shape is the start of the whole key, an entry's head
+  // decides against the target whenever the two differ within the target,
+  // and shows them equal when the target fits in it: keys of one shape are
+  // self-delimiting, so none is a proper prefix of another.
+  const bool headsDecide = index.Encoder.ShapeIsKeyPrefix(shape);
+  const TKeyHead targetHead = KeyHead(target);
+  const size_t decisive = std::min<size_t>(target.size(), 16);
+  // -1, 0 or 1 as the entry's key sorts before, with or after the target.
+  auto order = [&](const TIndexEntry& entry) {
+    if (headsDecide) {
+      const TKeyHead head = entry.Head();
+      const uint64_t high = head.High ^ targetHead.High, low = head.Low ^ targetHead.Low;
+      const size_t differ = high != 0 ? std::countl_zero(high) / 8 : low != 0 ? 8 + std::countl_zero(low) / 8 : 16;
+      if (differ < decisive) return head < targetHead ? -1 : 1;
+      // A key that starts with the whole target is the target.
+      if (target.size() <= 16) return 0;
+    }
+    const int c = index.Encoder.Compare(KeyRecord(entry.Record), shape, target, false, probeKey_);
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
   };
-  const size_t first = index.Array.PartitionPoint([&](const TIndexEntry& e) { return keyOf(e) < target; });
-  const size_t end = index.Array.PartitionPoint([&](const TIndexEntry& e) { return keyOf(e) <= target; });
+  const size_t first = index.Array.PartitionPoint([&](const TIndexEntry& e) { return order(e) < 0; });
+  // A short run of equals is walked; a long one is bisected.
+  size_t end = first;
+  const size_t size = index.Array.Size();
+  while (end < size && end - first < 8 && order(index.Array.At(end)) == 0) ++end;
+  if (end < size && end - first == 8)
+    end = index.Array.PartitionPoint([&](const TIndexEntry& e) { return order(e) <= 0; });
   return {static_cast<int32_t>(first), static_cast<int32_t>(end)};
 }
 
