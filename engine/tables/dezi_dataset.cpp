@@ -143,6 +143,7 @@ void TDeziDataset::InternalClose() {
   findParser_.Clear();
   findList_.clear();
   findCounter_ = -1;
+  keyConditions_ = {};
   view_.clear();
   viewListed_ = false;
   TDeziDataManager* table = table_;

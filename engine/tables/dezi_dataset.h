@@ -380,6 +380,17 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   // the view that pass it, the place reached, and the change counter the
   // list was made at.
   TSearchParser findParser_;
+  // Locate's and Lookup's conditions for the key fields last asked for,
+  // kept while the table stays open (a program locates by the same fields
+  // over and over), with the automatic index answering each (-1 none).
+  struct TKeyConditions {
+    const TDeziDataManager* Table = nullptr;
+    std::string Fields;
+    uint8_t Options = 0;
+    std::vector<TSearchOperation> Conditions;
+    std::vector<int32_t> Indexes;
+  } keyConditions_;
+  TKeyConditions& KeyConditions(const std::string& keyFields, uint8_t options);
   std::vector<int32_t> findList_;
   int32_t findAt_ = -1;
   int32_t findCounter_ = -1;

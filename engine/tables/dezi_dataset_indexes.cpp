@@ -18,6 +18,7 @@ void TDeziDataset::AddIndex(const std::string& name, const std::string& fields, 
   CheckBrowseMode();
   table_->AddIndex(name, fields, true, caseInsFields, descFields, options);
   indexDefs_ = DescribeIndexes(*table_);
+  keyConditions_ = {};  // a new index may answer them
 }
 
 void TDeziDataset::DeleteIndex(const std::string& name) {
@@ -27,6 +28,7 @@ void TDeziDataset::DeleteIndex(const std::string& name) {
     throw EEngineError("TDeziDataSet.InternalDeleteTable - Table is busy, table " + tableName_);
   CheckBrowseMode();
   const int32_t deleted = table_->DeleteIndex(name, false);
+  keyConditions_ = {};  // their indexes are numbered anew
   const bool nothing = !name.empty() && name[0] == '@';
   if (nothing || index_ == deleted) {
     index_ = 0;

@@ -14,26 +14,45 @@
 
 namespace norvane {
 
+TDeziDataset::TKeyConditions& TDeziDataset::KeyConditions(const std::string& keyFields, uint8_t options) {
+  TKeyConditions& keys = keyConditions_;
+  if (keys.Table == table_ && keys.Fields == keyFields && keys.Options == options) return keys;
+  keys.Table = nullptr;
+  keys.Conditions.clear();
+  keys.Indexes.clear();
+  const uint8_t filterOptions = (options & loCaseInsensitive) != 0 ? foCaseInsensitive : 0;
+  for (const std::string& name : SplitNameList(keyFields)) {
+    TSearchOperation op;
+    op.FieldName = name;
+    op.FieldNo = table_->InternalGetFieldNo(name);
+    const int type = op.FieldNo < 0 ? int{ftInteger} : int{table_->Fields()[static_cast<size_t>(op.FieldNo)].Type};
+    op.Partial = (options & loPartialKey) != 0 && (type == ftString || type == ftWideString);
+    keys.Indexes.push_back(ConditionIndexOf(*table_, op, filterOptions));
+    keys.Conditions.push_back(std::move(op));
+  }
+  keys.Table = table_;
+  keys.Fields = keyFields;
+  keys.Options = options;
+  return keys;
+}
+
 int32_t TDeziDataset::FindKeyRecord(const std::string& keyFields, const std::vector<TFieldArgument>& values,
                                     uint8_t options, bool askEvent) {
-  const std::vector<std::string> names = SplitNameList(keyFields);
-  if (names.empty() || names.size() != values.size())
-    throw EEngineError("TDeziDataset.PrepareAndLocate - " + std::to_string(names.size()) + " key fields and " +
+  TKeyConditions& keys = KeyConditions(keyFields, options);
+  std::vector<TSearchOperation>& conditions = keys.Conditions;
+  if (conditions.empty() || conditions.size() != values.size())
+    throw EEngineError("TDeziDataset.PrepareAndLocate - " + std::to_string(conditions.size()) + " key fields and " +
                        std::to_string(values.size()) + " key values.");
   for (const TFieldArgument& value : values)
     if (value.IsNull()) return -1;
-  std::vector<TSearchOperation> conditions(names.size());
-  for (size_t i = 0; i < names.size(); ++i) {
-    TSearchOperation& op = conditions[i];
-    op.FieldName = names[i];
-    op.FieldNo = table_->InternalGetFieldNo(names[i]);
-    const int type = op.FieldNo < 0 ? int{ftInteger} : int{table_->Fields()[static_cast<size_t>(op.FieldNo)].Type};
-    op.Partial = (options & loPartialKey) != 0 && (type == ftString || type == ftWideString);
-    PrepareValueBuffer(*table_, op, values[i].KeyText());
+  for (size_t i = 0; i < conditions.size(); ++i) {
+    // A value may turn "=" into a null test; each search starts from "=".
+    conditions[i].Operator = soEqual;
+    PrepareValueBuffer(*table_, conditions[i], values[i].KeyText());
   }
   const uint8_t filterOptions = (options & loCaseInsensitive) != 0 ? foCaseInsensitive : 0;
   const int32_t length = ViewLength();
-  if (conditions.size() == 1 && !HasConditionIndex(*table_, conditions[0], filterOptions)) {
+  if (conditions.size() == 1 && keys.Indexes[0] < 0) {
     // No index to ask: the view in its order, the first match wins.
     for (int32_t at = 0; at < length; ++at) {
       const uint8_t* record = table_->RecordPtr(ViewRecord(at));
@@ -49,7 +68,7 @@ int32_t TDeziDataset::FindKeyRecord(const std::string& keyFields, const std::vec
   size_t chosen = 0;
   TRecordSet matches;
   for (size_t i = 0; i < conditions.size(); ++i) {
-    TRecordSet found = GetMatchedRecordsArray(*table_, conditions[i], filterOptions);
+    TRecordSet found = MatchedRecords(*table_, conditions[i], filterOptions, keys.Indexes[i]);
     if (i == 0 || found.Count() < matches.Count()) {
       chosen = i;
       matches = std::move(found);

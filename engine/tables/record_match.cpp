@@ -218,9 +218,9 @@ bool PatternMatches(const TDeziDataManager& table, const TSearchOperation& op, b
                      caseInsensitive);
 }
 
-// The automatic index that orders the field as the condition compares it,
-// or -1.
-int32_t ConditionIndex(const TDeziDataManager& table, const TSearchOperation& op, uint8_t options) {
+}  // namespace
+
+int32_t ConditionIndexOf(const TDeziDataManager& table, const TSearchOperation& op, uint8_t options) {
   if (op.Operator == soLike || op.Operator == soNotLike) return -1;
   const std::string name = op.FieldNo < 0 ? table.Header().RowIdName : table.Fields()[static_cast<size_t>(op.FieldNo)].Name;
   const bool folded = (options & foCaseInsensitive) != 0 && IsText(PlaceOf(table, op.FieldNo).Type);
@@ -234,7 +234,6 @@ int32_t ConditionIndex(const TDeziDataManager& table, const TSearchOperation& op
   return indexFolds == folded ? index : -1;
 }
 
-}  // namespace
 
 void PrepareValueBuffer(const TDeziDataManager& table, TSearchOperation& op, const std::string& text) {
   const TFieldPlace place = PlaceOf(table, op.FieldNo);
@@ -299,16 +298,16 @@ bool IsRecordMatches(const TDeziDataManager& table, const TSearchOperation& op, 
   }
 }
 
-bool HasConditionIndex(const TDeziDataManager& table, const TSearchOperation& op, uint8_t options) {
-  return ConditionIndex(table, op, options) >= 0;
-}
-
 TRecordSet GetMatchedRecordsArray(TDeziDataManager& table, const TSearchOperation& op, uint8_t options,
                                   bool firstOnly) {
+  return MatchedRecords(table, op, options, ConditionIndexOf(table, op, options), firstOnly);
+}
+
+TRecordSet MatchedRecords(TDeziDataManager& table, const TSearchOperation& op, uint8_t options, int32_t index,
+                          bool firstOnly) {
   if (op.Operator == soLike || op.Operator == soNotLike)
     throw EEngineError("TDeziDataSet.GetMatchedRecordsArray - Like operator is not supported in GetMatchedRecordsArray procedure.");
   const int32_t total = table.Header().RecordCount;
-  const int32_t index = ConditionIndex(table, op, options);
   if (index < 0) {
     if (!firstOnly)
       return TRecordSet::Where(total, [&](int32_t p) { return IsRecordMatches(table, op, options, table.RecordPtr(p)); });

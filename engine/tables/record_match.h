@@ -48,8 +48,11 @@ bool LikeMatches(std::string_view text, std::string_view pattern, bool caseInsen
 // first in the index's order (or physical order without one).
 TRecordSet GetMatchedRecordsArray(TDeziDataManager& table, const TSearchOperation& op, uint8_t options,
                                   bool firstOnly = false);
+// The same with the index ConditionIndexOf gave, for callers that ask often.
+TRecordSet MatchedRecords(TDeziDataManager& table, const TSearchOperation& op, uint8_t options,
+                          int32_t index, bool firstOnly = false);
 
-// Whether GetMatchedRecordsArray answers the condition from an index.
-bool HasConditionIndex(const TDeziDataManager& table, const TSearchOperation& op, uint8_t options);
+// The automatic index that answers the condition, -1 when none does.
+int32_t ConditionIndexOf(const TDeziDataManager& table, const TSearchOperation& op, uint8_t options);
 
 }  // namespace norvane

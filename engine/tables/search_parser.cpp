@@ -18,7 +18,7 @@ bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 
 // A condition whose records are found by testing each one rather than by an
 // index: it is worth testing only the records a conjunction still allows.
 bool NeedsScan(const TDeziDataManager& table, const TSearchOperation& op, uint8_t options) {
-  return !HasConditionIndex(table, op, options);
+  return ConditionIndexOf(table, op, options) < 0;
 }
 
 }  // namespace
