@@ -261,6 +261,11 @@ void PrepareValueBuffer(const TDeziDataManager& table, TSearchOperation& op, con
 }
 
 bool LikeMatches(std::string_view text, std::string_view pattern, bool caseInsensitive) {
+  // The commonest pattern, a text anywhere, is a plain search.
+  if (!caseInsensitive && pattern.size() >= 2 && pattern.front() == '%' && pattern.back() == '%') {
+    const std::string_view inner = pattern.substr(1, pattern.size() - 2);
+    if (inner.find_first_of("%_") == std::string_view::npos) return text.find(inner) != std::string_view::npos;
+  }
   const std::array<uint8_t, 256>& fold = LikeFold(caseInsensitive);
   auto folded = [&](char c) { return fold[static_cast<uint8_t>(c)]; };
   return Like(text.size(), pattern.size(), pattern,
