@@ -281,6 +281,9 @@ class TDeziDataManager {
   // Searches, building the index first when it is not built.
   // The physical record at a position of the index's order.
   int32_t IndexRecord(int32_t index, int32_t position);
+  // The physical records at positions [from, to) of the index's order
+  // (clamped to the array).
+  std::vector<int32_t> IndexRecords(int32_t index, int32_t from, int32_t to);
   // The position of physical record `physical` in the index, -1 if absent.
   int32_t RecordPosition(int32_t index, int32_t physical);
   // The position of the key held by the record image `key` in the first k key

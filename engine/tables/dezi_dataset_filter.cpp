@@ -53,8 +53,7 @@ void TDeziDataset::RebuildView() {
   TRecordSet passing = FilterApplies() ? filterParser_.EvaluateAll() : TRecordSet::All(total);
   if (!distinctFields_.empty()) {
     if (restricted_) {
-      std::vector<int32_t> inRange;
-      for (int32_t at = from; at < to; ++at) inRange.push_back(table_->IndexRecord(index_, at));
+      std::vector<int32_t> inRange = table_->IndexRecords(index_, from, to);
       std::sort(inRange.begin(), inRange.end());
       passing = passing.And(TRecordSet::Of(total, std::move(inRange)));
     }
@@ -69,10 +68,8 @@ std::vector<int32_t> TDeziDataset::InIndexOrder(const TRecordSet& passing, int32
   if (passing.Count() * 16 >= to - from) {
     // Many pass: one walk of the index's range.
     const std::vector<uint8_t> map = passing.Map();
-    for (int32_t at = from; at < to; ++at) {
-      const int32_t physical = table_->IndexRecord(index_, at);
+    for (const int32_t physical : table_->IndexRecords(index_, from, to))
       if (map[static_cast<size_t>(physical)] != 0) ordered.push_back(physical);
-    }
     return ordered;
   }
   // Few pass: their places in the index, sorted, and those inside the range.
@@ -106,8 +103,7 @@ TRecordSet TDeziDataset::KeepDistinct(const TRecordSet& passing) {
   std::vector<int32_t> kept;
   std::string key, previous;
   bool first = true;
-  for (int32_t at = 0; at < total; ++at) {
-    const int32_t physical = table_->IndexRecord(index, at);
+  for (const int32_t physical : table_->IndexRecords(index, 0, total)) {
     if (map[static_cast<size_t>(physical)] == 0) continue;
     table_->RecordKey(index, physical, false, key);
     if (first || key != previous) kept.push_back(physical);

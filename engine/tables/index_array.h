@@ -39,6 +39,11 @@ class TChunkedArray {
   // Removes the entry at `position`; requires position < Size().
   void Erase(size_t position);
 
+  // Calls visit(entry) for the entries at positions [from, to) in order,
+  // finding only the first one's chunk; requires from <= to <= Size().
+  template <class Visit>
+  void ForEach(size_t from, size_t to, Visit visit) const;
+
   // Replaces the whole content / reads it out in order.
   void Assign(const std::vector<T>& values);
   std::vector<T> Flatten() const;
@@ -99,6 +104,20 @@ size_t TChunkedArray<T>::PartitionPoint(Predicate before) const {
   const auto inside = std::partition_point(entries.begin() + 1, entries.end(),
                                            [&](const T& entry) { return before(entry); });
   return StartOf(chunk) + static_cast<size_t>(inside - entries.begin());
+}
+
+template <class T>
+template <class Visit>
+void TChunkedArray<T>::ForEach(size_t from, size_t to, Visit visit) const {
+  if (from >= to) return;
+  size_t chunk = ChunkOf(from);
+  size_t offset = from - StartOf(chunk);
+  for (size_t left = to - from; left > 0; ++chunk, offset = 0) {
+    const TChunk& entries = chunks_[chunk];
+    const size_t take = std::min(left, entries.size() - offset);
+    for (size_t i = offset; i < offset + take; ++i) visit(entries[i]);
+    left -= take;
+  }
 }
 
 // Chunk bookkeeping: a change moves entries inside one chunk and updates a

@@ -32,6 +32,18 @@ int32_t TDeziDataManager::IndexRecord(int32_t number, int32_t position) {
   return index.Array.At(static_cast<size_t>(position)).Record;
 }
 
+std::vector<int32_t> TDeziDataManager::IndexRecords(int32_t number, int32_t from, int32_t to) {
+  BuildIndex(number);
+  const TChunkedArray<TIndexEntry>& array = indexes_[number]->Array;
+  const size_t first = static_cast<size_t>(std::max(from, 0));
+  const size_t end = std::min(static_cast<size_t>(std::max(to, 0)), array.Size());
+  std::vector<int32_t> records;
+  if (first >= end) return records;
+  records.reserve(end - first);
+  array.ForEach(first, end, [&](const TIndexEntry& entry) { records.push_back(entry.Record); });
+  return records;
+}
+
 size_t TDeziDataManager::EntryOf(TTableIndex& index, int32_t physical) {
   std::string target, probe;
   // Row identifiers are unique in any table opened for writing, so the

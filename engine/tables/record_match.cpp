@@ -345,17 +345,20 @@ TRecordSet MatchedRecords(TDeziDataManager& table, const TSearchOperation& op, u
   const bool complement = count > total - count;
   std::vector<int32_t> listed;
   listed.reserve(static_cast<size_t>(complement ? total - count : count));
+  auto take = [&](int32_t from, int32_t to) {
+    const std::vector<int32_t> records = table.IndexRecords(index, from, to);
+    listed.insert(listed.end(), records.begin(), records.end());
+  };
   int32_t at = 0;
   for (const auto& [from, to] : runs) {
     if (complement) {
-      for (; at < from; ++at) listed.push_back(table.IndexRecord(index, at));
+      take(at, from);
       at = to;
     } else {
-      for (int32_t p = from; p < to; ++p) listed.push_back(table.IndexRecord(index, p));
+      take(from, to);
     }
   }
-  if (complement)
-    for (; at < total; ++at) listed.push_back(table.IndexRecord(index, at));
+  if (complement) take(at, total);
   std::sort(listed.begin(), listed.end());
   const TRecordSet set = TRecordSet::Of(total, std::move(listed));
   return complement ? set.Not() : set;

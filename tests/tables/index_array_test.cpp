@@ -26,6 +26,14 @@ void ExpectSame(const TaaIntArray& array, const std::vector<int32_t>& model) {
   EXPECT_EQ(array.Empty(), model.empty());
   ASSERT_EQ(array.Flatten(), model);
   for (size_t i = 0; i < model.size(); ++i) ASSERT_EQ(array.At(i), model[i]) << "position " << i;
+  // Runs read in one pass, across chunk borders, as the positions say.
+  const size_t n = model.size();
+  for (const auto& [from, to] : {std::pair<size_t, size_t>{0, n}, {n / 3, n - n / 4}, {n / 2, n / 2}, {n, n}}) {
+    std::vector<int32_t> run;
+    array.ForEach(from, to, [&](int32_t value) { run.push_back(value); });
+    ASSERT_EQ(run, std::vector<int32_t>(model.begin() + static_cast<std::ptrdiff_t>(from),
+                                        model.begin() + static_cast<std::ptrdiff_t>(to)));
+  }
 }
 
 enum class TWhere { kAnywhere, kFront, kBack };
