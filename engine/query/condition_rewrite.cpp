@@ -82,9 +82,8 @@ std::string QuotedText(const TETblValue& value) {
   return out + "'";
 }
 
-// The filter language reads a number as a run of digits, signs and the
-// decimal point, with no exponent: fixed notation, as short as reads back
-// to the same double.
+// Fixed notation, as short as reads back to the same double: plain digits,
+// signs and the decimal point, the form every reader of filter numbers takes.
 std::string FloatText(const TETblValue& value) {
   double number;
   std::memcpy(&number, value.Data(), 8);

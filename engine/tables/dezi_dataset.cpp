@@ -100,8 +100,7 @@ void TDeziDataset::InternalOpen() {
     keyBuffer_.assign(static_cast<size_t>(GetRecordSize()), 0);
     probe_.assign(static_cast<size_t>(GetRecordSize()), 0);
     ChooseIndex();
-    ParseFilter();
-    rangeStale_ = true;
+    FilterChanging(Filter(), Filtered(), FilterOptions());
     SetPosition(-1);
   } catch (...) {
     table_ = nullptr;

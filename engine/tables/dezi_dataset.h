@@ -289,7 +289,6 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
 
   // Filters (dezi_dataset_filter.cpp).
   bool FilterApplies() const;
-  void ParseFilter();
   // The records of the set within index positions [from, to), in the
   // current index's order.
   std::vector<int32_t> InIndexOrder(const TRecordSet& passing, int32_t from, int32_t to);

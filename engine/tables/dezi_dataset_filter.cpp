@@ -20,18 +20,10 @@ bool Blank(const std::string& text) { return text.find_first_not_of(" \t\r\n") =
 
 bool TDeziDataset::FilterApplies() const { return Filtered() && !filterParser_.Empty(); }
 
-void TDeziDataset::ParseFilter() {
-  if (Filtered() && !Blank(Filter())) {
-    filterParser_.SetExpression(*table_, Filter(), FilterOptions());
-  } else {
-    filterParser_.Clear();
-  }
-}
-
 void TDeziDataset::FilterChanging(const std::string& text, bool filtered, uint8_t options) {
   if (table_ == nullptr) return;
-  TSearchParser parsed;
-  if (filtered && !Blank(text)) parsed.SetExpression(*table_, text, options);
+  TSearchParser parsed;  // blank text parses to no operations
+  if (filtered) parsed.SetExpression(*table_, text, options);
   filterParser_ = std::move(parsed);
   rangeStale_ = true;
 }

@@ -303,25 +303,19 @@ bool IsRecordMatches(const TDeziDataManager& table, const TSearchOperation& op, 
   }
 }
 
-TRecordSet GetMatchedRecordsArray(TDeziDataManager& table, const TSearchOperation& op, uint8_t options,
-                                  bool firstOnly) {
-  return MatchedRecords(table, op, options, ConditionIndexOf(table, op, options), firstOnly);
+TRecordSet GetMatchedRecordsArray(TDeziDataManager& table, const TSearchOperation& op, uint8_t options) {
+  return MatchedRecords(table, op, options, ConditionIndexOf(table, op, options));
 }
 
-TRecordSet MatchedRecords(TDeziDataManager& table, const TSearchOperation& op, uint8_t options, int32_t index,
-                          bool firstOnly) {
+TRecordSet MatchedRecords(TDeziDataManager& table, const TSearchOperation& op, uint8_t options, int32_t index) {
   if (op.Operator == soLike || op.Operator == soNotLike)
     throw EEngineError("TDeziDataSet.GetMatchedRecordsArray - Like operator is not supported in GetMatchedRecordsArray procedure.");
   const int32_t total = table.Header().RecordCount;
-  if (index < 0) {
-    if (!firstOnly)
-      return TRecordSet::Where(total, [&](int32_t p) { return IsRecordMatches(table, op, options, table.RecordPtr(p)); });
-    for (int32_t p = 0; p < total; ++p)
-      if (IsRecordMatches(table, op, options, table.RecordPtr(p))) return TRecordSet::Of(total, {p});
-    return TRecordSet(total);
-  }
-  const bool folded = (options & foCaseInsensitive) != 0 && IsText(PlaceOf(table, op.FieldNo).Type);
-  const auto [low, high] = table.KeyRange(op.Value.data(), index, 1, folded, op.Partial && IsText(PlaceOf(table, op.FieldNo).Type));
+  if (index < 0)
+    return TRecordSet::Where(total, [&](int32_t p) { return IsRecordMatches(table, op, options, table.RecordPtr(p)); });
+  const bool text = IsText(PlaceOf(table, op.FieldNo).Type);
+  const auto [low, high] =
+      table.KeyRange(op.Value.data(), index, 1, (options & foCaseInsensitive) != 0 && text, op.Partial && text);
   // The index holds nulls first, then the values in the order the
   // comparison uses, so each operator takes one or two runs of it.
   std::vector<std::pair<int32_t, int32_t>> runs;
@@ -336,11 +330,6 @@ TRecordSet MatchedRecords(TDeziDataManager& table, const TSearchOperation& op, u
   }
   int64_t count = 0;
   for (const auto& [from, to] : runs) count += to - from;
-  if (firstOnly) {
-    for (const auto& [from, to] : runs)
-      if (from < to) return TRecordSet::Of(total, {table.IndexRecord(index, from)});
-    return TRecordSet(total);
-  }
   // The shorter of the matches and the rest is read out of the index.
   const bool complement = count > total - count;
   std::vector<int32_t> listed;

@@ -44,13 +44,10 @@ bool LikeMatches(std::string_view text, std::string_view pattern, bool caseInsen
 // supported in GetMatchedRecordsArray procedure."). With the field's
 // automatic index ("@" + name, or "@@" + name for text compared ignoring
 // case) the index is bisected and only the matching range is read; without
-// one every record is tested. With `firstOnly` at most one record, the
-// first in the index's order (or physical order without one).
-TRecordSet GetMatchedRecordsArray(TDeziDataManager& table, const TSearchOperation& op, uint8_t options,
-                                  bool firstOnly = false);
+// one every record is tested.
+TRecordSet GetMatchedRecordsArray(TDeziDataManager& table, const TSearchOperation& op, uint8_t options);
 // The same with the index ConditionIndexOf gave, for callers that ask often.
-TRecordSet MatchedRecords(TDeziDataManager& table, const TSearchOperation& op, uint8_t options,
-                          int32_t index, bool firstOnly = false);
+TRecordSet MatchedRecords(TDeziDataManager& table, const TSearchOperation& op, uint8_t options, int32_t index);
 
 // The automatic index that answers the condition, -1 when none does.
 int32_t ConditionIndexOf(const TDeziDataManager& table, const TSearchOperation& op, uint8_t options);
