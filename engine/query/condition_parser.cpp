@@ -35,7 +35,16 @@ std::unique_ptr<TETblExprNode> TETblExprNode::Operation(int op, std::unique_ptr<
   return node;
 }
 
-bool TDeziParser::Current() { return lexer_.SetTokenPosition(position_, token_); }
+bool TDeziParser::Current() {
+  if (lexer_.SetTokenPosition(position_, token_)) return true;
+  // Past the end the token keeps the last one's text and place, so that a
+  // parser that starts there still names the line the statement ended on.
+  TToken last;
+  if (position_ > 0 && lexer_.SetTokenPosition(position_ - 1, last)) token_ = last;
+  token_.Kind = tktNone;
+  lexer_.SetTokenPosition(position_, last);
+  return false;
+}
 
 bool TDeziParser::Advance() {
   ++position_;
@@ -52,6 +61,27 @@ void TDeziParser::Fail(int32_t code) const {
   throw ETblException(code, {token_.Text, int64_t{token_.Line}, int64_t{token_.Column}});
 }
 
+bool TDeziParser::IsSignedNumber(const std::string& text) {
+  return text.size() > 1 && (text[0] == '-' || text[0] == '+') && text[1] >= '0' && text[1] <= '9';
+}
+
+std::string TDeziParser::TakeSignedNumber() {
+  const TToken sign = token_;
+  std::string text = sign.Text;
+  Advance();
+  if (token_.Kind == tktDot && text.find_first_of("eE") == std::string::npos) {
+    const int32_t dot = position_;
+    if (Advance() && (token_.Kind == tktInt || token_.Kind == tktFloat) && token_.Line == sign.Line &&
+        token_.Column == sign.Column + static_cast<int32_t>(text.size()) + 1) {
+      text += "." + token_.Text;
+      Advance();
+    } else {
+      Restore(dot);
+    }
+  }
+  return text;
+}
+
 namespace {
 
 uint8_t Word(const char* text) { return ReservedWordNumber(text); }
@@ -64,11 +94,6 @@ int ComparisonOf(const std::string& text) {
   if (text == ">=") return opGreaterOrEqual;
   if (text == "<=") return opLessOrEqual;
   return opNone;
-}
-
-// A word that is a sign and digits: a signed number, not a field.
-bool IsSignedNumber(const std::string& text) {
-  return text.size() > 1 && (text[0] == '-' || text[0] == '+') && text[1] >= '0' && text[1] <= '9';
 }
 
 TETblValue NumberValue(const std::string& text, bool isFloat) {
@@ -96,14 +121,14 @@ void TETblExpression::Parse() {
 
 bool TETblExpression::AtWord(uint8_t word) const { return TDeziLexer::IsReservedWord(Token(), word); }
 
-void TETblExpression::CheckDepth(int depth) const {
+void TDeziParser::CheckDepth(int depth, const char* what) const {
   if (depth > kMaxConditionDepth)
-    throw EEngineError("Condition nested deeper than " + std::to_string(kMaxConditionDepth) + " levels at line " +
-                       std::to_string(Token().Line) + ", column " + std::to_string(Token().Column));
+    throw EEngineError(std::string(what) + " nested deeper than " + std::to_string(kMaxConditionDepth) +
+                       " levels at line " + std::to_string(token_.Line) + ", column " + std::to_string(token_.Column));
 }
 
 std::unique_ptr<TETblExprNode> TETblExpression::Condition(int depth) {
-  CheckDepth(depth);
+  CheckDepth(depth, "Condition");
   auto node = AndTerm(depth);
   while (AtWord(Word("OR"))) {
     Advance();
@@ -129,7 +154,7 @@ std::unique_ptr<TETblExprNode> TETblExpression::AndTerm(int depth) {
 std::unique_ptr<TETblExprNode> TETblExpression::NotTerm(int depth) {
   // NOTs in a row count towards the nesting as parentheses do.
   if (AtWord(Word("NOT"))) {
-    CheckDepth(depth + 1);
+    CheckDepth(depth + 1, "Condition");
     Advance();
     auto test = NotTerm(depth + 1);
     if (!test) Fail(1041);
@@ -232,19 +257,7 @@ std::unique_ptr<TETblExprNode> TETblExpression::Operand() {
     }
     case tktString:
       if (IsSignedNumber(token.Text)) {
-        // The lexer ends a word at ".", so "-0.5" comes as "-0", "." and "5".
-        std::string text = token.Text;
-        Advance();
-        if (Token().Kind == tktDot && text.find_first_of("eE") == std::string::npos) {
-          const int32_t dot = Position();
-          if (Advance() && (Token().Kind == tktInt || Token().Kind == tktFloat) &&
-              Token().Line == token.Line && Token().Column == token.Column + static_cast<int32_t>(text.size()) + 1) {
-            text += "." + Token().Text;
-            Advance();
-          } else {
-            Restore(dot);
-          }
-        }
+        const std::string text = TakeSignedNumber();
         return TETblExprNode::Constant(NumberValue(text, text.find_first_of(".eE") != std::string::npos));
       }
       if (ComparisonOf(token.Text) != opNone) return nullptr;

@@ -39,6 +39,15 @@ class TDeziParser {
   void Restore(int32_t position);
   // ETblException `code` with the current token's text, line and column.
   [[noreturn]] void Fail(int32_t code) const;
+  // Refuses nesting deeper than kMaxConditionDepth before it runs out of
+  // stack: "<what> nested deeper than 200 levels at line L, column C".
+  void CheckDepth(int depth, const char* what) const;
+  // A word that is a sign and digits ("-5"): a number, not a name.
+  static bool IsSignedNumber(const std::string& text);
+  // Takes the signed number at the cursor and, when "." and digits follow
+  // with no blank between, them too: the lexer ends a word at ".", so
+  // "-0.5" comes as "-0", "." and "5". Returns the number's whole text.
+  std::string TakeSignedNumber();
 
   // The cursor; the lexer's follows every move, so a parser leaves it on
   // the first token it did not take.
@@ -65,7 +74,6 @@ class TETblExpression : public TDeziParser {
   std::unique_ptr<TETblExprNode> Predicate();
   std::unique_ptr<TETblExprNode> Operand();
   bool AtWord(uint8_t word) const;
-  void CheckDepth(int depth) const;
 
   std::unique_ptr<TETblExprNode> root_;
 };

@@ -176,15 +176,9 @@ class TScanner {
   void Finish() {
     if (!open_) return;
     open_ = false;
-    if (token_.Kind == tktInt && token_.Text.find_first_of(".eE") != std::string::npos) token_.Kind = tktFloat;
-    if (token_.Kind == tktString) {
-      const uint8_t word = ReservedWordNumber(token_.Text);
-      if (word != kNoReservedWord) {
-        token_.Kind = tktReservedWord;
-        token_.ReservedWord = word;
-      } else if (token_.Text.size() > 1 && token_.Text[0] == ':') {
-        Substitute();
-      }
+    if (token_.Kind == tktInt || token_.Kind == tktString) {
+      TDeziLexer::ClassifyWord(token_);
+      if (token_.Kind == tktString && token_.Text.size() > 1 && token_.Text[0] == ':') Substitute();
     }
     Push();
   }
@@ -272,6 +266,16 @@ bool TDeziLexer::NextToken(TToken& token) {
 bool TDeziLexer::SetTokenPosition(int32_t position, TToken& token) {
   if (current_ >= 0 && current_ < CommandCount()) commands_[static_cast<size_t>(current_)].Cursor = position;
   return CurrentToken(token);
+}
+
+void TDeziLexer::ClassifyWord(TToken& token) {
+  token.ReservedWord = kNoReservedWord;
+  if (!token.Text.empty() && IsDigit(token.Text[0])) {
+    token.Kind = token.Text.find_first_of(".eE") != std::string::npos ? tktFloat : tktInt;
+    return;
+  }
+  token.ReservedWord = ReservedWordNumber(token.Text);
+  token.Kind = token.ReservedWord != kNoReservedWord ? tktReservedWord : tktString;
 }
 
 bool TDeziLexer::IsReservedWord(const TToken& token, uint8_t word) {

@@ -49,6 +49,9 @@ class TDeziLexer {
   // The token is a reserved word and `word` is its number or kNoReservedWord
   // (any reserved word).
   static bool IsReservedWord(const TToken& token, uint8_t word);
+  // Gives a word the kind and reserved-word number a scan gives it: a
+  // number when it begins with a digit, a reserved word, or tktString.
+  static void ClassifyWord(TToken& token);
 
  private:
   bool TokenAt(int32_t position, TToken& token) const;

@@ -5,40 +5,12 @@
 // unparsed when there is one; or "error: " and the exact message.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <sstream>
-
-#include "engine/common/byte_codec.h"
 #include "engine/query/condition_parser.h"
+#include "engine/query/statement_printer.h"
 #include "tests/query/case_file.h"
 
 namespace norvane {
 namespace {
-
-std::string Print(const TETblExprNode* node) {
-  static const char* const kNames[] = {"", "", "=", "<>", ">", "<", ">=", "<=", "NOT", "AND", "OR",
-                                       "", "", "LIKE", "NOT LIKE", "IS NULL", "IS NOT NULL"};
-  switch (node->Kind) {
-    case TETblExprNode::nkField: return (node->Table.empty() ? "" : node->Table + ".") + node->FieldName;
-    case TETblExprNode::nkConstant: {
-      const TETblValue& v = node->Value;
-      if (v.Type() == ftInteger) return "int:" + std::to_string(GetI32LE(v.Data()));
-      if (v.Type() == ftFloat) {
-        double d;
-        std::memcpy(&d, v.Data(), 8);
-        std::ostringstream out;
-        out << d;
-        return "float:" + out.str();
-      }
-      return "'" + std::string(reinterpret_cast<const char*>(v.Data())) + "'";
-    }
-    default: {
-      std::string text = std::string("(") + kNames[node->Operator] + " " + Print(node->Left.get());
-      if (node->Right) text += " " + Print(node->Right.get());
-      return text + ")";
-    }
-  }
-}
 
 std::string Parsed(const std::string& condition) {
   try {
@@ -48,7 +20,7 @@ std::string Parsed(const std::string& condition) {
     lexer.NextToken(token);  // past WHERE
     TETblExpression expression(lexer);
     expression.Parse();
-    return Print(expression.Root()) + "\n";
+    return PrintCondition(expression.Root()) + "\n";
   } catch (const std::exception& error) {
     return std::string("error: ") + error.what() + "\n";
   }

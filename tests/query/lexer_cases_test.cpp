@@ -16,41 +16,6 @@
 namespace norvane {
 namespace {
 
-struct TLexerCase {
-  std::string Name;
-  std::vector<std::string> Params;
-  std::string Text;
-  std::string Expected;
-};
-
-void PrintTo(const TLexerCase& c, std::ostream* out) { *out << c.Name; }
-
-// "@param" lines first, then the SQL text.
-std::vector<TLexerCase> ReadCases() {
-  std::vector<TLexerCase> cases;
-  for (const testing::TCaseBlock& block : testing::ReadCaseFile("lexer.txt")) {
-    TLexerCase c{block.Name, {}, "", block.Expected};
-    for (const std::string& line : block.Input) {
-      if (line.rfind("@param ", 0) == 0 && c.Text.empty()) {
-        c.Params.push_back(line.substr(7));
-      } else {
-        c.Text += (c.Text.empty() ? "" : "\n") + line;
-      }
-    }
-    cases.push_back(std::move(c));
-  }
-  return cases;
-}
-
-TFieldType TypeNamed(const std::string& name) {
-  if (name == "integer") return ftInteger;
-  if (name == "float") return ftFloat;
-  if (name == "boolean") return ftBoolean;
-  if (name == "date") return ftDate;
-  if (name == "blob") return ftBlob;
-  return ftString;
-}
-
 std::string KindName(const TToken& token) {
   switch (token.Kind) {
     case tktString: return "word";
@@ -67,15 +32,8 @@ std::string KindName(const TToken& token) {
   }
 }
 
-std::string Scanned(const TLexerCase& c) {
-  TQueryParams params;
-  for (const std::string& param : c.Params) {
-    std::istringstream in(param);
-    std::string name, type, value;
-    in >> name >> type;
-    std::getline(in >> std::ws, value);
-    params.Add({name, TypeNamed(type), value == "<null>" ? std::nullopt : std::optional<std::string>(value)});
-  }
+std::string Scanned(const testing::TSqlCase& c) {
+  const TQueryParams params = testing::SqlCaseParams(c);
   std::ostringstream out;
   try {
     TDeziLexer lexer = LexScript(c.Text, c.Params.empty() ? nullptr : &params);
@@ -94,11 +52,11 @@ std::string Scanned(const TLexerCase& c) {
   return out.str();
 }
 
-class LexerCases : public ::testing::TestWithParam<TLexerCase> {};
+class LexerCases : public ::testing::TestWithParam<testing::TSqlCase> {};
 
 TEST_P(LexerCases, ScanAsWritten) { EXPECT_EQ(Scanned(GetParam()), GetParam().Expected) << GetParam().Text; }
 
-INSTANTIATE_TEST_SUITE_P(File, LexerCases, ::testing::ValuesIn(ReadCases()), testing::TCaseName());
+INSTANTIATE_TEST_SUITE_P(File, LexerCases, ::testing::ValuesIn(testing::ReadSqlCases("lexer.txt")), testing::TCaseName());
 
 // Every reserved word by its number, and nothing else: the numbers are how
 // the parsers name the words.
