@@ -1,14 +1,17 @@
 // libFuzzer target: arbitrary bytes as SQL text for the lexer, with a
-// parameter collection when the first byte is odd, and each statement then
-// read as a condition. Scanning and parsing must end in results or in the
-// engine's errors, every token at a line and column of at least 1, and a
-// second scan of the same text must give the same tokens.
+// parameter collection when the first byte is odd; each statement is then
+// read as a condition and parsed and printed as a statement. Scanning and
+// parsing must end in results or in the engine's errors, every token at a
+// line and column of at least 1, and a second run over the same text must
+// give the same tokens, trees and errors.
 #include <cstdlib>
 #include <exception>
 #include <string>
 
 #include "engine/query/condition_parser.h"
 #include "engine/query/dezi_lexer.h"
+#include "engine/query/script_text.h"
+#include "engine/query/statement_printer.h"
 
 namespace {
 
@@ -30,6 +33,13 @@ std::string Tokens(const std::string& text, const norvane::TQueryParams* params)
         if (condition.Root() == nullptr) out += "?";
       } catch (const std::exception&) {
         out += "!";
+      }
+      // The statement parsers rewrite UPDATE and DELETE in place, so they
+      // come last.
+      try {
+        out += norvane::PrintStatement(*norvane::ParseStatement(lexer));
+      } catch (const std::exception& error) {
+        out += error.what();
       }
     }
   } catch (const std::exception& error) {

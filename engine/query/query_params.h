@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/tables/field_text.h"
 #include "engine/tables/field_types.h"
 
 namespace norvane {
@@ -15,6 +16,12 @@ struct TQueryParam {
   std::string Name;
   TFieldType DataType = ftString;
   std::optional<std::string> Value;  // none: null
+
+  // A float parameter whose text is the shortest that reads back as
+  // exactly `value`: fifteen digits would lose the last bits of some.
+  static TQueryParam Float(std::string name, double value) {
+    return {std::move(name), ftFloat, FormatNumber(value)};
+  }
 };
 
 class TQueryParams {
