@@ -2,12 +2,25 @@
 #include "engine/query/condition_parser.h"
 
 #include <charconv>
+#include <vector>
 
 #include "engine/common/engine_error.h"
 #include "engine/query/reserved_words.h"
 #include "engine/tables/tbl_exception.h"
 
 namespace norvane {
+
+TETblExprNode::~TETblExprNode() {
+  std::vector<std::unique_ptr<TETblExprNode>> pending;
+  if (Left) pending.push_back(std::move(Left));
+  if (Right) pending.push_back(std::move(Right));
+  while (!pending.empty()) {
+    std::unique_ptr<TETblExprNode> node = std::move(pending.back());
+    pending.pop_back();
+    if (node->Left) pending.push_back(std::move(node->Left));
+    if (node->Right) pending.push_back(std::move(node->Right));
+  }
+}
 
 std::unique_ptr<TETblExprNode> TETblExprNode::Field(std::string table, std::string name) {
   auto node = std::make_unique<TETblExprNode>();

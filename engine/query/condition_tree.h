@@ -38,6 +38,13 @@ struct TETblExprNode {
   int Operator = opNone;
   std::unique_ptr<TETblExprNode> Left, Right;  // a unary operator uses Left
 
+  TETblExprNode() = default;
+  TETblExprNode(const TETblExprNode&) = delete;
+  TETblExprNode& operator=(const TETblExprNode&) = delete;
+  // Frees the subtree without recursion: a chain of ANDs or ORs is as long
+  // as the statement that holds it.
+  ~TETblExprNode();
+
   static std::unique_ptr<TETblExprNode> Field(std::string table, std::string name);
   static std::unique_ptr<TETblExprNode> Constant(TETblValue value);
   static std::unique_ptr<TETblExprNode> Operation(int op, std::unique_ptr<TETblExprNode> left,

@@ -27,10 +27,10 @@ const TSqlColumnType* FindSqlColumnType(const std::string& word) {
   return nullptr;
 }
 
-const char* SqlColumnTypeName(int type) {
+const TSqlColumnType* SqlColumnTypeOf(int type) {
   for (const TSqlColumnType& entry : kTypes)
-    if (entry.Type == type) return entry.Name;
-  return "";
+    if (entry.Type == type) return &entry;
+  return nullptr;
 }
 
 int FindCompressionLevel(const std::string& word) {

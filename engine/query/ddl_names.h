@@ -14,8 +14,8 @@ struct TSqlColumnType {
 
 // The type `word` names, or null.
 const TSqlColumnType* FindSqlColumnType(const std::string& word);
-// The name of the column type `type`; empty for a code no name gives.
-const char* SqlColumnTypeName(int type);
+// The column type of the field type code `type`, or null.
+const TSqlColumnType* SqlColumnTypeOf(int type);
 
 // BLOB compression levels as statements number them: NONE 1, FASTEST 2,
 // DEFAULT 3, MAX 4 (0: not given); the level is the number less one.

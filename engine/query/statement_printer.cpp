@@ -95,9 +95,9 @@ void PrintReference(TTreeWriter& out, const TETblTableReference& ref) {
 
 std::string ColumnText(const TDeziFieldDef& column) {
   std::string text = "column " + column.Name;
-  if (column.Type != 0) {
-    text += std::string(" ") + SqlColumnTypeName(column.Type);
-    if (FindSqlColumnType(SqlColumnTypeName(column.Type))->Sized) text += "(" + std::to_string(column.Size) + ")";
+  if (const TSqlColumnType* type = SqlColumnTypeOf(column.Type)) {
+    text += std::string(" ") + type->Name;
+    if (type->Sized) text += "(" + std::to_string(column.Size) + ")";
   }
   if (column.Nullable) text += *column.Nullable ? " NULL" : " NOT NULL";
   return text;
@@ -106,15 +106,22 @@ std::string ColumnText(const TDeziFieldDef& column) {
 }  // namespace
 
 std::string PrintCondition(const TETblExprNode* node) {
-  switch (node->Kind) {
-    case TETblExprNode::nkField: return Qualified(node->Table, node->FieldName);
-    case TETblExprNode::nkConstant: return ConstantText(node->Value);
-    default: {
-      std::string text = std::string("(") + OperatorText(node->Operator) + " " + PrintCondition(node->Left.get());
-      if (node->Right) text += " " + PrintCondition(node->Right.get());
-      return text + ")";
-    }
-  }
+  if (node->Kind == TETblExprNode::nkField) return Qualified(node->Table, node->FieldName);
+  if (node->Kind == TETblExprNode::nkConstant) return ConstantText(node->Value);
+  // A left-leaning chain of one operator ("a AND b AND c ...") is as long
+  // as the statement: it is walked in a loop, so only parentheses and NOTs,
+  // whose depth the parser bounds, recurse.
+  const int op = node->Operator;
+  std::vector<const TETblExprNode*> rights;
+  const TETblExprNode* first = node;
+  for (; first->Kind == TETblExprNode::nkOperator && first->Operator == op && first->Right; first = first->Left.get())
+    rights.push_back(first->Right.get());
+  std::string text;
+  for (size_t i = 0; i < rights.size(); ++i) text += std::string("(") + OperatorText(op) + " ";
+  if (rights.empty()) return std::string("(") + OperatorText(op) + " " + PrintCondition(node->Left.get()) + ")";
+  text += PrintCondition(first);
+  for (auto right = rights.rbegin(); right != rights.rend(); ++right) text += " " + PrintCondition(*right) + ")";
+  return text;
 }
 
 std::string PrintStatement(const TDeziSQLCommand& command) {

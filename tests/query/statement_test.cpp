@@ -3,6 +3,8 @@
 // keep their exact value from a parameter through a statement's text.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -10,6 +12,7 @@
 #include "engine/query/ddl_alter_table.h"
 #include "engine/query/script_text.h"
 #include "engine/query/sql_insert.h"
+#include "engine/query/statement_printer.h"
 #include "engine/tables/field_text.h"
 #include "engine/tables/tbl_exception.h"
 
@@ -101,6 +104,38 @@ TEST(SqlNumbers, KeepTheirExactValue) {
       ASSERT_EQ(Bits(read), Bits(k == 0 ? value : -value)) << insert.Values[k].Text;
     }
   }
+}
+
+// A condition's AND and OR chains are as long as the statement. Parsing,
+// printing and freeing one of 50,000 conjuncts on a 128 KB stack shows that
+// nothing recurses along a chain.
+TEST(SqlConditions, LongChainsNeedNoDeepStack) {
+  struct TWork {
+    std::string printed;
+    static void* Run(void* self) {
+      std::string text = "SELECT a FROM t WHERE a = 1";
+      for (int i = 0; i < 25000; ++i) text += " AND b = 2 OR c = 3";
+      TSQLScript script = ParseScript(text, nullptr);
+      static_cast<TWork*>(self)->printed = PrintStatement(*script.Commands.at(0));
+      return nullptr;
+    }
+  } work;
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, 128 * 1024);
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, &attributes, &TWork::Run, &work), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+  // a = 1 AND b = 2, then 24,999 times OR c = 3 AND b = 2, then OR c = 3.
+  const auto count = [&](const std::string& what) {
+    size_t n = 0;
+    for (size_t at = work.printed.find(what); at != std::string::npos; at = work.printed.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("(OR "), 25000u);
+  EXPECT_EQ(count("(AND "), 25000u);
+  EXPECT_NE(work.printed.find("where (OR (OR (OR "), std::string::npos);
 }
 
 }  // namespace
