@@ -18,6 +18,10 @@
 
 namespace norvane {
 
+class TDeziAO;
+class TDeziTable;
+class TSQLQueryContext;
+
 enum TETblJoinType : int { jtCross = 0, jtInner = 1, jtLeft = 3, jtRight = 4, jtFull = 5 };
 
 struct TETblTableReference {
@@ -43,9 +47,21 @@ struct TETblSortSpecification {
 
 class TDeziSQLSelect : public TDeziSQLCommand {
  public:
-  using TDeziSQLCommand::TDeziSQLCommand;
+  explicit TDeziSQLSelect(TDeziLexer& lexer);
+  ~TDeziSQLSelect() override;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+
+  // The operator tree over `context`'s database: a table read per
+  // reference, joins on the key pairs of ON, USING, NATURAL or WHERE, the
+  // rest of WHERE set as filters, the projection and ORDER BY. Planning
+  // takes the WHERE condition apart, so a statement is planned once.
+  std::unique_ptr<TDeziAO> BuildPlan(TSQLQueryContext& context);
+  // Plans and opens the statement; its rows are then Result()'s.
+  void Execute(TSQLQueryContext& context);
+  // The dataset that shows the rows: the stored table's cursor for one
+  // table, the joined rows' in-memory table otherwise. Null before Execute.
+  TDeziTable* Result() const;
 
   bool Distinct = false;
   bool SelectAll = false;  // "SELECT *"
@@ -66,6 +82,9 @@ class TDeziSQLSelect : public TDeziSQLCommand {
   void ParseWhere();
   void ParseOrderBy();
   bool AtJoinKeyword() const;
+  std::unique_ptr<TDeziAO> BuildReference(TETblTableReference& ref, TSQLQueryContext& context);
+
+  std::unique_ptr<TDeziAO> root_;
 };
 
 }  // namespace norvane

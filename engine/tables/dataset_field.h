@@ -62,12 +62,15 @@ class TField {
   virtual double AsDateTime() const;
   virtual void SetAsDateTime(double value);
 
+  // The value's DataSize() bytes as the record holds them (the query
+  // engine compares them as typed values); `present` false when null.
+  std::vector<uint8_t> ValueBytes(bool& present) const;
+
  protected:
   // Reads the value into `buffer` (DataSize() bytes); false when null.
   bool GetData(void* buffer) const;
   // Writes the value; null clears it. Checks the dataset's state first.
   void SetData(const void* buffer);
-  std::vector<uint8_t> ValueBytes(bool& present) const;
   // The value as a 32-bit integer, or EDatabaseError when it does not fit.
   int32_t FitInteger(int64_t value) const;
   [[noreturn]] void Unreadable(const char* kind) const;

@@ -8,7 +8,7 @@
 //   4  -    2        alpha       1  -    1
 //   5  2003 -        Delta       2  -    -
 //   6  2005 9        O'Brien     3  -    7
-// Razdel: 1 Science, 2 Sport, 9 Culture.
+// Razdel: 1 Science, 2 Sport, 9 Culture. Journal: 1 Nature, 2 Time, 3 Idle.
 #pragma once
 
 #include <memory>
@@ -62,7 +62,14 @@ class TCatalogue {
     auto sections = Open("Razdel");
     for (const TRow& row : std::vector<TRow>{{1, "Science"}, {2, "Sport"}, {9, "Culture"}})
       sections->AppendRecord(row);
+    TDeziDataManager journal(store, "Journal", false);
+    journal.CreateTable({{"IDJournal", ftInteger, 0, false}, {"Journal", ftString, 40, false}}, 0, false);
+    journal.CloseTable();
+    auto journals = Open("Journal");
+    for (const TRow& row : std::vector<TRow>{{1, "Nature"}, {2, "Time"}, {3, "Idle"}}) journals->AppendRecord(row);
   }
+
+  std::string Folder() const { return dir_.Path(); }
 
   std::unique_ptr<TDeziTable> Open(const std::string& name) { return OpenFolderTable(dir_.Path(), name); }
 

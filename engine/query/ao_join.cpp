@@ -1,0 +1,218 @@
+// Joining two operators and materialising the rows.
+#include "engine/query/ao_join.h"
+
+#include "engine/platform/file_system.h"
+#include "engine/query/sql_select.h"
+#include "engine/tables/field_copy.h"
+#include "engine/tables/tbl_exception.h"
+
+namespace norvane {
+
+TDeziAOJoin::TDeziAOJoin(std::unique_ptr<TDeziAO> left, std::unique_ptr<TDeziAO> right, int joinType)
+    : joinType_(joinType) {
+  tableName_ = left->TableName();
+  left_ = std::move(left);
+  right_ = std::move(right);
+  for (TDeziAO* input : {left_.get(), right_.get()}) {
+    const std::vector<TETblFieldLink>& columns = input->Columns();
+    for (int32_t i = 0; i < static_cast<int32_t>(columns.size()); ++i) {
+      TETblFieldLink link = columns[static_cast<size_t>(i)];
+      link.DisplayName.clear();
+      link.SourceOperator = input;
+      link.SourceColumn = i;
+      link.SourceDataset = nullptr;
+      link.FieldNo = -1;
+      columns_.push_back(std::move(link));
+    }
+  }
+  MakeColumnNamesUnique();
+}
+
+// A repeated name takes "_1", then the attempt's number appended to the
+// name tried before: N_1, N_12, N_123, ...
+void TDeziAOJoin::MakeColumnNamesUnique() {
+  for (size_t i = 1; i < columns_.size(); ++i) {
+    std::string& name = columns_[i].Name;
+    for (int attempt = 1;; ++attempt) {
+      bool taken = false;
+      for (size_t j = 0; j < i && !taken; ++j) taken = SameNameIgnoringCase(columns_[j].Name, name);
+      if (!taken) break;
+      name += (attempt == 1 ? "_" : "") + std::to_string(attempt);
+    }
+  }
+}
+
+void TDeziAOJoin::SetKeys(const TETblFields& leftKeys, const TETblFields& rightKeys) {
+  if (leftKeys.size() != rightKeys.size())
+    throw ETblException(23, {static_cast<int64_t>(leftKeys.size()), static_cast<int64_t>(rightKeys.size())});
+  if (leftKeys.empty()) throw ETblException(22, {int64_t{0}});
+  const int32_t leftCount = static_cast<int32_t>(left_->Columns().size());
+  const auto resolve = [&](const TETblFieldRef& ref, int32_t i, int32_t code) {
+    const std::vector<int32_t> found = FindColumns(ref.FieldName, ref.Table, true);
+    if (found.size() != 1)
+      throw ETblException(code, {tableName_, ref.FieldName, int64_t{i}, static_cast<int64_t>(found.size())});
+    return found[0];
+  };
+  std::vector<int32_t> lefts, rights;
+  for (size_t i = 0; i < leftKeys.size(); ++i) {
+    int32_t a = resolve(leftKeys[i], static_cast<int32_t>(i), 20);
+    int32_t b = resolve(rightKeys[i], static_cast<int32_t>(i), 21);
+    if ((a < leftCount) == (b < leftCount))
+      throw ETblException(27, {leftKeys[i].FieldName, rightKeys[i].FieldName, int64_t{a}, int64_t{b}});
+    if (a >= leftCount) std::swap(a, b);
+    lefts.push_back(a);
+    rights.push_back(b);
+  }
+  SetKeyColumns(lefts, rights);
+}
+
+void TDeziAOJoin::SetKeyColumns(const std::vector<int32_t>& lefts, const std::vector<int32_t>& rights) {
+  if (lefts.empty()) throw ETblException(22, {int64_t{0}});
+  std::string leftSort, rightSort;
+  for (size_t i = 0; i < lefts.size(); ++i) {
+    MarkUsed(lefts[i]);
+    MarkUsed(rights[i]);
+    const TETblFieldLink& l = columns_[static_cast<size_t>(lefts[i])];
+    const TETblFieldLink& r = columns_[static_cast<size_t>(rights[i])];
+    leftSort += (leftSort.empty() ? "" : ";") + left_->Columns()[static_cast<size_t>(l.SourceColumn)].Name;
+    rightSort += (rightSort.empty() ? "" : ";") + right_->Columns()[static_cast<size_t>(r.SourceColumn)].Name;
+  }
+  leftKeys_ = lefts;
+  rightKeys_ = rights;
+  left_->SetSort(leftSort, "", "");
+  right_->SetSort(rightSort, "", "");
+}
+
+void TDeziAOJoin::Open() {
+  left_->Open();
+  right_->Open();
+  Materialize();
+  // Showing the projection reopens the result, which would drop a
+  // temporary index made before it.
+  ShowProjection();
+  ApplyResultSettings();
+}
+
+int TDeziAOJoin::CompareKeys() {
+  for (size_t i = 0; i < leftKeys_.size(); ++i) {
+    const TETblValue a = GetValue(leftKeys_[i]);
+    const TETblValue b = GetValue(rightKeys_[i]);
+    int result;
+    try {
+      result = CompareValues(a, b, false, false);
+    } catch (const ETblException& error) {
+      const std::string& n1 = columns_[static_cast<size_t>(leftKeys_[i])].Name;
+      const std::string& n2 = columns_[static_cast<size_t>(rightKeys_[i])].Name;
+      if (error.NativeError() == 25) throw ETblException(26, {n1, n2});
+      if (error.NativeError() == 28) throw ETblException(29, {n1, n2});
+      throw;
+    }
+    if (result != 0) return result;
+  }
+  return 0;
+}
+
+void TDeziAOJoin::ForEachRow(const std::function<void()>& emit) {
+  leftAbsent_ = rightAbsent_ = false;
+  if (joinType_ == jtCross) {
+    for (left_->First(); !left_->Eof(); left_->Next())
+      for (right_->First(); !right_->Eof(); right_->Next()) emit();
+    return;
+  }
+  Merge(emit);
+}
+
+// Both inputs are in key order. A run of equal keys on the right is read
+// again, from the record number where it starts, for each left row of the
+// same key; a null key never matches.
+void TDeziAOJoin::Merge(const std::function<void()>& emit) {
+  const bool keepLeft = joinType_ == jtLeft || joinType_ == jtFull;
+  const bool keepRight = joinType_ == jtRight || joinType_ == jtFull;
+  const auto leftOnly = [&] {
+    rightAbsent_ = true;
+    emit();
+    rightAbsent_ = false;
+  };
+  const auto rightOnly = [&] {
+    leftAbsent_ = true;
+    emit();
+    leftAbsent_ = false;
+  };
+  TDeziTable& right = *right_->Result();
+  left_->First();
+  right.First();
+  bool rightDone = right.Eof();
+  while (!left_->Eof() && !rightDone) {
+    const int order = CompareKeys();
+    if (order == 2 || order == 3) {
+      if (keepLeft) leftOnly();
+      left_->Next();
+    } else if (order != 0) {
+      if (keepRight) rightOnly();
+      right.Next();
+      rightDone = right.Eof();
+    } else {
+      const int32_t runStart = right.RecNo();
+      int32_t afterRun = 0;
+      bool runEndsRight = false;
+      for (;;) {
+        while (!runEndsRight && CompareKeys() == 0) {
+          emit();
+          right.Next();
+          runEndsRight = right.Eof();
+        }
+        afterRun = runEndsRight ? 0 : right.RecNo();
+        left_->Next();
+        if (left_->Eof()) break;
+        right.SetRecNo(runStart);
+        runEndsRight = false;
+        if (CompareKeys() != 0) break;
+      }
+      if (runEndsRight) {
+        rightDone = true;
+      } else if (afterRun > 0) {
+        right.SetRecNo(afterRun);
+      } else {
+        // The run ended the right input: nothing of it is left to pair.
+        rightDone = true;
+      }
+    }
+  }
+  if (keepLeft)
+    for (; !left_->Eof(); left_->Next()) leftOnly();
+  if (keepRight && !rightDone)
+    for (; !right.Eof(); right.Next()) rightOnly();
+}
+
+void TDeziAOJoin::Materialize() {
+  auto result = std::make_unique<TDeziTable>();
+  std::vector<int32_t> used;
+  for (int32_t i = 0; i < static_cast<int32_t>(columns_.size()); ++i) {
+    const TETblFieldLink& column = columns_[static_cast<size_t>(i)];
+    if (column.Hidden) continue;
+    used.push_back(i);
+    result->FieldDefs().push_back(
+        {column.Name, column.Type == ftAutoInc ? ftInteger : column.Type, column.Size, false});
+  }
+  result->CreateTemporaryTable(1000);
+  result->Open();
+  ForEachRow([&] {
+    result->Append();
+    for (size_t k = 0; k < used.size(); ++k)
+      if (TField* from = SourceField(used[k]); from != nullptr && !from->IsNull())
+        CopyFieldValue(*from, result->Fields()[static_cast<int32_t>(k)]);
+    result->Post();
+  });
+  result->First();
+  result_ = std::move(result);
+  for (size_t k = 0; k < used.size(); ++k) {
+    TETblFieldLink& column = columns_[static_cast<size_t>(used[k])];
+    column.SourceOperator = nullptr;
+    column.SourceColumn = -1;
+    column.SourceDataset = result_.get();
+    column.FieldNo = static_cast<int32_t>(k);
+  }
+  opened_ = true;
+}
+
+}  // namespace norvane

@@ -1,0 +1,114 @@
+// Running a SELECT: planning its operator tree and opening it.
+#include "engine/common/engine_error.h"
+#include "engine/platform/file_system.h"
+#include "engine/query/ao_join.h"
+#include "engine/query/condition_rewrite.h"
+#include "engine/query/query_context.h"
+#include "engine/query/sql_select.h"
+#include "engine/query/statement_printer.h"
+#include "engine/tables/tbl_exception.h"
+
+namespace norvane {
+namespace {
+
+// The column of `input` a USING or NATURAL key names: exactly one.
+int32_t KeyColumn(TDeziAO& input, const std::string& name, int32_t code, int32_t i) {
+  const std::vector<int32_t> found = input.FindColumns(name, "", false);
+  if (found.size() != 1)
+    throw ETblException(code, {input.TableName(), name, int64_t{i}, static_cast<int64_t>(found.size())});
+  return found[0];
+}
+
+}  // namespace
+
+TDeziSQLSelect::TDeziSQLSelect(TDeziLexer& lexer) : TDeziSQLCommand(lexer) {}
+TDeziSQLSelect::~TDeziSQLSelect() = default;
+
+TDeziTable* TDeziSQLSelect::Result() const { return root_ ? root_->Result() : nullptr; }
+
+void TDeziSQLSelect::Execute(TSQLQueryContext& context) {
+  root_ = BuildPlan(context);
+  root_->Open();
+}
+
+std::unique_ptr<TDeziAO> TDeziSQLSelect::BuildReference(TETblTableReference& ref, TSQLQueryContext& context) {
+  if (ref.Kind == TETblTableReference::rkTable)
+    return std::make_unique<TDeziAOTable>(context, ref.Database, ref.TableName, ref.Alias, ref.Password);
+  std::unique_ptr<TDeziAO> left = BuildReference(*ref.Left, context);
+  std::unique_ptr<TDeziAO> right = BuildReference(*ref.Right, context);
+  TDeziAO& l = *left;
+  TDeziAO& r = *right;
+  const int32_t leftCount = static_cast<int32_t>(l.Columns().size());
+  std::vector<int32_t> lefts, rights;
+  TETblFields leftKeys, rightKeys;
+  if (ref.JoinType != jtCross) {
+    if (ref.Natural) {
+      for (int32_t i = 0; i < leftCount; ++i)
+        for (int32_t j = 0; j < static_cast<int32_t>(r.Columns().size()); ++j)
+          if (SameNameIgnoringCase(l.Columns()[static_cast<size_t>(i)].Name, r.Columns()[static_cast<size_t>(j)].Name)) {
+            lefts.push_back(i);
+            rights.push_back(leftCount + j);
+          }
+    } else if (!ref.Using.empty()) {
+      for (size_t i = 0; i < ref.Using.size(); ++i) {
+        lefts.push_back(KeyColumn(l, ref.Using[i], 20, static_cast<int32_t>(i)));
+        rights.push_back(leftCount + KeyColumn(r, ref.Using[i], 21, static_cast<int32_t>(i)));
+      }
+    } else {
+      ExtractJoinPairs(ref.On, l, r, leftKeys, rightKeys);
+      ExtractJoinPairs(Where, l, r, leftKeys, rightKeys);
+    }
+  }
+  // An outer join keeps every row of its outer side: an ON conjunct on the
+  // inner side alone narrows that input, before the join pads its rows.
+  if (ref.JoinType == jtLeft) PushDown(ref.On, r);
+  if (ref.JoinType == jtRight) PushDown(ref.On, l);
+  auto join = std::make_unique<TDeziAOJoin>(std::move(left), std::move(right), ref.JoinType);
+  if (ref.JoinType != jtCross) {
+    if (!leftKeys.empty() || lefts.empty())
+      join->SetKeys(leftKeys, rightKeys);
+    else
+      join->SetKeyColumns(lefts, rights);
+  }
+  if (ref.On && join->IsOuterJoin()) {
+    // Filtering the joined rows would drop the padded ones that a test of
+    // the outer side must keep; such a condition is refused, not changed.
+    throw EEngineError("An ON condition of an outer join may test only the inner table: " +
+                       PrintCondition(ref.On.get()));
+  }
+  PushDown(ref.On, *join);
+  if (ref.On) PushDownAll(ref.On, *join);
+  return join;
+}
+
+std::unique_ptr<TDeziAO> TDeziSQLSelect::BuildPlan(TSQLQueryContext& context) {
+  std::unique_ptr<TDeziAO> root;
+  for (const std::unique_ptr<TETblTableReference>& ref : From) {
+    std::unique_ptr<TDeziAO> next = BuildReference(*ref, context);
+    if (!root) {
+      root = std::move(next);
+      continue;
+    }
+    TETblFields leftKeys, rightKeys;
+    const int pairs = ExtractJoinPairs(Where, *root, *next, leftKeys, rightKeys);
+    auto join = std::make_unique<TDeziAOJoin>(std::move(root), std::move(next), pairs > 0 ? jtInner : jtCross);
+    if (pairs > 0) join->SetKeys(leftKeys, rightKeys);
+    root = std::move(join);
+  }
+  if (Where) PushDownAll(Where, *root);
+  root->SetProjection(SelectList, SelectAll, Distinct);
+  std::string fields, descending;
+  for (const TETblSortSpecification& sort : OrderBy) {
+    const std::vector<int32_t> found = root->FindColumns(sort.FieldName, sort.Table, true);
+    const std::string written = sort.Table.empty() ? sort.FieldName : sort.Table + "." + sort.FieldName;
+    if (found.empty()) throw ETblException(1051, {written});
+    if (found.size() > 1) throw ETblException(1057, {written});
+    const std::string& name = root->Columns()[static_cast<size_t>(found[0])].Name;
+    fields += (fields.empty() ? "" : ";") + name;
+    if (sort.Descending) descending += (descending.empty() ? "" : ";") + name;
+  }
+  if (!fields.empty()) root->SetSort(fields, descending, "");
+  return root;
+}
+
+}  // namespace norvane
