@@ -24,6 +24,7 @@ class TDeziDDLAlterTable : public TDeziDDLTableManipulation {
   using TDeziDDLTableManipulation::TDeziDDLTableManipulation;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+  int64_t Execute(TSQLQueryContext& context) override;
 
   // The table's field definitions after this statement: ADD appends its
   // columns, DROP removes them, MODIFY changes the type and size or the

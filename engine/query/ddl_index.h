@@ -25,6 +25,7 @@ class TDeziDDLCreateIndex : public TDeziSQLCommand {
   using TDeziSQLCommand::TDeziSQLCommand;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+  int64_t Execute(TSQLQueryContext& context) override;
 
   bool Unique = false;
   std::string IndexName;
@@ -38,6 +39,7 @@ class TDeziDDLDropIndex : public TDeziSQLCommand {
   using TDeziSQLCommand::TDeziSQLCommand;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+  int64_t Execute(TSQLQueryContext& context) override;
 
   std::string TableName;
   std::string IndexName;

@@ -56,6 +56,7 @@ class TDeziDDLCreateTable : public TDeziDDLTableManipulation {
   using TDeziDDLTableManipulation::TDeziDDLTableManipulation;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+  int64_t Execute(TSQLQueryContext& context) override;
 };
 
 class TDeziDDLDropTable : public TDeziDDLTableManipulation {
@@ -63,6 +64,7 @@ class TDeziDDLDropTable : public TDeziDDLTableManipulation {
   using TDeziDDLTableManipulation::TDeziDDLTableManipulation;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+  int64_t Execute(TSQLQueryContext& context) override;
 };
 
 }  // namespace norvane

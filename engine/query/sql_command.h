@@ -16,6 +16,7 @@
 
 namespace norvane {
 
+class TSQLQueryContext;
 class TTreeWriter;
 
 // A value of INSERT or UPDATE: one token's text (quoted strings without
@@ -39,6 +40,10 @@ class TDeziSQLCommand : public TDeziParser {
   using TDeziParser::TDeziParser;
   // One line per node, children indented by two blanks.
   virtual void Print(TTreeWriter& out) const = 0;
+  // Runs the parsed statement against `context`: the number of rows it
+  // inserted, changed or deleted, or -1 for a statement that does none of
+  // these. A statement runs once.
+  virtual int64_t Execute(TSQLQueryContext& context) = 0;
 
  protected:
   // Starts at the lexer's cursor; false when no token is there.

@@ -20,6 +20,7 @@ class TDeziSQLInsert : public TDeziSQLCommand {
   using TDeziSQLCommand::TDeziSQLCommand;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+  int64_t Execute(TSQLQueryContext& context) override;
 
   std::string TableName;
   std::string Password;

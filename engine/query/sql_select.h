@@ -57,11 +57,14 @@ class TDeziSQLSelect : public TDeziSQLCommand {
   // rest of WHERE set as filters, the projection and ORDER BY. Planning
   // takes the WHERE condition apart, so a statement is planned once.
   std::unique_ptr<TDeziAO> BuildPlan(TSQLQueryContext& context);
-  // Plans and opens the statement; its rows are then Result()'s.
-  void Execute(TSQLQueryContext& context);
+  // Plans and opens the statement; its rows are then Result()'s. -1.
+  int64_t Execute(TSQLQueryContext& context) override;
   // The dataset that shows the rows: the stored table's cursor for one
   // table, the joined rows' in-memory table otherwise. Null before Execute.
   TDeziTable* Result() const;
+  // Frees the operator tree and its cursors, so that a later statement of
+  // the script may change or drop the tables it read.
+  void Close();
 
   bool Distinct = false;
   bool SelectAll = false;  // "SELECT *"

@@ -26,9 +26,12 @@ TDeziSQLSelect::~TDeziSQLSelect() = default;
 
 TDeziTable* TDeziSQLSelect::Result() const { return root_ ? root_->Result() : nullptr; }
 
-void TDeziSQLSelect::Execute(TSQLQueryContext& context) {
+void TDeziSQLSelect::Close() { root_.reset(); }
+
+int64_t TDeziSQLSelect::Execute(TSQLQueryContext& context) {
   root_ = BuildPlan(context);
   root_->Open();
+  return -1;
 }
 
 std::unique_ptr<TDeziAO> TDeziSQLSelect::BuildReference(TETblTableReference& ref, TSQLQueryContext& context) {

@@ -22,6 +22,7 @@ class TDeziSQLUpdate : public TDeziSQLCommand {
   using TDeziSQLCommand::TDeziSQLCommand;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+  int64_t Execute(TSQLQueryContext& context) override;
 
   std::string TableName;
   std::string Password;
@@ -35,6 +36,7 @@ class TDeziSQLDelete : public TDeziSQLCommand {
   using TDeziSQLCommand::TDeziSQLCommand;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+  int64_t Execute(TSQLQueryContext& context) override;
 
   std::unique_ptr<TDeziSQLSelect> Select;
 };
