@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "engine/query/literal_assignment.h"
 #include "engine/query/script_text.h"
 #include "engine/query/statement_execution.h"
 #include "engine/tables/index_header.h"
-#include "tests/query/filter_catalogue.h"
 #include "tests/support/error_message.h"
 #include "tests/support/temp_folder.h"
 
@@ -18,7 +18,6 @@ namespace norvane {
 namespace {
 
 using testing::MessageOf;
-using testing::OpenFolderTable;
 using testing::TTempFolder;
 
 // One statement handed to its executor, as the script processor does.
@@ -113,8 +112,9 @@ TEST(InsertExecution, ValuesReachTheirFields) {
        "b,2005,null,null,01.02.2003,1"},
       {"by position, the identifier last", "", "INSERT INTO T VALUES ('p', 1, 2.5, TRUE, '31.12.1999')", kNoError, "",
        "p,1,2.5,True,31.12.1999,1"},
-      {"NULL clears, a quoted 'NULL' is text", "", "INSERT INTO T (Name, Year, Price) VALUES ('NULL', NULL, NULL)",
-       kNoError, "", "NULL,null,null,null,null,1"},
+      {"NULL clears what was written, a quoted 'NULL' is text", "",
+       "INSERT INTO T (Name, Year, Price, Year) VALUES ('NULL', 5, NULL, NULL)", kNoError, "",
+       "NULL,null,null,null,null,1"},
       {"an identifier asked for, then the next one", "", "INSERT INTO T (ID, Name) VALUES (100, 'a')", kNoError,
        "INSERT INTO T (Name) VALUES ('b')", "a,null,null,null,null,100 / b,null,null,null,null,101"},
       {"an identifier by position", "", "INSERT INTO T VALUES ('p', 1, 2, FALSE, NULL, 7)", kNoError,
@@ -210,6 +210,27 @@ TEST(InsertExecution, HeldTablesServeWholeScripts) {
   EXPECT_EQ(db.Error("INSERT INTO S PASSWORD 'bad' VALUES (2)"), "TDeziDataset.OpenTable - invalid password.");
   db.Run("INSERT INTO S PASSWORD 'pw' VALUES (3)");
   EXPECT_EQ(db.Rows("S", "pw"), "1,1 / 3,2");
+}
+
+// UPDATE writes its values the same way; a row identifier asked for while
+// editing would only wait for the next append and land on the wrong record.
+TEST(InsertExecution, RowIdentifierOnlyForNewRecords) {
+  TDatabase db;
+  db.Run(std::string(kArticles) + "; INSERT INTO T (Name) VALUES ('a')");
+  auto t = db.Open("T");
+  t->First();
+  t->Edit();
+  EXPECT_EQ(MessageOf([&] { AssignLiteral(*t, t->FieldByName("ID"), {"5"}); }),
+            "Field 'ID' is the row identifier and cannot be changed");
+  t->Cancel();
+  t->Append();
+  AssignLiteral(*t, t->FieldByName("Name"), {"b"});
+  AssignLiteral(*t, t->FieldByName("ID"), {"5"});
+  t->Post();
+  t->Append();
+  AssignLiteral(*t, t->FieldByName("Name"), {"c"});
+  t->Post();
+  EXPECT_EQ(db.Rows("T"), "a,null,null,null,null,1 / b,null,null,null,null,5 / c,null,null,null,null,6");
 }
 
 TEST(TableStatements, CreateTable) {
