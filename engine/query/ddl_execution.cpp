@@ -59,6 +59,8 @@ void ExecuteCreateTable(const TDeziDDLCreateTable& create, TSQLQueryContext& con
   FailingAs(2014, [&] {
     TDeziTable table;
     Prepare(table, create.TableName, create.Password, context);
+    // Creating over a table would drop its records without a word.
+    if (table.Exists()) throw EEngineError("Table \"" + create.TableName + "\" already exists");
     table.FieldDefs().clear();
     for (const TDeziFieldDef& column : create.Columns)
       table.FieldDefs().push_back({column.Name, column.Type, column.Size, !column.Nullable.value_or(true)});
@@ -74,6 +76,8 @@ void ExecuteDropTable(const TDeziDDLDropTable& drop, TSQLQueryContext& context) 
   FailingAs(2033, [&] {
     TDeziTable table;
     Prepare(table, drop.TableName, drop.Password, context);
+    // Dropping nothing is a mistake in the name, not a success.
+    if (!table.Exists()) throw EEngineError("Table \"" + drop.TableName + "\" does not exist");
     table.DeleteTable();
   });
 }

@@ -39,6 +39,7 @@ TField& TDataSet::AddField(TFieldType type, const std::string& name, int32_t siz
 void TDataSet::Open() {
   if (Active()) return;
   Fire(BeforeOpen);
+  if (!InternalPrepareOpen()) return;
   try {
     InternalOpen();
     AllocateBuffers();

@@ -211,6 +211,10 @@ class TDataSet {
   // `buffer` and moves there. With doCheck a grError throws.
   virtual TGetResult GetRecord(uint8_t* buffer, TGetMode mode, bool doCheck) = 0;
   virtual int32_t GetRecordSize() = 0;
+  // Runs after BeforeOpen, before the cursor opens: false leaves the
+  // dataset closed without an error (a query whose script returns no rows
+  // has run and has nothing to show).
+  virtual bool InternalPrepareOpen() { return true; }
   // Opens the cursor and makes its fields (AddField); sets BookmarkSize.
   virtual void InternalOpen() = 0;
   virtual void InternalClose() = 0;

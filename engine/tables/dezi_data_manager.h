@@ -326,7 +326,8 @@ class TDeziDataManager {
   // "... file cannot be renamed." is thrown.
   static void RenameTable(TAbstractPlainFileSystem& store, const std::string& name,
                           const std::string& newName);
-  // `prefix` and a number from 0 to 99999 that no file of any table has.
+  // `prefix` and a number, counted up through the process, that no file of
+  // any table has.
   static std::string FreeTableName(TAbstractPlainFileSystem& store, const std::string& prefix);
 
   bool IsOpen() const { return open_; }

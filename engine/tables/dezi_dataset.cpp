@@ -99,14 +99,24 @@ void TDeziDataset::InternalOpen() {
     SetBookmarkSize(8);
     keyBuffer_.assign(static_cast<size_t>(GetRecordSize()), 0);
     probe_.assign(static_cast<size_t>(GetRecordSize()), 0);
-    ChooseIndex();
-    FilterChanging(Filter(), Filtered(), FilterOptions());
-    SetPosition(-1);
+    ArrangeView();
   } catch (...) {
     table_ = nullptr;
     aaCloseTableForDataset(*this, *table);
     throw;
   }
+}
+
+void TDeziDataset::ArrangeView() {
+  ChooseIndex();
+  FilterChanging(Filter(), Filtered(), FilterOptions());
+  SetPosition(-1);
+}
+
+void TDeziDataset::OrderWhileOpening(const std::string& indexName) {
+  indexName_ = indexName;
+  indexFieldNames_.clear();
+  ArrangeView();
 }
 
 void TDeziDataset::MakeFields() {

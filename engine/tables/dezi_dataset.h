@@ -103,6 +103,8 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   void SetFieldProjection(const std::vector<std::string>& names,
                           const std::vector<std::string>& displayNames);
   void ClearFieldProjection();
+  // Takes `from`'s projection, to be applied when this dataset opens next.
+  void CopyFieldProjection(const TDeziDataset& from);
 
   // Master and detail: while MasterFields names fields of MasterSource's
   // dataset and the cursor is ordered by IndexName, it shows only the
@@ -202,6 +204,9 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   TGetResult GetRecord(uint8_t* buffer, TGetMode mode, bool doCheck) override;
   int32_t GetRecordSize() override;
   void InternalOpen() override;
+  // For a cursor that makes its index once its table is open (a temporary
+  // index): within InternalOpen, orders the view by `indexName`.
+  void OrderWhileOpening(const std::string& indexName);
   void InternalClose() override;
   bool IsCursorOpen() override { return table_ != nullptr; }
   void InternalFirst() override;
@@ -267,6 +272,8 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   // position is outside the view.
   const uint8_t* SetPosition(int32_t position);
   void ChooseIndex();
+  // The index chosen, the filter parsed for it, before the first record.
+  void ArrangeView();
   // The first index whose key fields are `names` (`whole`) or begin with
   // them, names compared without case; -1 when none.
   int32_t IndexByFields(const std::vector<std::string>& names, bool whole) const;

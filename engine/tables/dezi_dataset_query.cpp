@@ -70,6 +70,11 @@ void TDeziDataset::SetFieldProjection(const std::vector<std::string>& names,
   Reopen();
 }
 
+void TDeziDataset::CopyFieldProjection(const TDeziDataset& from) {
+  projection_ = from.projection_;
+  projectedNames_ = from.projectedNames_;
+}
+
 void TDeziDataset::ClearFieldProjection() {
   projection_.clear();
   projectedNames_.clear();

@@ -3,7 +3,7 @@
 // no table has. A table is T.dat with T.idx, T.bif and T.bdf when it has
 // them, and the journals a flush stopped midway may have left beside them,
 // which belong to the table as much as its records do.
-#include <random>
+#include <atomic>
 #include <utility>
 
 #include "engine/common/engine_error.h"
@@ -85,10 +85,12 @@ void TDeziDataManager::RenameTable(TAbstractPlainFileSystem& store, const std::s
 }
 
 std::string TDeziDataManager::FreeTableName(TAbstractPlainFileSystem& store, const std::string& prefix) {
-  std::random_device seed;
-  std::uniform_int_distribution<int> number(0, 99999);
+  // A counter, not a random number: two names drawn at random can meet,
+  // and a store whose numbers are nearly all taken would be searched at
+  // length; the counter gives every caller of the process a new number.
+  static std::atomic<uint32_t> next{0};
   for (;;) {
-    std::string name = prefix + std::to_string(number(seed));
+    std::string name = prefix + std::to_string(next.fetch_add(1));
     if (!HasAnyFile(store, name)) return name;
   }
 }

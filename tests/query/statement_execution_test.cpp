@@ -282,8 +282,10 @@ TEST(TableStatements, CreateAndDropFailures) {
        "error: 02014"},
       {"", false, "CREATE TABLE T (A INTEGER, BLOBBLOCKSIZE 0)",
        "Error creating table: 'TDeziDataSet.InternalCreateTable - BlobBlockSize must be > 0' - Native error: 02014"},
-      {"CREATE TABLE T (A INTEGER)", true, "CREATE TABLE T (B INTEGER)",
-       "Error creating table: 'TDeziDataSet.InternalCreateTable - Table is busy, table T' - Native error: 02014"},
+      // Created over a table of that name, its records would be lost.
+      {"CREATE TABLE T (A INTEGER)", false, "CREATE TABLE T (B INTEGER)",
+       "Error creating table: 'Table \"T\" already exists' - Native error: 02014"},
+      {"", false, "DROP TABLE T", "Error dropping table: 'Table \"T\" does not exist' - Native error: 02033"},
       {"CREATE TABLE T (A INTEGER)", true, "DROP TABLE T",
        "Error dropping table: 'TDeziDataSet.InternalDeleteTable - Table is busy, table T' - Native error: 02033"},
   };
