@@ -6,22 +6,17 @@
 #include "engine/query/dezi_query.h"
 #include "engine/tables/data_source.h"
 #include "engine/tables/tbl_exception.h"
+#include "tests/query/dataset_rows.h"
 #include "tests/query/filter_catalogue.h"
 
 namespace norvane {
 namespace {
 
-// Field names, then one line per row, values " | "-separated.
+// The rows without the last line break.
 std::string Shown(TDataSet& query) {
-  std::string out;
-  TFields& fields = query.Fields();
-  for (int32_t i = 0; i < fields.Count(); ++i) out += (i ? " | " : "") + fields[i].FieldName();
-  for (query.First(); !query.Eof(); query.Next()) {
-    out += "\n";
-    for (int32_t i = 0; i < fields.Count(); ++i)
-      out += (i ? " | " : "") + (fields[i].IsNull() ? std::string("NULL") : fields[i].AsString());
-  }
-  return out;
+  std::string text = testing::DatasetRows(query);
+  text.pop_back();
+  return text;
 }
 
 class QueryTest : public ::testing::Test {

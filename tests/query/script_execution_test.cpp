@@ -10,23 +10,11 @@
 
 #include "engine/query/script_processor.h"
 #include "tests/query/case_file.h"
+#include "tests/query/dataset_rows.h"
 #include "tests/query/filter_catalogue.h"
 
 namespace norvane {
 namespace {
-
-std::string Rows(TDeziTable& result) {
-  std::string out;
-  TFields& fields = result.Fields();
-  for (int32_t i = 0; i < fields.Count(); ++i) out += (i ? " | " : "") + fields[i].FieldName();
-  out += "\n";
-  for (result.First(); !result.Eof(); result.Next()) {
-    for (int32_t i = 0; i < fields.Count(); ++i)
-      out += (i ? " | " : "") + (fields[i].IsNull() ? std::string("NULL") : fields[i].AsString());
-    out += "\n";
-  }
-  return out;
-}
 
 std::string RunScript(const std::string& script, const std::string& folder) {
   std::string out;
@@ -36,7 +24,7 @@ std::string RunScript(const std::string& script, const std::string& folder) {
     processor.ExecuteAll(context, [&](const TDeziSQLCommand&, int64_t rows) {
       if (rows >= 0) out += std::to_string(rows) + " rows\n";
     });
-    if (TDeziTable* result = processor.ResultDataset()) out += Rows(*result);
+    if (TDeziTable* result = processor.ResultDataset()) out += testing::DatasetRows(*result);
   } catch (const std::exception& error) {
     out += std::string("error: ") + error.what() + "\n";
   }
