@@ -19,6 +19,8 @@ class TDeziAOJoin : public TDeziAO {
 
   bool IsOuterJoin() const override { return joinType_ >= 3; }
   int JoinType() const { return joinType_; }
+  const std::vector<int32_t>& LeftKeys() const { return leftKeys_; }
+  const std::vector<int32_t>& RightKeys() const { return rightKeys_; }
   // Sets the key pairs of an inner or outer join, each (table, field) as
   // written: the first of each pair in the left input, the second in the
   // right (a pair written the other way round is turned). ETblException

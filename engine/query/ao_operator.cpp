@@ -125,15 +125,22 @@ void TDeziAO::ApplyResultSettings() {
 void TDeziAO::ApplySort() {
   if (sortFields_.empty()) return;
   if (!result_) throw ETblException(17);
+  const std::string index = SortIndex();
+  if (index.empty()) {
+    result_->SetIndexName(result_->CreateTemporaryIndex(sortFields_, descFields_, caseFields_));
+  } else if (!SameNameIgnoringCase(result_->IndexName(), index)) {
+    result_->SetIndexName(index);
+  }
+}
+
+std::string TDeziAO::SortIndex() const {
+  if (!result_ || !result_->Active()) return "";
   const std::string wanted = Upper(sortFields_), desc = Upper(descFields_), cases = Upper(caseFields_);
   result_->UpdateIndexDefs();
-  for (const TIndexDef& index : result_->IndexDefs()) {
-    if (Upper(index.Fields) == wanted && Upper(index.DescFields) == desc && Upper(index.CaseInsFields) == cases) {
-      if (!SameNameIgnoringCase(result_->IndexName(), index.Name)) result_->SetIndexName(index.Name);
-      return;
-    }
-  }
-  result_->SetIndexName(result_->CreateTemporaryIndex(sortFields_, descFields_, caseFields_));
+  for (const TIndexDef& index : result_->IndexDefs())
+    if (Upper(index.Fields) == wanted && Upper(index.DescFields) == desc && Upper(index.CaseInsFields) == cases)
+      return index.Name;
+  return "";
 }
 
 void TDeziAO::ShowProjection() {

@@ -71,6 +71,13 @@ class TDeziAO : public TConditionTarget {
   TETblValue GetValue(int32_t column);
 
   TDeziTable* Result() const { return result_.get(); }
+  TDeziAO* Left() const { return left_.get(); }
+  TDeziAO* Right() const { return right_.get(); }
+  const std::string& SortFields() const { return sortFields_; }
+  const std::string& DescFields() const { return descFields_; }
+  // The index of the result that gives the sort, or "" when a temporary
+  // one must be made for it (or there is no result yet).
+  std::string SortIndex() const;
   const std::vector<TETblFieldLink>& Columns() const { return columns_; }
   const std::string& TableName() const { return tableName_; }
   const std::string& Alias() const { return alias_; }
