@@ -86,6 +86,7 @@ class TDeziSQLSelect : public TDeziSQLCommand {
   void ParseOrderBy();
   bool AtJoinKeyword() const;
   std::unique_ptr<TDeziAO> BuildReference(TETblTableReference& ref, TSQLQueryContext& context);
+  void CopyInto(TSQLQueryContext& context);
 
   std::unique_ptr<TDeziAO> root_;
 };

@@ -6,6 +6,8 @@
 #include "engine/query/query_context.h"
 #include "engine/query/sql_select.h"
 #include "engine/query/statement_printer.h"
+#include "engine/tables/data_link.h"
+#include "engine/tables/data_source.h"
 #include "engine/tables/tbl_exception.h"
 
 namespace norvane {
@@ -31,7 +33,24 @@ void TDeziSQLSelect::Close() { root_.reset(); }
 int64_t TDeziSQLSelect::Execute(TSQLQueryContext& context) {
   root_ = BuildPlan(context);
   root_->Open();
+  if (!IntoTable.empty()) CopyInto(context);
   return -1;
+}
+
+// INTO: a new table of the rows and fields shown, in the database named or
+// the query's. A table of that name is not replaced.
+void TDeziSQLSelect::CopyInto(TSQLQueryContext& context) {
+  TDeziTable target;
+  context.Aim(target, IntoDatabase, IntoTable);
+  if (target.Exists()) throw EEngineError("Table \"" + IntoTable + "\" already exists");
+  TDataSource source;
+  source.SetDataSet(Result());
+  TDataLink reader;
+  reader.SetDataSource(&source);
+  std::string log;
+  const bool whole = target.ImportTable(&reader, nullptr, log);
+  target.Close();
+  if (!whole) throw EEngineError("SELECT INTO \"" + IntoTable + "\" - " + log);
 }
 
 std::unique_ptr<TDeziAO> TDeziSQLSelect::BuildReference(TETblTableReference& ref, TSQLQueryContext& context) {
