@@ -4,6 +4,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/query/dezi_lexer.h"
 #include "engine/query/script_processor.h"
+#include "engine/query/sql_select.h"
 #include "engine/tables/data_source.h"
 #include "engine/tables/dataset_field.h"
 #include "engine/tables/tbl_exception.h"
@@ -150,6 +151,12 @@ bool TDeziQuery::InternalPrepareOpen() {
 
 void TDeziQuery::InternalOpen() {
   TDeziTable& result = *processor_->ResultDataset();
+  // Joined rows are a copy in memory: an edit there would change no table
+  // and still look done, so such a result is read-only.
+  const auto& last = dynamic_cast<const TDeziSQLSelect&>(*processor_->Script().Commands.back());
+  ownReadOnly_ = ReadOnly();
+  const bool joined = last.From.size() != 1 || last.From[0]->Kind != TETblTableReference::rkTable;
+  if (joined) SetReadOnly(true);
   // The query is a second cursor on the result's table: the same table,
   // filter, order, distinct rows and projection. The result's database is
   // borrowed for the opening only.
@@ -179,6 +186,7 @@ void TDeziQuery::InternalOpen() {
       OrderWhileOpening(CreateTemporaryIndex(sortIndex.Fields, sortIndex.DescFields, sortIndex.CaseInsFields));
     }
   } catch (...) {
+    SetReadOnly(ownReadOnly_);
     SetDatabaseName(ownDatabaseName_);
     SetDatabaseFileName(ownDatabaseFileName_);
     if (IsCursorOpen()) TDeziDataset::InternalClose();
@@ -192,6 +200,7 @@ void TDeziQuery::InternalOpen() {
 
 void TDeziQuery::InternalClose() {
   TDeziDataset::InternalClose();
+  SetReadOnly(ownReadOnly_);
   processor_.reset();
   context_.reset();
 }

@@ -81,6 +81,7 @@ class TDeziQuery : public TDeziDataset {
   std::unique_ptr<TSQLScriptProcessor> processor_;
   std::string ownDatabaseName_, ownDatabaseFileName_;
   bool reopening_ = false;
+  bool ownReadOnly_ = false;  // ReadOnly as set, before a join made it so
 };
 
 }  // namespace norvane

@@ -67,6 +67,22 @@ TEST_F(QueryTest, ShowsTheLastStatementsRows) {
   for (const Case& c : cases) EXPECT_EQ(Open(c.sql), c.shown) << c.sql;
 }
 
+// Joined rows are a copy: editing them is refused; one table's rows are
+// the table's own, and an edit through the query reaches it.
+TEST_F(QueryTest, OnlyOneTablesRowsCanBeEdited) {
+  ASSERT_EQ(Open("SELECT A.ArticleName, R.Razdel FROM Article A, Razdel R WHERE A.IDRazdel = R.IDRazdel"
+                 " AND R.IDRazdel = 9"),
+            "ArticleName | Razdel\nO'Brien | Culture");
+  EXPECT_FALSE(query.CanModify());
+  EXPECT_ANY_THROW(query.Edit());
+  ASSERT_EQ(Open("SELECT Razdel FROM Razdel WHERE IDRazdel = 9"), "Razdel\nCulture");
+  EXPECT_TRUE(query.CanModify());
+  query.Edit();
+  query.FieldByName("Razdel").SetAsString("Arts");
+  query.Post();
+  EXPECT_EQ(Shown(*catalogue.Open("Razdel")), "IDRazdel | Razdel | id\n1 | Science | 1\n2 | Sport | 2\n9 | Arts | 3");
+}
+
 TEST_F(QueryTest, ParametersFollowTheText) {
   query.SetSQL("SELECT Razdel FROM Razdel WHERE IDRazdel = :id OR Razdel = :name");
   ASSERT_EQ(query.Params().Items().size(), 2u);
