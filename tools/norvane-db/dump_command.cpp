@@ -9,6 +9,7 @@
 #include "engine/tables/search_parser.h"
 
 #include "tools/norvane-db/command.h"
+#include "tools/norvane-db/csv_output.h"
 #include "tools/norvane-db/field_text.h"
 #include "tools/norvane-db/open_container.h"
 #include "tools/norvane-db/table_source.h"
@@ -16,16 +17,6 @@
 namespace norvane::tool {
 
 namespace {
-
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
 
 int64_t LimitOf(const TCommandLine& line) {
   if (!line.Has("limit")) return INT64_MAX;
@@ -63,9 +54,10 @@ int RunDump(const TCommandLine& line, TToolOutput& output) {
     filter.SetExpression(*table, line.Options.at("filter"), filterOptions);
     if (!filter.Empty()) passing = filter.EvaluateAll().Map();
   }
-  std::string header;
-  for (const TFieldHeader& field : table->Fields()) header += CsvField(field.Name) + ",";
-  output.Line(header + CsvField(table->Header().RowIdName));
+  std::vector<std::string> header;
+  for (const TFieldHeader& field : table->Fields()) header.push_back(field.Name);
+  header.push_back(table->Header().RowIdName);
+  output.Line(CsvRow(header));
   const int32_t count = table->Header().RecordCount;
   int64_t printed = 0;
   for (int32_t at = 0; at < count && printed < limit; ++at) {
@@ -74,10 +66,11 @@ int RunDump(const TCommandLine& line, TToolOutput& output) {
     ++printed;
     // Each record is decoded once for all its fields.
     const TRecordValues values = table->DecodeRecord(table->RecordPtr(physical));
-    std::string row;
+    std::vector<std::string> row;
     for (size_t f = 0; f < table->Fields().size(); ++f)
-      row += CsvField(FieldText(*table, values, static_cast<int32_t>(f), physical)) + ",";
-    output.Line(row + std::to_string(values.RowId));
+      row.push_back(FieldText(*table, values, static_cast<int32_t>(f), physical));
+    row.push_back(std::to_string(values.RowId));
+    output.Line(CsvRow(row));
   }
   return 0;
 }
