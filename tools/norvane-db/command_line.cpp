@@ -62,8 +62,16 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args,
       throw TUsageError{"option '--" + rule->Name + "' takes no value"};
     }
     line.Options[rule->Name] = ToEngineText(value);
+    line.Given.emplace_back(rule->Name, line.Options[rule->Name]);
   }
   return line;
+}
+
+std::vector<std::string> TCommandLine::All(const std::string& name) const {
+  std::vector<std::string> values;
+  for (const auto& [option, value] : Given)
+    if (option == name) values.push_back(value);
+  return values;
 }
 
 }  // namespace norvane::tool

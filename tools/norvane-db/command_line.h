@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace norvane::tool {
@@ -17,9 +18,14 @@ struct TOptionRule {
 
 struct TCommandLine {
   std::vector<std::string> Positional;          // engine text
-  std::map<std::string, std::string> Options;   // by long name; engine text
+  std::map<std::string, std::string> Options;   // by long name, the last one given; engine text
+  // Every option given, in order, with its value: how an option that may be
+  // repeated is read whole; engine text.
+  std::vector<std::pair<std::string, std::string>> Given;
 
   bool Has(const std::string& name) const { return Options.count(name) != 0; }
+  // The values of option `name`, in the order given.
+  std::vector<std::string> All(const std::string& name) const;
 };
 
 // A wrong command line, exit status 2: the message is shown above the usage,
