@@ -40,20 +40,6 @@ std::set<std::string> FolderNames(const std::string& folder) {
   return names;
 }
 
-// Standard input that gives `good` bytes and then fails as a disk would.
-class TFailingInput : public std::streambuf {
- public:
-  explicit TFailingInput(std::string good) : good_(std::move(good)) {
-    setg(good_.data(), good_.data(), good_.data() + good_.size());
-  }
-
- protected:
-  int_type underflow() override { throw std::system_error(EIO, std::generic_category()); }
-
- private:
-  std::string good_;
-};
-
 // The program in a child process that may write no file beyond
 // `limitBytes` (as on a nearly full disk: writes past it fail with EFBIG
 // rather than killing the process). Standard error comes back in `err`.

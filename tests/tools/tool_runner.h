@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <streambuf>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "tests/support/temp_folder.h"
@@ -22,6 +25,20 @@ struct TRun {
 TRun RunDb(const std::vector<std::string>& args, const std::string& input = "");
 // The same with any stream as standard input (one that fails, for instance).
 TRun RunDbReading(const std::vector<std::string>& args, std::istream& in);
+
+// Standard input that gives `good` bytes and then fails as a disk would.
+class TFailingInput : public std::streambuf {
+ public:
+  explicit TFailingInput(std::string good) : good_(std::move(good)) {
+    setg(good_.data(), good_.data(), good_.data() + good_.size());
+  }
+
+ protected:
+  int_type underflow() override { throw std::system_error(EIO, std::generic_category()); }
+
+ private:
+  std::string good_;
+};
 
 // The program itself, in a child process whose environment names the user's
 // locale (the collation is chosen once per process from it): its standard

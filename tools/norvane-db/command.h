@@ -17,6 +17,7 @@ struct TToolOutput {
   std::ostream& Out;
   std::ostream& Err;
   bool ErrIsTerminal = false;  // progress may redraw one line there
+  bool InIsTerminal = false;   // a person types standard input: sql runs its shell
   void Line(const std::string& engineText);       // one line on standard output
   void ErrorLine(const std::string& engineText);  // one line on standard error
 };
@@ -46,5 +47,6 @@ extern const TCommand kTablesCommand;
 extern const TCommand kSchemaCommand;
 extern const TCommand kDumpCommand;
 extern const TCommand kImportCommand;
+extern const TCommand kSqlCommand;
 
 }  // namespace norvane::tool

@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
     std::istream in(&inBuffer);
     norvane::tool::TDescriptorOutput buffer(STDOUT_FILENO);
     std::ostream out(&buffer);
-    status = norvane::tool::RunTool(args, in, out, std::cerr, isatty(STDERR_FILENO) != 0);
+    status = norvane::tool::RunTool(args, in, out, std::cerr, isatty(STDERR_FILENO) != 0,
+                                    isatty(STDIN_FILENO) != 0);
   }
   // Some file systems report a failed write only when the file is closed.
   if (close(STDOUT_FILENO) != 0 && errno != EBADF && status == 0) {

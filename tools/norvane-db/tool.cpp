@@ -21,7 +21,7 @@ const TCommand* const kCommands[] = {&kCreateCommand, &kInfoCommand, &kLsCommand
                                      &kGetCommand,    &kRmCommand,   &kMvCommand, &kMkdirCommand,
                                      &kCompactCommand, &kCheckCommand, &kRecoverCommand,
                                      &kTablesCommand, &kSchemaCommand, &kDumpCommand,
-                                     &kImportCommand};
+                                     &kImportCommand, &kSqlCommand};
 
 // An option as the parser takes it and as the usage shows it.
 struct TToolOption {
@@ -33,7 +33,7 @@ struct TToolOption {
 
 // Every command but info, which reads only the header.
 const char* const kPasswordCommands =
-    "create ls put get rm mv mkdir compact check recover tables schema dump import";
+    "create ls put get rm mv mkdir compact check recover tables schema dump import sql";
 
 const TToolOption kOptions[] = {
     {{"password", 0, true}, "--password P",
@@ -46,7 +46,7 @@ const TToolOption kOptions[] = {
      "create: replace an existing catalogue or empty file (never any other file)", "create"},
     {{"wait", 0, true}, "--wait SECONDS",
      "wait this long for a file another program holds (default 5)",
-     "info ls put get rm mv mkdir compact check recover tables schema dump import"},
+     "info ls put get rm mv mkdir compact check recover tables schema dump import sql"},
     {{"index", 0, true}, "--index NAME", "dump: in the order of this index (default: the row identifier's)",
      "dump"},
     {{"limit", 0, true}, "--limit N", "dump: at most N rows", "dump"},
@@ -57,6 +57,9 @@ const TToolOption kOptions[] = {
      "import: make the table first, a string field per column", "import"},
     {{"encoding", 0, true}, "--encoding E", "import: SOURCE is utf-8 (default) or cp1251",
      "import"},
+    {{"param", 0, true}, "--param NAME=VALUE",
+     "sql: the value of :NAME (a whole number, a decimal number or text); repeatable", "sql"},
+    {{"explain", 0, false}, "--explain", "sql: print each statement's parse tree, run nothing", "sql"},
     {{"help", 'h', false}, "-h, --help", "show this help and exit", nullptr},
 };
 
@@ -195,8 +198,8 @@ void TToolOutput::ErrorLine(const std::string& engineText) {
 }
 
 int RunTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-            std::ostream& err, bool errIsTerminal) {
-  TToolOutput output{in, out, err, errIsTerminal};
+            std::ostream& err, bool errIsTerminal, bool inIsTerminal) {
+  TToolOutput output{in, out, err, errIsTerminal, inIsTerminal};
   const int status = RunLine(args, output);
   // A command whose output was lost has not done its work, whatever it says.
   const std::string lost = OutputFailure(out);

@@ -16,8 +16,9 @@ namespace norvane::tool {
 
 // `out` is flushed before the status is returned; when it has failed, the
 // reason is reported and the status is 1. `errIsTerminal` lets long
-// commands redraw their progress on one line.
+// commands redraw their progress on one line; `inIsTerminal` says that a
+// person types standard input, at a terminal the program reads itself.
 int RunTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-            std::ostream& err, bool errIsTerminal = false);
+            std::ostream& err, bool errIsTerminal = false, bool inIsTerminal = false);
 
 }  // namespace norvane::tool
