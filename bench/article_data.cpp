@@ -47,6 +47,8 @@ struct TWordLists {
        "октябрь", "ноябрь", "декабрь"});
   std::vector<std::string> Tom = Cp1251({"т. ", "вып. ", "серия "});
   std::string Folder = Cp1251({"D:\\Статьи\\"})[0];
+  std::vector<std::string> Periodical =
+      Cp1251({"Вестник", "Известия", "Записки", "Труды", "Обозрение", "Летопись"});
   // Upper case of the words' letters, for titles written in capitals: code
   // page 1251 puts the lower-case letters 0x20 above the capitals, ё at 0xB8
   // and Ё at 0xA8.
@@ -131,16 +133,16 @@ TArticle TArticleGenerator::Next() {
   const TWordLists& lists = Lists();
   TArticle a;
   a.Year = Number(kFirstYear, kLastYear - kFirstYear + 1);
-  a.IDRazdel = Number(1, 50);
+  a.IDRazdel = Number(1, kSections);
   a.ArticleName = Title();
-  a.NN = Number(1, 12);
+  a.NN = Number(1, kIssues);
   a.Month = Text(lists.Month[Below(12)]);
   a.Ahutor = Text(lists.Surname[Below(static_cast<uint32_t>(lists.Surname.size()))] + " " +
                   lists.Initial[Below(16)] + " " + lists.Initial[Below(16)]);
   const uint32_t firstPage = 1 + Below(300);
   a.Page = Text(std::to_string(firstPage) + "-" + std::to_string(firstPage + Below(20)));
   a.KeyWords = Text(Words(1) + "; " + Words(1));
-  a.IDJournal = Number(1, 20);
+  a.IDJournal = Number(1, kJournals);
   a.DatePublic = Text(std::to_string(1 + Below(28)) + "." + std::to_string(1 + Below(12)) + "." +
                       std::to_string(kFirstYear + Below(kLastYear - kFirstYear + 1)));
   a.Tom = Text(lists.Tom[Below(3)] + std::to_string(1 + Below(40)));
@@ -151,6 +153,35 @@ TArticle TArticleGenerator::Next() {
   }
   ++made_;
   return a;
+}
+
+std::vector<TFieldDef> TCatalogueList::Fields() const {
+  return {{IdField, ftInteger, 0, false}, {NameField, ftString, 100, false}};
+}
+
+TCatalogueList SectionList() {
+  // The first words differ from entry to entry, so the names do.
+  const std::vector<std::string>& words = Lists().Title;
+  if (words.size() < static_cast<size_t>(kSections + 5))
+    throw std::logic_error("fewer title words than sections");
+  TCatalogueList sections{"Razdel", "IDRazdel", "Razdel", {}};
+  for (int32_t id = 1; id <= kSections + 5; ++id) {
+    std::string name =
+        words[static_cast<size_t>(id - 1)] + " " + words[static_cast<size_t>(id * 11) % words.size()];
+    name[0] = TWordLists::Upper(name[0]);
+    sections.Entries.push_back({id, std::move(name)});
+  }
+  return sections;
+}
+
+TCatalogueList JournalList() {
+  // id * 5 differs modulo the word count for every id below it, so the names do.
+  const TWordLists& lists = Lists();
+  TCatalogueList journals{"Journal", "IDJournal", "Journal", {}};
+  for (int32_t id = 1; id <= kJournals - 2; ++id)
+    journals.Entries.push_back({id, lists.Periodical[static_cast<size_t>(id) % lists.Periodical.size()] + " " +
+                                        lists.Title[static_cast<size_t>(id * 5 + 1) % lists.Title.size()]});
+  return journals;
 }
 
 TRecordValues ArticleValues(const TArticle& a, bool withSummary) {

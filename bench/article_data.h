@@ -1,7 +1,8 @@
 // Articles of the catalogue's schema for the benchmarks: the table's fields,
 // a generator of plausible articles (code page 1251 titles and authors, some
 // fields left empty, an annotation now and then) that gives the same
-// articles for the same seed on every machine, and their record values.
+// articles for the same seed on every machine, their record values, and the
+// lists of sections and journals the articles refer to.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,35 @@ struct TArticle {
 
 inline constexpr int32_t kFirstYear = 1990;
 inline constexpr int32_t kLastYear = 2025;
+// Articles have issues (NN) 1 to kIssues and refer to sections 1 to
+// kSections (IDRazdel) and journals 1 to kJournals (IDJournal).
+inline constexpr int32_t kIssues = 12;
+inline constexpr int32_t kSections = 50;
+inline constexpr int32_t kJournals = 20;
+
+// An entry of one of the catalogue's lists: the number articles refer to it
+// by, and its name in code page 1251.
+struct TListEntry {
+  int32_t Id = 0;
+  std::string Name;
+};
+
+// One of the catalogue's lists: its table, the fields of its number and its
+// name, and its entries in the order they are added.
+struct TCatalogueList {
+  std::string Table, IdField, NameField;
+  std::vector<TListEntry> Entries;
+  // The table's fields: the number, then the name of up to 100 bytes.
+  std::vector<TFieldDef> Fields() const;
+};
+
+// The sections, "Razdel" (IDRazdel, Razdel): 1 to kSections and five that
+// no article has yet. Names are two title words, no two alike.
+TCatalogueList SectionList();
+// The journals, "Journal" (IDJournal, Journal): 1 to kJournals - 2; the
+// last two have been taken off the list, so the articles that name them
+// find no journal.
+TCatalogueList JournalList();
 
 // Deterministic: the same seed gives the same articles, titles and numbers,
 // since it draws only raw numbers from the engine (never a distribution,

@@ -14,6 +14,7 @@ namespace {
 
 constexpr uint32_t kSeed = 20261210;
 constexpr size_t kLookups = 10000;
+constexpr size_t kInserts = 1000;
 
 double TimedMs(const std::function<void()>& work) {
   const auto start = std::chrono::steady_clock::now();
@@ -38,6 +39,9 @@ TComparison::TComparison(int64_t rows, const std::string& folder)
     model_.push_back({static_cast<int32_t>(i + 1), articles_.back().ArticleName});
   }
   for (size_t i = 0; i < model_.size() / 10; ++i) newTitles_.push_back(generator.Title());
+  for (size_t i = 0; i < kInserts; ++i) inserted_.push_back(generator.Next());
+  sections_ = SectionList();
+  journals_ = JournalList();
 }
 
 TTiming TComparison::Run(const std::string& workload) {
@@ -46,9 +50,13 @@ TTiming TComparison::Run(const std::string& workload) {
   picker_ = TPicker(kSeed + 1 + static_cast<uint32_t>(at - std::begin(kWorkloads)));
   using TWork = TTiming (TComparison::*)();
   static constexpr TWork kRuns[] = {
-      &TComparison::Append,    &TComparison::Reopen,    &TComparison::Lookup,     &TComparison::Scan,
-      &TComparison::Range,     &TComparison::FilterEq,  &TComparison::FilterAnd,  &TComparison::FilterLike,
-      &TComparison::Locate,    &TComparison::Update,    &TComparison::Delete,     &TComparison::Compact};
+      &TComparison::Append,      &TComparison::Reopen,       &TComparison::Lookup,
+      &TComparison::Scan,        &TComparison::Range,        &TComparison::FilterEq,
+      &TComparison::FilterAnd,   &TComparison::FilterLike,   &TComparison::Locate,
+      &TComparison::TreeRoot,    &TComparison::TreeChild,    &TComparison::ExportJoin,
+      &TComparison::SelectYearAndIssue, &TComparison::SelectLike, &TComparison::Distinct,
+      &TComparison::Update,      &TComparison::Delete,       &TComparison::Compact,
+      &TComparison::UpdateWhere, &TComparison::DeleteWhere,  &TComparison::InsertScript};
   static_assert(std::size(kRuns) == std::size(kWorkloads), "one run per workload name");
   return (this->*kRuns[at - std::begin(kWorkloads)])();
 }
@@ -83,7 +91,7 @@ void TComparison::ExpectModel() {
 std::vector<TRow> TComparison::ModelRowsWhere(const std::function<bool(const TArticle&)>& test) const {
   std::vector<TRow> rows;
   for (const TRow& row : model_)
-    if (test(articles_[static_cast<size_t>(row.Id - 1)])) rows.push_back(row);
+    if (test(ArticleOf(row))) rows.push_back(row);
   return rows;
 }
 
@@ -101,6 +109,8 @@ int32_t TComparison::PickYear() {
 TTiming TComparison::Append() {
   norvane_.Create();
   sqlite_.Create();
+  norvane_.CreateLists({sections_, journals_});
+  sqlite_.CreateLists({sections_, journals_});
   TTiming t = Both([&](TEngineSide& side) { side.Append(articles_); });
   norvane_.Reopen();
   sqlite_.Reopen();

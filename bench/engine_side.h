@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +20,11 @@ struct TRow {
   bool operator==(const TRow&) const = default;
 };
 
+// A value of an SQL result as text: a number in decimal, text as stored
+// (code page 1251); none for NULL.
+using TSqlValue = std::optional<std::string>;
+using TSqlRow = std::vector<TSqlValue>;
+
 // Operations run in the order append, reopen, then any of the others, each
 // on an open table unless it says otherwise. Failures throw.
 class TEngineSide {
@@ -27,6 +33,10 @@ class TEngineSide {
 
   // Makes the empty table with all its indexes and leaves it open. Untimed.
   virtual void Create() = 0;
+  // Adds the lists the articles refer to (sections and journals) to the
+  // catalogue Create made, each a table with the indexes of its fields,
+  // filled. Untimed.
+  virtual void CreateLists(const std::vector<TCatalogueList>& lists) = 0;
   // Adds the articles in order (row identifiers 1, 2, ...), then writes
   // everything and closes the table.
   virtual void Append(const std::vector<TArticle>& articles) = 0;
@@ -56,6 +66,14 @@ class TEngineSide {
   // Rebuilds the store without the room deleted records left; the table is
   // closed afterwards.
   virtual void Compact() = 0;
+
+  // The catalogue's own SQL, on an open table. Select gives the rows of one
+  // SELECT in the order the engine returns them, each value as text.
+  // Change runs a script of INSERT, UPDATE and DELETE statements, writes
+  // what they changed (SQLite: one transaction for the whole script) and
+  // returns the rows they inserted, changed or deleted.
+  virtual std::vector<TSqlRow> Select(const std::string& sql) = 0;
+  virtual int64_t Change(const std::string& script) = 0;
 
   // Every article by row identifier, for checking the engines agree. Untimed.
   virtual std::vector<TRow> RowsById() = 0;

@@ -18,15 +18,14 @@ constexpr size_t kLocates = 10000;
 // holds them. Lower case: a title written in capitals does not match, as
 // the comparison heeds case.
 constexpr char kTitlePart[] = "тр";
-constexpr int32_t kIssues = 12;  // the generator's NN runs 1 to 12
+
+}  // namespace
 
 std::string TitlePart() {
   std::string text, error;
   if (!Utf8ToCp1251(kTitlePart, text, error)) throw std::logic_error("title part: " + error);
   return text;
 }
-
-}  // namespace
 
 TTiming TComparison::FilterEq() {
   const int32_t year = PickYear();

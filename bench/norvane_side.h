@@ -1,6 +1,7 @@
 // The engine's side of the comparison: a catalogue file (a container made and
 // opened through the file-store registry) whose article table is filled
-// through its storage manager and then worked through the table cursor.
+// through its storage manager and then worked through the table cursor, and
+// whose SQL runs through the script processor (norvane_sql.cpp).
 #pragma once
 
 #include <memory>
@@ -21,6 +22,7 @@ class TNorvaneSide : public TEngineSide {
   ~TNorvaneSide() override;
 
   void Create() override;
+  void CreateLists(const std::vector<TCatalogueList>& lists) override;
   void Append(const std::vector<TArticle>& articles) override;
   int64_t Reopen() override;
   std::vector<TRow> Lookup(const std::vector<int32_t>& ids) override;
@@ -33,6 +35,8 @@ class TNorvaneSide : public TEngineSide {
   void Update(const std::vector<TRow>& titles) override;
   void Delete(const std::vector<int32_t>& ids) override;
   void Compact() override;
+  std::vector<TSqlRow> Select(const std::string& sql) override;
+  int64_t Change(const std::string& script) override;
   std::vector<TRow> RowsById() override;
   void Close() override;
 

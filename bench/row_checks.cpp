@@ -1,16 +1,31 @@
 // The row checks of the comparison benchmark. Titles are compared with the
-// engine's own case-insensitive collation, the order both engines sort by.
+// engine's own case-insensitive collation, the order both engines sort by;
+// SQL values byte for byte.
 #include "bench/row_checks.h"
 
 #include <algorithm>
 #include <cstddef>
 
+#include "engine/platform/cp1251.h"
 #include "engine/protection/collation.h"
 
 namespace norvane::bench {
 namespace {
 
 std::string Describe(const TRow& row) { return "ID " + std::to_string(row.Id); }
+
+// The values in UTF-8, as a terminal shows them.
+std::string Describe(const TSqlRow& row) {
+  std::string text = "(";
+  for (size_t i = 0; i < row.size(); ++i)
+    text += (i > 0 ? " | " : "") + (row[i] ? Cp1251ToUtf8(*row[i]) : std::string("NULL"));
+  return text + ")";
+}
+
+bool SameLead(const TSqlRow& a, const TSqlRow& b, size_t count) {
+  return std::equal(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(std::min(count, a.size())), b.begin(),
+                    b.begin() + static_cast<std::ptrdiff_t>(std::min(count, b.size())));
+}
 
 }  // namespace
 
@@ -49,6 +64,29 @@ void ExpectSameInTitleOrder(const std::vector<TRow>& a, const std::vector<TRow>&
   for (size_t i = 1; i < a.size(); ++i)
     if (CollateCompareCI(a[i - 1].Title.c_str(), a[i].Title.c_str()) > 0)
       throw EMismatch("both engines are out of title order at row " + std::to_string(i));
+}
+
+void ExpectSameRows(const std::vector<TSqlRow>& expected, const std::vector<TSqlRow>& got, size_t orderedBy,
+                    const std::string& who) {
+  if (expected.size() != got.size())
+    throw EMismatch(who + " gives " + std::to_string(got.size()) + " rows, expected " +
+                    std::to_string(expected.size()));
+  for (size_t start = 0, end; start < expected.size(); start = end) {
+    end = start + 1;
+    if (orderedBy == 0) end = expected.size();
+    while (end < expected.size() && SameLead(expected[start], expected[end], orderedBy)) ++end;
+    const auto from = static_cast<std::ptrdiff_t>(start), to = static_cast<std::ptrdiff_t>(end);
+    std::vector<TSqlRow> want(expected.begin() + from, expected.begin() + to);
+    std::vector<TSqlRow> have(got.begin() + from, got.begin() + to);
+    std::sort(want.begin(), want.end());
+    std::sort(have.begin(), have.end());
+    const auto [w, h] = std::mismatch(want.begin(), want.end(), have.begin());
+    if (w == want.end()) continue;
+    const std::string where = orderedBy == 0 ? "" : " among the rows " + std::to_string(start) + " to " +
+                                                        std::to_string(end - 1);
+    throw EMismatch(who + " differs" + where + ": " + Describe(*h) + " where " + Describe(*w) +
+                    " was expected");
+  }
 }
 
 }  // namespace norvane::bench

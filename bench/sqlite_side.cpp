@@ -2,7 +2,9 @@
 // text field a case-insensitive and a case-sensitive index, per other
 // indexable field one index, the row identifier as the integer primary key,
 // and "IndexTree" descending over title, issue and year, as the catalogue has
-// them. Writes run in one transaction each, as a bulk job would use SQLite.
+// them; the lists of sections and journals likewise, their names in the
+// engine's order. Writes run in one transaction each, as a bulk job would
+// use SQLite, and so does a script of SQL changes.
 #include "bench/sqlite_side.h"
 
 #include <stdexcept>
@@ -68,27 +70,42 @@ std::string LocateSql() {
          "COLLATE " + kCaseSensitive + " ORDER BY ID LIMIT 1";
 }
 
-std::vector<std::string> SchemaStatements() {
-  std::string table = "CREATE TABLE Article (";
-  std::vector<std::string> indexes;
-  for (const TFieldDef& def : Columns()) {
+// A table of `columns` and its row identifier `rowId`, with the indexes
+// the engine's automatic ones answer to: per text field a case-insensitive
+// and a case-sensitive one, per other indexable field one, named as the
+// engine names them after `indexPrefix` (SQLite's index names are shared by
+// all tables). Text columns take `textCollation` when it is given, so that
+// ORDER BY on them sorts as the engine does.
+std::vector<std::string> TableStatements(const std::string& name, const std::vector<TFieldDef>& columns,
+                                         const std::string& rowId, const std::string& indexPrefix,
+                                         const char* textCollation) {
+  std::string table = "CREATE TABLE " + Quoted(name) + " (";
+  std::vector<std::string> statements;
+  for (const TFieldDef& def : columns) {
     const std::string column = Quoted(def.Name);
-    table += column + (def.Type == ftInteger ? " INTEGER, " : " TEXT, ");
-    const std::string on = " ON Article (" + column;
+    table += column + (def.Type == ftInteger ? " INTEGER" : " TEXT");
+    if (def.Type != ftInteger && textCollation != nullptr) table += std::string(" COLLATE ") + textCollation;
+    table += ", ";
+    const std::string on = " ON " + Quoted(name) + " (" + column;
     if (def.Type == ftString) {
-      indexes.push_back("CREATE INDEX " + Quoted("@@" + def.Name) + on + " COLLATE " +
-                        kCaseInsensitive + ")");
-      indexes.push_back("CREATE INDEX " + Quoted("@" + def.Name) + on + " COLLATE " +
-                        kCaseSensitive + ")");
+      statements.push_back("CREATE INDEX " + Quoted(indexPrefix + "@@" + def.Name) + on + " COLLATE " +
+                           kCaseInsensitive + ")");
+      statements.push_back("CREATE INDEX " + Quoted(indexPrefix + "@" + def.Name) + on + " COLLATE " +
+                           kCaseSensitive + ")");
     } else if (IsIndexableType(def.Type)) {
-      indexes.push_back("CREATE INDEX " + Quoted("@" + def.Name) + on + ")");
+      statements.push_back("CREATE INDEX " + Quoted(indexPrefix + "@" + def.Name) + on + ")");
     }
   }
-  table += "\"ID\" INTEGER PRIMARY KEY)";
-  indexes.push_back(std::string("CREATE INDEX \"IndexTree\" ON Article (\"ArticleName\" COLLATE ") +
-                    kCaseSensitive + " DESC, \"NN\" DESC, \"Year\" DESC)");
-  indexes.insert(indexes.begin(), table);
-  return indexes;
+  table += Quoted(rowId) + " INTEGER PRIMARY KEY)";
+  statements.insert(statements.begin(), table);
+  return statements;
+}
+
+std::vector<std::string> SchemaStatements() {
+  std::vector<std::string> statements = TableStatements("Article", Columns(), "ID", "", nullptr);
+  statements.push_back(std::string("CREATE INDEX \"IndexTree\" ON Article (\"ArticleName\" COLLATE ") +
+                       kCaseSensitive + " DESC, \"NN\" DESC, \"Year\" DESC)");
+  return statements;
 }
 
 // A prepared statement, finalised when it goes.
@@ -121,6 +138,8 @@ class TStatement {
   }
   void Reset() { sqlite3_reset(stmt_); }
   int32_t Int(int column) { return sqlite3_column_int(stmt_, column); }
+  int Columns() { return sqlite3_column_count(stmt_); }
+  bool IsNull(int column) { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
   std::string Text(int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
     return text != nullptr ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, column)))
@@ -306,6 +325,42 @@ void TSqliteSide::Delete(const std::vector<int32_t>& ids) {
 void TSqliteSide::Compact() {
   Execute("VACUUM");
   Close();
+}
+
+void TSqliteSide::CreateLists(const std::vector<TCatalogueList>& lists) {
+  Execute("BEGIN");
+  for (const TCatalogueList& list : lists) {
+    for (const std::string& sql : TableStatements(list.Table, list.Fields(), "id", list.Table, kCaseSensitive))
+      Execute(sql);
+    TStatement insert(db_, "INSERT INTO " + Quoted(list.Table) + " (" + Quoted(list.IdField) + ", " +
+                               Quoted(list.NameField) + ") VALUES (?, ?)");
+    for (const TListEntry& entry : list.Entries) {
+      insert.BindInt(1, entry.Id);
+      insert.BindText(2, entry.Name);
+      insert.Done();
+    }
+  }
+  Execute("COMMIT");
+}
+
+std::vector<TSqlRow> TSqliteSide::Select(const std::string& sql) {
+  TStatement select(db_, sql);
+  std::vector<TSqlRow> rows;
+  while (select.Step()) {
+    TSqlRow& row = rows.emplace_back();
+    const int count = select.Columns();
+    row.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) row.push_back(select.IsNull(i) ? TSqlValue() : TSqlValue(select.Text(i)));
+  }
+  return rows;
+}
+
+int64_t TSqliteSide::Change(const std::string& script) {
+  const int64_t before = sqlite3_total_changes64(db_);
+  Execute("BEGIN");
+  Execute(script);
+  Execute("COMMIT");
+  return sqlite3_total_changes64(db_) - before;
 }
 
 std::vector<TRow> TSqliteSide::RowsById() {

@@ -1,7 +1,7 @@
-// The baseline of the comparison: the same article table in an SQLite
-// database file, with the same columns and the same set of indexes, text
-// ordered by collations that call the engine's own comparisons, so both
-// engines sort titles identically.
+// The baseline of the comparison: the same article table and lists in an
+// SQLite database file, with the same columns and the same set of indexes,
+// text ordered by collations that call the engine's own comparisons, so both
+// engines sort titles and names identically.
 #pragma once
 
 #include <sqlite3.h>
@@ -20,6 +20,7 @@ class TSqliteSide : public TEngineSide {
   ~TSqliteSide() override;
 
   void Create() override;
+  void CreateLists(const std::vector<TCatalogueList>& lists) override;
   void Append(const std::vector<TArticle>& articles) override;
   int64_t Reopen() override;
   std::vector<TRow> Lookup(const std::vector<int32_t>& ids) override;
@@ -32,6 +33,8 @@ class TSqliteSide : public TEngineSide {
   void Update(const std::vector<TRow>& titles) override;
   void Delete(const std::vector<int32_t>& ids) override;
   void Compact() override;
+  std::vector<TSqlRow> Select(const std::string& sql) override;
+  int64_t Change(const std::string& script) override;
   std::vector<TRow> RowsById() override;
   void Close() override;
 
