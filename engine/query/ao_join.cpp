@@ -3,6 +3,7 @@
 
 #include "engine/platform/file_system.h"
 #include "engine/query/sql_select.h"
+#include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/field_copy.h"
 #include "engine/tables/tbl_exception.h"
 
@@ -196,13 +197,23 @@ void TDeziAOJoin::Materialize() {
   }
   result->CreateTemporaryTable(1000);
   result->Open();
-  ForEachRow([&] {
-    result->Append();
-    for (size_t k = 0; k < used.size(); ++k)
-      if (TField* from = SourceField(used[k]); from != nullptr && !from->IsNull())
-        CopyFieldValue(*from, result->Fields()[static_cast<int32_t>(k)]);
-    result->Post();
-  });
+  // The rows stay in memory: flushing the write log after each of them
+  // would copy the growing table again and again.
+  TDeziDataManager& rows = *result->Table();
+  rows.SuspendAutoFlush();
+  try {
+    ForEachRow([&] {
+      result->Append();
+      for (size_t k = 0; k < used.size(); ++k)
+        if (TField* from = SourceField(used[k]); from != nullptr && !from->IsNull())
+          CopyFieldValue(*from, result->Fields()[static_cast<int32_t>(k)]);
+      result->Post();
+    });
+  } catch (...) {
+    rows.ResumeAutoFlush();
+    throw;
+  }
+  rows.ResumeAutoFlush();
   result->First();
   result_ = std::move(result);
   for (size_t k = 0; k < used.size(); ++k) {

@@ -1,12 +1,14 @@
 // Each statement's Execute: INSERT and the DDL statements through the
 // functions of statement_execution.h, UPDATE and DELETE over the rows their
 // SELECT finds.
+#include <functional>
 #include <vector>
 
 #include "engine/common/engine_error.h"
 #include "engine/query/literal_assignment.h"
 #include "engine/query/statement_execution.h"
 #include "engine/query/sql_update.h"
+#include "engine/tables/dezi_data_manager.h"
 
 namespace norvane {
 namespace {
@@ -22,7 +24,28 @@ std::vector<TBookmark> RowsToChange(TDeziSQLSelect& select, TSQLQueryContext& co
   TDeziTable& rows = *select.Result();
   std::vector<TBookmark> bookmarks;
   for (rows.First(); !rows.Eof(); rows.Next()) bookmarks.push_back(rows.GetBookmark());
+  // The filtered, ordered cursor would rebuild its view after every change.
+  select.Close();
   return bookmarks;
+}
+
+// Visits each row of `rows` on the table the script holds, in row
+// identifier order and unfiltered, its write log flushed once at the end.
+void ForEachRow(TSQLQueryContext& context, const TETblTableReference& ref, const std::vector<TBookmark>& rows,
+                const std::function<void(TDeziTable&)>& change) {
+  TDeziTable& table = context.HeldTable(ref.Database, ref.TableName, ref.Password);
+  TDeziDataManager& manager = *table.Table();
+  manager.SuspendAutoFlush();
+  try {
+    for (const TBookmark& row : rows) {
+      table.GotoBookmark(row);
+      change(table);
+    }
+  } catch (...) {
+    manager.ResumeAutoFlush();
+    throw;
+  }
+  manager.ResumeAutoFlush();
 }
 
 }  // namespace
@@ -33,37 +56,25 @@ int64_t TDeziSQLInsert::Execute(TSQLQueryContext& context) {
 }
 
 int64_t TDeziSQLUpdate::Execute(TSQLQueryContext& context) {
-  // The changed table's copy the script holds must not go on showing the
-  // old values.
-  context.Release("", TableName);
   const std::vector<TBookmark> rows = RowsToChange(*Select, context, "UPDATE");
-  TDeziTable& table = *Select->Result();
-  for (const TBookmark& row : rows) {
-    table.GotoBookmark(row);
+  TETblTableReference& ref = *Select->From[0];
+  ref.Password = Password.empty() ? ref.Password : Password;
+  ForEachRow(context, ref, rows, [&](TDeziTable& table) {
     table.Edit();
     try {
       for (size_t i = 0; i < Columns.size(); ++i) AssignLiteral(table, table.FieldByName(Columns[i]), Values[i]);
       table.Post();
     } catch (...) {
       table.Cancel();
-      Select->Close();
       throw;
     }
-  }
-  Select->Close();
+  });
   return static_cast<int64_t>(rows.size());
 }
 
 int64_t TDeziSQLDelete::Execute(TSQLQueryContext& context) {
-  const std::string table = Select->From.empty() ? "" : Select->From[0]->TableName;
-  context.Release("", table);
   const std::vector<TBookmark> rows = RowsToChange(*Select, context, "DELETE");
-  TDeziTable& result = *Select->Result();
-  for (const TBookmark& row : rows) {
-    result.GotoBookmark(row);
-    result.Delete();
-  }
-  Select->Close();
+  ForEachRow(context, *Select->From[0], rows, [](TDeziTable& table) { table.Delete(); });
   return static_cast<int64_t>(rows.size());
 }
 
