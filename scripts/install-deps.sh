@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs, only those that are missing.
 # Runs apt-get directly as root, through sudo otherwise.
 set -e
-PACKAGES="cmake ninja-build g++ make ccache libgtest-dev libgmock-dev zlib1g-dev libicu-dev libssl-dev libedit-dev"
+# libsqlite3-dev: the query tests compare SELECT results with SQLite's.
+PACKAGES="cmake ninja-build g++ make ccache libgtest-dev libgmock-dev zlib1g-dev libicu-dev libssl-dev libedit-dev libsqlite3-dev"
 # Extra packages may be named on the command line: the benchmark library,
 # or clang and its runtimes (libFuzzer, sanitizers) for the fuzz build.
 PACKAGES="$PACKAGES $*"
