@@ -18,6 +18,17 @@ bool IsOperator(const TETblExprNode& node, int op) {
 
 bool IsComparison(int op) { return op >= opEqual && op <= opLessOrEqual; }
 
+// The comparison that holds with its operands swapped.
+int Mirrored(int op) {
+  switch (op) {
+    case opGreater: return opLess;
+    case opLess: return opGreater;
+    case opGreaterOrEqual: return opLessOrEqual;
+    case opLessOrEqual: return opGreaterOrEqual;
+    default: return op;
+  }
+}
+
 // Calls visit(node) for every node of the subtree, left before right, with a
 // stack of its own: an AND or OR chain can be as long as the statement.
 template <class TVisit>
@@ -115,6 +126,12 @@ class TFilterWriter {
     const char* text = OperatorText(op);
     if (op == opNot) return text + Operand(*node.Left, op);
     if (op == opIsNull || op == opIsNotNull) return Write(*node.Left) + text;
+    if (IsComparison(op) && node.Left->Kind == TETblExprNode::nkConstant &&
+        node.Right->Kind == TETblExprNode::nkField) {
+      // The filter reads a field before its constant: 2 > k is k < 2.
+      const std::string field = Write(*node.Right);
+      return "(" + field + OperatorText(Mirrored(op)) + Write(*node.Left) + ") AND (" + field + " IS NOT NULL)";
+    }
     const std::string left = Write(*node.Left);
     const std::string written = left + text + Write(*node.Right);
     // The filter's comparisons let NULL through "<" and "<>"; SQL's never do.

@@ -78,7 +78,9 @@ std::unique_ptr<TDeziAO> TDeziSQLSelect::BuildReference(TETblTableReference& ref
       }
     } else {
       ExtractJoinPairs(ref.On, l, r, leftKeys, rightKeys);
-      ExtractJoinPairs(Where, l, r, leftKeys, rightKeys);
+      // A WHERE equality filters an outer join's padded rows out; as a key
+      // it would keep them.
+      if (ref.JoinType == jtInner) ExtractJoinPairs(Where, l, r, leftKeys, rightKeys);
     }
   }
   // An outer join keeps every row of its outer side: an ON conjunct on the

@@ -221,7 +221,10 @@ TEST_F(ToolSql, ParamsReachTheStatement) {
   EXPECT_EQ(found.out, "S\n\"it's, so\"\n") << found.err;
 }
 
-TEST_F(ToolSql, ExplainPrintsTreesAndRunsNothing) {
+TEST_F(ToolSql, ExplainPrintsTreesAndPlansAndRunsNothing) {
+  Sql(file, "CREATE TABLE Article (Title STRING(20), IDJ INTEGER, ID AUTOINC); "
+            "CREATE TABLE Journal (IDJ INTEGER, Name STRING(20))");
+  const std::string tables = RunDb({"tables", file}).out;
   const TRun run = RunDb({"sql", file,
                           "CREATE TABLE X (Name STRING(20) NOT NULL, N INTEGER);\n"
                           "INSERT INTO X (Name, N) VALUES (:s, :n);\n"
@@ -260,8 +263,16 @@ TEST_F(ToolSql, ExplainPrintsTreesAndRunsNothing) {
             "      on (= A.IDJ J.IDJ)\n"
             "  where (< A.ID float:2.5)\n"
             "  order by\n"
-            "    A.Title\n");
-  EXPECT_EQ(RunDb({"tables", file}).out, "");
+            "    A.Title\n"
+            "-- statement 4: plan\n"
+            "left join on IDJ = IDJ_1, merged in memory\n"
+            "  filter ([ID]<2.5) AND ([ID] IS NOT NULL)\n"
+            "  order by Title, a temporary index\n"
+            "  table Article AS A\n"
+            "    order by IDJ, index @IDJ\n"
+            "  table Journal AS J\n"
+            "    order by IDJ, index @IDJ\n");
+  EXPECT_EQ(RunDb({"tables", file}).out, tables);
 }
 
 // A script is parsed whole first: a mistake anywhere in it runs nothing.

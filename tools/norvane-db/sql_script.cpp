@@ -5,6 +5,8 @@
 #include <memory>
 #include <sstream>
 
+#include "engine/query/ao_operator.h"
+#include "engine/query/plan_printer.h"
 #include "engine/query/script_processor.h"
 #include "engine/query/sql_insert.h"
 #include "engine/query/sql_select.h"
@@ -28,14 +30,36 @@ bool OnlyReads(const TSQLScript& script) {
   return true;
 }
 
-// Each statement under a heading of its own; the heading names what
-// follows, so other views of a statement (its plan) can follow its tree.
-void Explain(const TSQLScript& script, TToolOutput& output) {
+void PrintLines(const std::string& text, TToolOutput& output) {
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) output.Line(line);
+}
+
+// Each statement under a heading of its own: its parse tree and, for a
+// SELECT, the plan it would run (planned over the catalogue opened to read,
+// nothing run). A SELECT whose tables come from statements before it has
+// no plan until those ran; the heading says why.
+void Explain(const TSQLScript& script, const TSqlRequest& request, TToolOutput& output) {
+  std::unique_ptr<TSqlDatabase> database;
   for (size_t i = 0; i < script.Commands.size(); ++i) {
-    output.Line("-- statement " + std::to_string(i + 1) + ": parse tree");
-    std::istringstream tree(PrintStatement(*script.Commands[i]));
-    for (std::string line; std::getline(tree, line);) output.Line(line);
+    const std::string heading = "-- statement " + std::to_string(i + 1) + ": ";
+    output.Line(heading + "parse tree");
+    PrintLines(PrintStatement(*script.Commands[i]), output);
+    auto* select = dynamic_cast<TDeziSQLSelect*>(script.Commands[i].get());
+    if (select == nullptr) continue;
+    if (!database) database = std::make_unique<TSqlDatabase>(request.Path, *request.Line, false);
+    TSQLQueryContext context(database->FolderName(), database->FileName());
+    try {
+      std::unique_ptr<TDeziAO> plan = select->BuildPlan(context);
+      TTreeWriter out;
+      PrintPlan(*plan, out);
+      output.Line(heading + "plan");
+      PrintLines(out.Text(), output);
+    } catch (const std::exception& error) {
+      output.Line(heading + "no plan: " + error.what());
+    }
   }
+  if (database) database->Finish();
 }
 
 // The field names as the dataset shows them, then a row per record.
@@ -80,7 +104,7 @@ std::string RowCountLine(const TDeziSQLCommand& command, int64_t rows) {
 
 void RunSqlScript(const std::string& script, const TSqlRequest& request, TToolOutput& output) {
   auto parsed = std::make_unique<TSQLScriptProcessor>(script, &request.Params);
-  if (request.Explain) return Explain(parsed->Script(), output);
+  if (request.Explain) return Explain(parsed->Script(), request, output);
   TSqlDatabase database(request.Path, *request.Line, !OnlyReads(parsed->Script()));
   {
     // Declared in this order so that, whatever happens, the statements'

@@ -59,7 +59,7 @@ const TToolOption kOptions[] = {
      "import"},
     {{"param", 0, true}, "--param NAME=VALUE",
      "sql: the value of :NAME (a whole number, a decimal number or text); repeatable", "sql"},
-    {{"explain", 0, false}, "--explain", "sql: print each statement's parse tree, run nothing", "sql"},
+    {{"explain", 0, false}, "--explain", "sql: print each statement's parse tree and each SELECT's plan, run nothing", "sql"},
     {{"help", 'h', false}, "-h, --help", "show this help and exit", nullptr},
 };
 
