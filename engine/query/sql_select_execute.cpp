@@ -1,4 +1,6 @@
 // Running a SELECT: planning its operator tree and opening it.
+#include <algorithm>
+
 #include "engine/common/engine_error.h"
 #include "engine/platform/file_system.h"
 #include "engine/query/ao_join.h"
@@ -122,11 +124,16 @@ std::unique_ptr<TDeziAO> TDeziSQLSelect::BuildPlan(TSQLQueryContext& context) {
   if (Where) PushDownAll(Where, *root);
   root->SetProjection(SelectList, SelectAll, Distinct);
   std::string fields, descending;
+  std::vector<int32_t> sorted;
   for (const TETblSortSpecification& sort : OrderBy) {
     const std::vector<int32_t> found = root->FindColumns(sort.FieldName, sort.Table, true);
     const std::string written = sort.Table.empty() ? sort.FieldName : sort.Table + "." + sort.FieldName;
     if (found.empty()) throw ETblException(1051, {written});
     if (found.size() > 1) throw ETblException(1057, {written});
+    // A column sorted again orders nothing more; in the index's lists its
+    // name would stand for both and its direction for the first.
+    if (std::find(sorted.begin(), sorted.end(), found[0]) != sorted.end()) continue;
+    sorted.push_back(found[0]);
     const std::string& name = root->Columns()[static_cast<size_t>(found[0])].Name;
     fields += (fields.empty() ? "" : ";") + name;
     if (sort.Descending) descending += (descending.empty() ? "" : ";") + name;
