@@ -116,7 +116,8 @@ void TDeziAO::ApplyResultSettings() {
   if (distinct_ && !allColumns_) {
     std::vector<std::string> names = projectionNames_;
     for (int32_t column : projection_) names.push_back(columns_[static_cast<size_t>(column)].Name);
-    result_->SetDistinctFields(Joined(names));
+    // SQL's DISTINCT keeps values that differ in case apart.
+    result_->SetDistinctFields(Joined(names), true);
   }
 }
 

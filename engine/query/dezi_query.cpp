@@ -169,7 +169,7 @@ void TDeziQuery::InternalOpen() {
   SetFilterOptions(result.FilterOptions());
   SetFilter(result.Filter());
   SetFiltered(result.Filtered());
-  SetDistinctFields(result.DistinctFields());
+  SetDistinctFields(result.DistinctFields(), result.DistinctExactCase());
   CopyFieldProjection(result);
   SetDatabaseName(result.DatabaseName());
   SetDatabaseFileName(result.DatabaseFileName());

@@ -186,10 +186,15 @@ void TDeziDataset::ChooseIndex() {
   indexFieldNames_.clear();
 }
 
-int32_t TDeziDataset::IndexByFields(const std::vector<std::string>& names, bool whole) const {
+int32_t TDeziDataset::IndexByFields(const std::vector<std::string>& names, bool whole, bool exactCase) const {
   for (int32_t i = 0; i < table_->IndexCount(); ++i) {
-    const std::vector<int32_t>& keys = table_->IndexDescription(i).KeyFields;
+    const TIndexDescription& index = table_->IndexDescription(i);
+    const std::vector<int32_t>& keys = index.KeyFields;
     if (whole ? keys.size() != names.size() : keys.size() < names.size()) continue;
+    if (exactCase && (index.WholeCaseInsensitive ||
+                      std::find(index.CaseInsensitive.begin(), index.CaseInsensitive.end(), true) !=
+                          index.CaseInsensitive.end()))
+      continue;
     bool same = true;
     for (size_t k = 0; k < names.size() && same; ++k)
       same = SameNameIgnoringCase(keys[k] < 0 ? table_->Header().RowIdName

@@ -171,9 +171,13 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   bool IsRecordVisible(const uint8_t* record, bool askEvent);
   // Shows only the first record of each run of equal values of these
   // fields (";"-separated), in the order of the index over exactly them
-  // (made as a temporary index when the table has none); empty: all.
-  void SetDistinctFields(const std::string& fields);
+  // (made as a temporary index when the table has none); empty: all. The
+  // first such index may compare text without case (an "@@" index comes
+  // before its "@" one); with `exactCase` only an index that heeds case
+  // serves, so values that differ in case alone stay apart (SQL DISTINCT).
+  void SetDistinctFields(const std::string& fields, bool exactCase = false);
   const std::string& DistinctFields() const { return distinctFields_; }
+  bool DistinctExactCase() const { return distinctExactCase_; }
 
   // The table's shared manager while open, null otherwise.
   TDeziDataManager* Table() const { return table_; }
@@ -276,7 +280,7 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   void ArrangeView();
   // The first index whose key fields are `names` (`whole`) or begin with
   // them, names compared without case; -1 when none.
-  int32_t IndexByFields(const std::vector<std::string>& names, bool whole) const;
+  int32_t IndexByFields(const std::vector<std::string>& names, bool whole, bool exactCase = false) const;
   // The dataset's fields: the table's, or the projection's.
   void MakeFields();
   void SwitchIndex();
@@ -380,6 +384,7 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
   std::vector<int32_t> view_;
   TSearchParser filterParser_;
   std::string distinctFields_;
+  bool distinctExactCase_ = false;
   // The record OnFilterRecord looks at (the dsFilter state's buffer).
   uint8_t* filterBuffer_ = nullptr;
   // FindFirst and its kin: their own parse of the filter, the records of

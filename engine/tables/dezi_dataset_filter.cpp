@@ -28,8 +28,9 @@ void TDeziDataset::FilterChanging(const std::string& text, bool filtered, uint8_
   rangeStale_ = true;
 }
 
-void TDeziDataset::SetDistinctFields(const std::string& fields) {
+void TDeziDataset::SetDistinctFields(const std::string& fields, bool exactCase) {
   distinctFields_ = fields;
+  distinctExactCase_ = exactCase;
   rangeStale_ = true;
   if (TDataSet::Active()) First();
 }
@@ -84,10 +85,10 @@ std::vector<int32_t> TDeziDataset::InIndexOrder(const TRecordSet& passing, int32
 
 TRecordSet TDeziDataset::KeepDistinct(const TRecordSet& passing) {
   const std::vector<std::string> names = SplitNameList(distinctFields_);
-  int32_t index = IndexByFields(names, true);
+  int32_t index = IndexByFields(names, true, distinctExactCase_);
   if (index < 0) {
     CreateTemporaryIndex(distinctFields_);
-    index = IndexByFields(names, true);
+    index = IndexByFields(names, true, distinctExactCase_);
   }
   if (index < 0) throw ETblException(32, {tableName_, distinctFields_});
   const int32_t total = table_->Header().RecordCount;

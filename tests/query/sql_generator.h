@@ -172,7 +172,6 @@ class TSqlGenerator {
   void SelectList(const std::vector<TRef>& all, TGenQuery& query, std::string& head, std::string& order) {
     std::vector<TRef> picked;
     std::vector<std::string> items, names;  // names: what ORDER BY writes for each item
-    bool text = false;
     for (int i = 0, count = 1 + static_cast<int>(Below(4)); i < count; ++i) {
       picked.push_back(PickFrom(all));
       items.push_back(Written(picked.back(), all));
@@ -181,25 +180,14 @@ class TSqlGenerator {
         names.back() = "c" + std::to_string(i + 1);
         items.back() += " AS " + names.back();
       }
-      text = text || picked.back().Column->Text;
     }
-    // Left out: DISTINCT over text that differs only in case, which the
-    // engine takes for one value.
-    const bool distinct = Chance(25) && (!text || !caseTwins_);
+    const bool distinct = Chance(25);
     if (Chance(45)) {
       std::vector<int> positions;
       for (int i = 0; i < static_cast<int>(items.size()); ++i) positions.push_back(i);
       std::shuffle(positions.begin(), positions.end(), rng_);
       positions.resize(1 + Below(std::min<uint64_t>(3, positions.size())));
-      // Left out: a column sorted twice, which the engine sorts descending
-      // when either of its keys says DESC.
-      std::vector<TRef> sorted;
       for (int p : positions) {
-        const TRef& ref = picked[static_cast<size_t>(p)];
-        if (std::any_of(sorted.begin(), sorted.end(),
-                        [&](const TRef& other) { return other.Source == ref.Source && other.Column == ref.Column; }))
-          continue;
-        sorted.push_back(ref);
         order += (order.empty() ? " ORDER BY " : ", ") + names[static_cast<size_t>(p)];
         order += PickFrom(std::vector<std::string>{"", " ASC", " DESC"});
         query.OrderColumns.push_back(p);
