@@ -385,6 +385,8 @@ class TSqlGenerator {
     const std::vector<std::string>& pool = Pool(ref.Column->Name);
     std::string constant = PickFrom(pool);
     if (Chance(15)) constant = ref.Column->Text ? constant + "a" : std::to_string(std::stoi(constant) + 50);
+    // Now and then the constant comes first.
+    if (Chance(20)) return Literal(constant, ref.Column->Text) + " " + PickFrom(kOps) + " " + field;
     return field + " " + PickFrom(kOps) + " " + Literal(constant, ref.Column->Text);
   }
 
