@@ -135,7 +135,10 @@ class TFilterWriter {
     const std::string left = Write(*node.Left);
     const std::string written = left + text + Write(*node.Right);
     // The filter's comparisons let NULL through "<" and "<>"; SQL's never do.
-    if (IsComparison(op)) return "(" + written + ") AND (" + left + " IS NOT NULL)";
+    // A pattern's test of NULL is no more known, which NOT must not turn
+    // into true.
+    if (IsComparison(op) || op == opLike || op == opNotLike)
+      return "(" + written + ") AND (" + left + " IS NOT NULL)";
     return written;
   }
 
