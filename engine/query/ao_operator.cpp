@@ -22,12 +22,6 @@ std::string Joined(const std::vector<std::string>& names) {
   return out;
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
-
 }  // namespace
 
 TDeziAO::~TDeziAO() = default;
@@ -136,10 +130,10 @@ void TDeziAO::ApplySort() {
 
 std::string TDeziAO::SortIndex() const {
   if (!result_ || !result_->Active()) return "";
-  const std::string wanted = Upper(sortFields_), desc = Upper(descFields_), cases = Upper(caseFields_);
   result_->UpdateIndexDefs();
   for (const TIndexDef& index : result_->IndexDefs())
-    if (Upper(index.Fields) == wanted && Upper(index.DescFields) == desc && Upper(index.CaseInsFields) == cases)
+    if (SameNameIgnoringCase(index.Fields, sortFields_) && SameNameIgnoringCase(index.DescFields, descFields_) &&
+        SameNameIgnoringCase(index.CaseInsFields, caseFields_))
       return index.Name;
   return "";
 }
