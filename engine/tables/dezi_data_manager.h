@@ -284,6 +284,10 @@ class TDeziDataManager {
   // The physical records at positions [from, to) of the index's order
   // (clamped to the array).
   std::vector<int32_t> IndexRecords(int32_t index, int32_t from, int32_t to);
+  // Among the records `wanted` marks (one byte per physical record), the
+  // first in the index's order of each run of equal keys (the key fields
+  // alone), in that order.
+  std::vector<int32_t> FirstOfEachKey(int32_t index, const std::vector<uint8_t>& wanted);
   // The position of physical record `physical` in the index, -1 if absent.
   int32_t RecordPosition(int32_t index, int32_t physical);
   // The position of the key held by the record image `key` in the first k key

@@ -92,17 +92,7 @@ TRecordSet TDeziDataset::KeepDistinct(const TRecordSet& passing) {
   }
   if (index < 0) throw ETblException(32, {tableName_, distinctFields_});
   const int32_t total = table_->Header().RecordCount;
-  const std::vector<uint8_t> map = passing.Map();
-  std::vector<int32_t> kept;
-  std::string key, previous;
-  bool first = true;
-  for (const int32_t physical : table_->IndexRecords(index, 0, total)) {
-    if (map[static_cast<size_t>(physical)] == 0) continue;
-    table_->RecordKey(index, physical, false, key);
-    if (first || key != previous) kept.push_back(physical);
-    previous.swap(key);
-    first = false;
-  }
+  std::vector<int32_t> kept = table_->FirstOfEachKey(index, passing.Map());
   std::sort(kept.begin(), kept.end());
   return TRecordSet::Of(total, std::move(kept));
 }

@@ -38,24 +38,12 @@ class TEncodedKeys {
     return order != 0 ? order < 0 : a.Length < b.Length;
   }
 
-  // The array's records in strictly rising key order.
-  bool Ordered(const std::vector<TIndexEntry>& order) const {
-    for (size_t i = 1; i < order.size(); ++i)
-      if (!Less(entries_[order[i - 1].Record], entries_[order[i].Record])) return false;
-    return true;
-  }
-
   // The array in key order, with the heads; the keys are used up.
   std::vector<TIndexEntry> Sorted() && {
     std::sort(entries_.begin(), entries_.end(), [this](const TSortEntry& a, const TSortEntry& b) { return Less(a, b); });
     std::vector<TIndexEntry> order(entries_.size());
     for (size_t i = 0; i < entries_.size(); ++i) order[i] = {entries_[i].Head, entries_[i].Record};
     return order;
-  }
-
-  // The heads filled into an array already in order.
-  void FillHeads(std::vector<TIndexEntry>& order) const {
-    for (TIndexEntry& entry : order) entry = {entries_[entry.Record].Head, entry.Record};
   }
 
  private:
@@ -134,10 +122,29 @@ void TDeziDataManager::RemoveIndexBuildProgress(TIndexBuildProgress* observer) {
 }
 
 bool TDeziDataManager::InOrder(TTableIndex& index) {
+  // Only the heads are encoded, in physical order: neighbours in the array
+  // nearly always differ within them, and two equal heads are settled by
+  // the whole keys of just those two records.
+  const size_t count = static_cast<size_t>(header_.RecordCount);
+  std::vector<TKeyHead> heads(count);
+  std::string key, next;
+  for (size_t r = 0; r < count; ++r) {
+    index.Encoder.EncodeHead(KeyRecord(static_cast<int32_t>(r)), key);
+    heads[r] = KeyHead(key);
+  }
   std::vector<TIndexEntry> order = index.Array.Flatten();
-  const TEncodedKeys keys(index.Encoder, header_.RecordCount, [this](int32_t r) { return KeyRecord(r); });
-  if (!keys.Ordered(order)) return false;
-  keys.FillHeads(order);
+  for (size_t i = 1; i < order.size(); ++i) {
+    const TKeyHead& before = heads[static_cast<size_t>(order[i - 1].Record)];
+    const TKeyHead& after = heads[static_cast<size_t>(order[i].Record)];
+    if (before < after) continue;
+    if (after < before) return false;
+    // Each key is encoded before the other record is read: reading one may
+    // move the other's page out of memory.
+    index.Encoder.EncodeRow(KeyRecord(order[i - 1].Record), key);
+    index.Encoder.EncodeRow(KeyRecord(order[i].Record), next);
+    if (!(key < next)) return false;
+  }
+  for (TIndexEntry& entry : order) entry = {heads[static_cast<size_t>(entry.Record)], entry.Record};
   index.Array.Assign(order);
   return true;
 }

@@ -216,6 +216,49 @@ void TIndexKeyEncoder::Encode(const uint8_t* record, const TKeyShape& shape,
   }
 }
 
+void TIndexKeyEncoder::EncodeHead(const uint8_t* record, std::string& out) const {
+  constexpr size_t kHeadBytes = 16;
+  // A ranked character takes at least one byte, so a text needs no more
+  // characters than bytes are still missing; a sort key from the locale is
+  // not cut, as its first bytes may depend on the whole text.
+  const bool cutText = Collation().UseRanks;
+  out.clear();
+  for (const TKeyPart& part : parts_) {
+    if (out.size() >= kHeadBytes) return;
+    const size_t start = out.size();
+    if (part.NullMask != 0 && (record[part.NullByte] & part.NullMask) != 0) {
+      out.push_back('\0');
+    } else {
+      out.push_back('\1');
+      const size_t limit = cutText && part.Kind == TPartKind::Text ? kHeadBytes - out.size() : SIZE_MAX;
+      AppendValue(part, record, part.IgnoreCase, limit, out);
+    }
+    if (part.Descending) {
+      for (size_t j = start; j < out.size(); ++j) out[j] = static_cast<char>(~out[j]);
+    }
+  }
+  if (out.size() < kHeadBytes) AppendRowId(record, out);
+}
+
+size_t TIndexKeyEncoder::KeyLengthInHead(const uint8_t* head, size_t size) const {
+  size_t at = 0;
+  for (const TKeyPart& part : parts_) {
+    if (at >= size) return SIZE_MAX;
+    const bool isNull = (head[at++] ^ (part.Descending ? 0xFF : 0)) == 0;
+    if (isNull) continue;
+    switch (part.Kind) {
+      case TPartKind::Signed: at += static_cast<size_t>(part.Size); break;
+      case TPartKind::Word: at += 2; break;
+      case TPartKind::Boolean: at += 1; break;
+      case TPartKind::Float:
+      case TPartKind::DateTime: at += 8; break;
+      case TPartKind::Text:
+      case TPartKind::WideText: return SIZE_MAX;
+    }
+  }
+  return at <= size ? at : SIZE_MAX;
+}
+
 bool TIndexKeyEncoder::ShapeIsKeyPrefix(const TKeyShape& shape) const {
   const size_t count = std::min(shape.Fields, parts_.size());
   for (size_t i = 0; i < count; ++i) {

@@ -4,6 +4,7 @@
 // bounded searches over the array, never a walk along equal keys.
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "engine/common/byte_codec.h"
 #include "engine/tables/dezi_data_manager.h"
@@ -42,6 +43,40 @@ std::vector<int32_t> TDeziDataManager::IndexRecords(int32_t number, int32_t from
   records.reserve(end - first);
   array.ForEach(first, end, [&](const TIndexEntry& entry) { records.push_back(entry.Record); });
   return records;
+}
+
+std::vector<int32_t> TDeziDataManager::FirstOfEachKey(int32_t number, const std::vector<uint8_t>& wanted) {
+  BuildIndex(number);
+  const TTableIndex& index = *indexes_[number];
+  std::vector<int32_t> firsts;
+  // Two keys that their heads hold whole are compared there; any other
+  // pair by the keys encoded from the records.
+  uint8_t head[16], previousHead[16];
+  size_t previousLength = SIZE_MAX;
+  int32_t previous = -1;
+  std::string key, previousKey;
+  bool previousKeyKnown = false;
+  index.Array.ForEach(0, index.Array.Size(), [&](const TIndexEntry& entry) {
+    if (wanted[static_cast<size_t>(entry.Record)] == 0) return;
+    entry.Head().CopyBytes(head);
+    const size_t length = index.Encoder.KeyLengthInHead(head, sizeof head);
+    bool same = false, keyKnown = false;
+    if (previous >= 0 && length != SIZE_MAX && previousLength != SIZE_MAX) {
+      same = length == previousLength && std::memcmp(head, previousHead, length) == 0;
+    } else if (previous >= 0) {
+      if (!previousKeyKnown) index.Encoder.Encode(KeyRecord(previous), previousKey);
+      index.Encoder.Encode(KeyRecord(entry.Record), key);
+      same = key == previousKey;
+      previousKey.swap(key);
+      keyKnown = true;
+    }
+    if (!same) firsts.push_back(entry.Record);
+    std::memcpy(previousHead, head, sizeof head);
+    previousLength = length;
+    previous = entry.Record;
+    previousKeyKnown = keyKnown;
+  });
+  return firsts;
 }
 
 size_t TDeziDataManager::EntryOf(TTableIndex& index, int32_t physical) {

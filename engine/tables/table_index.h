@@ -24,6 +24,10 @@ namespace norvane {
 struct TKeyHead {
   uint64_t High = 0, Low = 0;
   auto operator<=>(const TKeyHead&) const = default;
+  // The sixteen bytes as the key has them.
+  void CopyBytes(uint8_t* out) const {
+    for (size_t i = 0; i < 16; ++i) out[i] = static_cast<uint8_t>((i < 8 ? High : Low) >> (56 - 8 * (i % 8)));
+  }
 };
 
 inline TKeyHead KeyHead(const std::string& key) {

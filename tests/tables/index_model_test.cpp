@@ -24,7 +24,7 @@ namespace {
 using testing::Cp1251;
 using TBytes = std::vector<uint8_t>;
 
-const std::vector<TFieldDef> kFields = {{"Name", ftString, 12, false},
+const std::vector<TFieldDef> kFields = {{"Name", ftString, 24, false},
                                         {"N", ftInteger, 0, false},
                                         {"W", ftWideString, 8, false},
                                         {"F", ftFloat, 0, false},
@@ -58,7 +58,9 @@ class TIndexModel {
   explicit TIndexModel(std::mt19937& random) : random_(random) {}
 
   TRecordValues RandomRecord() {
-    static const char* const kWords[] = {"", "a", "A", "b", "B", "ёж", "Ёж", "ель", "все", "всё", "вся", "zz"};
+    // The long words share more than an entry's head holds.
+    static const char* const kWords[] = {"",    "a",   "A",   "b",   "B",  "ёж", "Ёж", "ель", "все", "всё", "вся", "zz",
+                                         "приложение к журналу 1", "Приложение к журналу 2"};
     static const char16_t* const kWide[] = {u"", u"ё", u"Е", u"я", u"Z", u"zz"};
     static const double kFloats[] = {-1.5, -0.0, 0.0, 2.25, NAN, INFINITY, 1e300};
     TRecordValues values;
@@ -104,6 +106,21 @@ class TIndexModel {
       for (size_t pos = 0; pos < keyed.size(); ++pos) {
         ASSERT_EQ(table.IndexRecord(i, static_cast<int32_t>(pos)), keyed[pos].second) << pos;
         ASSERT_EQ(table.RecordPosition(i, keyed[pos].second), static_cast<int32_t>(pos));
+      }
+      // The first of each run of equal keys, among every record and among
+      // every third one.
+      for (const size_t step : {1u, 3u}) {
+        std::vector<uint8_t> wanted(records.size(), 0);
+        for (size_t p = 0; p < records.size(); p += step) wanted[p] = 1;
+        std::vector<int32_t> firsts;
+        std::string previous, key;
+        for (const auto& [unused, p] : keyed) {
+          if (wanted[static_cast<size_t>(p)] == 0) continue;
+          encoder.Encode(images[static_cast<size_t>(p)].data(), key);
+          if (firsts.empty() || key != previous) firsts.push_back(p);
+          previous = key;
+        }
+        ASSERT_EQ(table.FirstOfEachKey(i, wanted), firsts) << "every " << step;
       }
     }
   }

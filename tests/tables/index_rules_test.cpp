@@ -339,6 +339,41 @@ TEST(IndexRules, UntrustworthyArraysAreRebuilt) {
   }
 }
 
+// Two keys alike in their first sixteen bytes are told apart by the whole
+// keys when a stored array is checked: swapped, they are sorted again.
+TEST(IndexRules, ArraysOutOfOrderPastTheirHeadsAreRebuilt) {
+  testing::TScopedCollation russian("ru_RU");
+  for (const bool swapped : {false, true}) {
+    SCOPED_TRACE(swapped);
+    TMemoryPlainFileSystem store("mem");
+    {
+      TDeziDataManager table(store, "T", false);
+      table.CreateTable({{"Name", ftString, 30, false}}, 0, false);
+      for (const char* name : {"Приложение к журналу 2", "Приложение к журналу 1"}) {
+        TBytes image = table.EncodeRecord({0, {TextValue(Cp1251(name))}});
+        table.aaAddRecord(image.data());
+      }
+      table.CloseTable();
+    }
+    TBytes idx = testing::ReadStoreFile(store, "T.idx");
+    uint8_t* byNameArray = &idx[idx.size() - 2 * 4];  // the last of 3 arrays of 2 records
+    ASSERT_EQ(GetI32LE(byNameArray), 1);
+    if (swapped) {
+      PutI32LE(byNameArray, 0);
+      PutI32LE(byNameArray + 4, 1);
+    }
+    testing::WriteStoreFile(store, "T.idx", idx);
+    TDeziDataManager table(store, "T", true);
+    TRebuildCount progress;
+    table.AddIndexBuildProgress(&progress);
+    ASSERT_TRUE(table.Open());
+    const int32_t byName = table.InternalGetIndexNo("@Name");
+    EXPECT_EQ(table.IndexRecord(byName, 0), 1);
+    EXPECT_EQ(table.IndexRecord(byName, 1), 0);
+    EXPECT_EQ(progress.started.size(), swapped ? 1u : 0u);
+  }
+}
+
 // Table T of five records (Name, N), the names in kNames' order, record i's
 // number numberOf(i), closed with its T.idx written.
 const std::vector<std::string> kNames = {"d", "b", "e", "a", "c"};
