@@ -373,7 +373,10 @@ class TDeziDataManager {
   void InternalAddIndexTo(const std::string& name, const std::vector<std::string>& fieldNames,
                           uint8_t options, const std::vector<bool>& caseInsensitive,
                           const std::vector<bool>& ascending, bool temporary);
-  bool InOrder(TTableIndex& index);
+  // Checks the arrays of these indexes that wait in T.idx (read, each
+  // record once, in key order) in one walk over the records, and gives them
+  // their heads; the ones that fail are sorted again, with progress shown.
+  void CheckStoredOrder(const std::vector<int32_t>& numbers);
   // Sorts these indexes, telling the progress observers.
   void BuildWithProgress(const std::vector<int32_t>& pending);
   bool HasEqualKeys(TTableIndex& index);

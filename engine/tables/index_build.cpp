@@ -51,6 +51,57 @@ class TEncodedKeys {
   std::vector<TSortEntry> entries_;
 };
 
+// The first kBytes bytes of every record's key and row identifier for
+// several indexes, encoded in one walk over the records in physical order,
+// so that a record is brought into memory once for all of them. Two
+// prefixes decide the order of their keys unless both are cut and equal.
+class TKeyPrefixes {
+ public:
+  static constexpr size_t kBytes = 32;
+  static constexpr int kUndecided = 2;
+
+  template <typename TRecordOf>
+  TKeyPrefixes(const std::vector<const TIndexKeyEncoder*>& encoders, int32_t count, TRecordOf recordOf)
+      : count_(static_cast<size_t>(count)), slots_(encoders.size() * count_ * kSlot) {
+    std::string key;
+    for (size_t r = 0; r < count_; ++r) {
+      const uint8_t* record = recordOf(static_cast<int32_t>(r));
+      for (size_t k = 0; k < encoders.size(); ++k) {
+        encoders[k]->EncodePrefix(record, kBytes, key);
+        uint8_t* slot = Slot(k, r);
+        const size_t length = std::min(key.size(), kBytes);
+        std::memcpy(slot, key.data(), length);
+        slot[kBytes] = static_cast<uint8_t>(length);
+      }
+    }
+  }
+
+  // Negative, zero or positive as record a's key and row identifier sort
+  // against record b's, or kUndecided.
+  int Compare(size_t k, int32_t a, int32_t b) const {
+    const uint8_t* x = Slot(k, static_cast<size_t>(a));
+    const uint8_t* y = Slot(k, static_cast<size_t>(b));
+    const size_t lx = x[kBytes], ly = y[kBytes];
+    const int order = std::memcmp(x, y, std::min(lx, ly));
+    if (order != 0) return order < 0 ? -1 : 1;
+    if (lx == kBytes && ly == kBytes) return kUndecided;
+    return lx < ly ? -1 : lx > ly ? 1 : 0;
+  }
+
+  TKeyHead Head(size_t k, int32_t r) const {
+    const uint8_t* slot = Slot(k, static_cast<size_t>(r));
+    return KeyHead(slot, slot[kBytes]);
+  }
+
+ private:
+  static constexpr size_t kSlot = kBytes + 1;  // the bytes, then their count
+  uint8_t* Slot(size_t k, size_t r) { return &slots_[(k * count_ + r) * kSlot]; }
+  const uint8_t* Slot(size_t k, size_t r) const { return &slots_[(k * count_ + r) * kSlot]; }
+
+  size_t count_;
+  std::vector<uint8_t> slots_;
+};
+
 }  // namespace
 
 const uint8_t* TDeziDataManager::KeyRecord(int32_t physical) {
@@ -63,18 +114,7 @@ void TDeziDataManager::BuildIndex(int32_t number) {
   TTableIndex& index = CheckedIndex(number);
   if (index.Built) return;
   if (index.Loaded) {
-    index.Loaded = false;
-    // The check also fills in the heads. Arrays written under another
-    // collation, or by a program that kept equal keys in another order, are
-    // sorted again, never searched.
-    const bool read = index.StoredAt < 0 || ReadStoredArray(index);
-    if (read && InOrder(index)) {
-      index.Built = true;
-      return;
-    }
-    indexFileDiffers_ = true;
-    // A rebuild is shown as at open.
-    BuildWithProgress({number});
+    CheckStoredOrder({number});
     return;
   }
   index.Array.Assign(
@@ -121,32 +161,60 @@ void TDeziDataManager::RemoveIndexBuildProgress(TIndexBuildProgress* observer) {
                        buildProgress_.end());
 }
 
-bool TDeziDataManager::InOrder(TTableIndex& index) {
-  // Only the heads are encoded, in physical order: neighbours in the array
-  // nearly always differ within them, and two equal heads are settled by
-  // the whole keys of just those two records.
+void TDeziDataManager::CheckStoredOrder(const std::vector<int32_t>& numbers) {
+  // The arrays read; the ones that hold each record once go on to the check
+  // of their order. Arrays written under another collation, or by a
+  // program that kept equal keys in another order, are sorted again, never
+  // searched.
+  std::vector<int32_t> waiting, failed;
+  for (const int32_t number : numbers) {
+    TTableIndex& index = CheckedIndex(number);
+    if (!index.Loaded || index.Built) continue;
+    index.Loaded = false;
+    (index.StoredAt < 0 || ReadStoredArray(index) ? waiting : failed).push_back(number);
+  }
+  // A few megabytes of prefixes per index of a large table: a group of
+  // indexes at a time.
+  constexpr size_t kBudget = size_t{64} << 20;
   const size_t count = static_cast<size_t>(header_.RecordCount);
-  std::vector<TKeyHead> heads(count);
+  const size_t group = std::max<size_t>(1, kBudget / std::max<size_t>(1, count * (TKeyPrefixes::kBytes + 1)));
   std::string key, next;
-  for (size_t r = 0; r < count; ++r) {
-    index.Encoder.EncodeHead(KeyRecord(static_cast<int32_t>(r)), key);
-    heads[r] = KeyHead(key);
+  for (size_t first = 0; first < waiting.size(); first += group) {
+    const std::vector<int32_t> numbersOfGroup(waiting.begin() + static_cast<std::ptrdiff_t>(first),
+                                              waiting.begin() + static_cast<std::ptrdiff_t>(std::min(first + group, waiting.size())));
+    std::vector<const TIndexKeyEncoder*> encoders;
+    for (const int32_t number : numbersOfGroup) encoders.push_back(&indexes_[number]->Encoder);
+    const TKeyPrefixes prefixes(encoders, header_.RecordCount, [this](int32_t r) { return KeyRecord(r); });
+    for (size_t k = 0; k < numbersOfGroup.size(); ++k) {
+      TTableIndex& index = *indexes_[numbersOfGroup[k]];
+      std::vector<TIndexEntry> order = index.Array.Flatten();
+      bool ordered = true;
+      for (size_t i = 1; i < order.size() && ordered; ++i) {
+        const int c = prefixes.Compare(k, order[i - 1].Record, order[i].Record);
+        if (c != TKeyPrefixes::kUndecided) {
+          ordered = c < 0;
+          continue;
+        }
+        // Each key is encoded before the other record is read: reading one
+        // may move the other's page out of memory.
+        index.Encoder.EncodeRow(KeyRecord(order[i - 1].Record), key);
+        index.Encoder.EncodeRow(KeyRecord(order[i].Record), next);
+        ordered = key < next;
+      }
+      if (!ordered) {
+        failed.push_back(numbersOfGroup[k]);
+        continue;
+      }
+      for (TIndexEntry& entry : order) entry = {prefixes.Head(k, entry.Record), entry.Record};
+      index.Array.Assign(order);
+      index.Built = true;
+    }
   }
-  std::vector<TIndexEntry> order = index.Array.Flatten();
-  for (size_t i = 1; i < order.size(); ++i) {
-    const TKeyHead& before = heads[static_cast<size_t>(order[i - 1].Record)];
-    const TKeyHead& after = heads[static_cast<size_t>(order[i].Record)];
-    if (before < after) continue;
-    if (after < before) return false;
-    // Each key is encoded before the other record is read: reading one may
-    // move the other's page out of memory.
-    index.Encoder.EncodeRow(KeyRecord(order[i - 1].Record), key);
-    index.Encoder.EncodeRow(KeyRecord(order[i].Record), next);
-    if (!(key < next)) return false;
-  }
-  for (TIndexEntry& entry : order) entry = {heads[static_cast<size_t>(entry.Record)], entry.Record};
-  index.Array.Assign(order);
-  return true;
+  if (failed.empty()) return;
+  indexFileDiffers_ = true;
+  // A rebuild is shown as at open.
+  std::sort(failed.begin(), failed.end());
+  BuildWithProgress(failed);
 }
 
 bool TDeziDataManager::HasEqualKeys(TTableIndex& index) {

@@ -216,28 +216,27 @@ void TIndexKeyEncoder::Encode(const uint8_t* record, const TKeyShape& shape,
   }
 }
 
-void TIndexKeyEncoder::EncodeHead(const uint8_t* record, std::string& out) const {
-  constexpr size_t kHeadBytes = 16;
+void TIndexKeyEncoder::EncodePrefix(const uint8_t* record, size_t bytes, std::string& out) const {
   // A ranked character takes at least one byte, so a text needs no more
   // characters than bytes are still missing; a sort key from the locale is
   // not cut, as its first bytes may depend on the whole text.
   const bool cutText = Collation().UseRanks;
   out.clear();
   for (const TKeyPart& part : parts_) {
-    if (out.size() >= kHeadBytes) return;
+    if (out.size() >= bytes) return;
     const size_t start = out.size();
     if (part.NullMask != 0 && (record[part.NullByte] & part.NullMask) != 0) {
       out.push_back('\0');
     } else {
       out.push_back('\1');
-      const size_t limit = cutText && part.Kind == TPartKind::Text ? kHeadBytes - out.size() : SIZE_MAX;
+      const size_t limit = cutText && part.Kind == TPartKind::Text ? bytes - out.size() : SIZE_MAX;
       AppendValue(part, record, part.IgnoreCase, limit, out);
     }
     if (part.Descending) {
       for (size_t j = start; j < out.size(); ++j) out[j] = static_cast<char>(~out[j]);
     }
   }
-  if (out.size() < kHeadBytes) AppendRowId(record, out);
+  if (out.size() < bytes) AppendRowId(record, out);
 }
 
 size_t TIndexKeyEncoder::KeyLengthInHead(const uint8_t* head, size_t size) const {

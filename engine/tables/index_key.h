@@ -61,10 +61,10 @@ class TIndexKeyEncoder {
     Encode(record, out);
     AppendRowId(record, out);
   }
-  // Replaces `out` with at least the first sixteen bytes of EncodeRow's
+  // Replaces `out` with at least the first `bytes` bytes of EncodeRow's
   // result (all of it when shorter), encoding no more of a long text than
-  // can reach them: what an index entry's head needs.
-  void EncodeHead(const uint8_t* record, std::string& out) const;
+  // can reach them: what an index entry's head needs, and a little more.
+  void EncodePrefix(const uint8_t* record, size_t bytes, std::string& out) const;
   // The length of the whole key (without the row identifier) whose first
   // bytes are `head`, when the head holds all of it and its end can be told
   // from the bytes alone (fields of fixed size); SIZE_MAX otherwise.

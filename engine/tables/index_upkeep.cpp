@@ -26,11 +26,17 @@ std::vector<bool> TDeziDataManager::IndexesToKeep(int32_t ownIndex, const std::v
   }
   const bool small = header_.RecordCount <= kSmallTable;
   const bool burst = burstCount_ > kBurstChanges;
+  // A change that leaves the record's entry where it is leaves an array
+  // still unchecked in T.idx as good as it was: it is checked when used.
+  const auto untouched = [&](int32_t i) { return unmoved != nullptr && (*unmoved)[i] && indexes_[i]->Loaded; };
+  // The others are checked together, in one walk over the records.
+  std::vector<int32_t> stored;
+  for (int32_t i = 0; i < IndexCount(); ++i)
+    if (indexes_[i]->Loaded && !untouched(i)) stored.push_back(i);
+  CheckStoredOrder(stored);
   for (int32_t i = 0; i < IndexCount(); ++i) {
     TTableIndex& index = *indexes_[i];
-    // A change that leaves the record's entry where it is leaves an array
-    // still unchecked in T.idx as good as it was: it is checked when used.
-    if (unmoved != nullptr && (*unmoved)[i] && index.Loaded) continue;
+    if (untouched(i)) continue;
     // An array read from T.idx is checked before a change is applied to it.
     if (!small || index.Loaded) BuildIndex(i);
     keep[i] = index.Built && (i == ownIndex || !small || !burst);

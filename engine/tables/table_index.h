@@ -30,13 +30,16 @@ struct TKeyHead {
   }
 };
 
-inline TKeyHead KeyHead(const std::string& key) {
+inline TKeyHead KeyHead(const uint8_t* key, size_t size) {
   TKeyHead head;
   for (size_t i = 0; i < 16; ++i) {
     uint64_t& half = i < 8 ? head.High : head.Low;
-    half = (half << 8) | (i < key.size() ? static_cast<uint8_t>(key[i]) : 0);
+    half = (half << 8) | (i < size ? key[i] : 0);
   }
   return head;
+}
+inline TKeyHead KeyHead(const std::string& key) {
+  return KeyHead(reinterpret_cast<const uint8_t*>(key.data()), key.size());
 }
 
 // One entry of an index array: a record and the head of its key, kept beside
