@@ -2,6 +2,8 @@
 // it can only be created, never opened from anything.
 #pragma once
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "engine/container/abstract_file.h"
@@ -23,8 +25,26 @@ class TMemoryFile : public TAbstractFile {
   void SetSize(int32_t size) override;
 
  private:
-  std::vector<uint8_t> data_;
+  // The bytes in blocks of kBlock, allocated as the file grows: a large file
+  // is never copied to grow, and its memory is touched once. Bytes past the
+  // size in the last block are zero, so that growing shows zeros.
+  static constexpr size_t kBlock = size_t{64} << 10;
+  std::vector<std::unique_ptr<uint8_t[]>> blocks_;
+  size_t size_ = 0;
   int32_t position_ = 0;
+
+  // Makes the file `size` bytes long, new bytes zero.
+  void Resize(size_t size);
+  // Calls visit(bytes in a block, bytes done before them, their count)
+  // for the `n` bytes at `offset`, block by block.
+  template <typename TVisit>
+  void ForEachPart(size_t offset, size_t n, TVisit visit) {
+    for (size_t done = 0; done < n;) {
+      const size_t at = offset + done, part = std::min(n - done, kBlock - at % kBlock);
+      visit(blocks_[at / kBlock].get() + at % kBlock, done, part);
+      done += part;
+    }
+  }
 
   // Flags of a memory file change without reopening: there is nothing to
   // open it from.

@@ -197,17 +197,21 @@ void TDeziAOJoin::Materialize() {
   }
   result->CreateTemporaryTable(1000);
   result->Open();
-  // The rows stay in memory: flushing the write log after each of them
-  // would copy the growing table again and again.
+  // The write log goes to the table every few thousand rows, not after
+  // each: a flush has a cost of its own, and a log of every row would hold
+  // the whole result a second time.
+  constexpr int64_t kRowsPerFlush = 4096;
   TDeziDataManager& rows = *result->Table();
   rows.SuspendAutoFlush();
   try {
+    int64_t written = 0;
     ForEachRow([&] {
       result->Append();
       for (size_t k = 0; k < used.size(); ++k)
         if (TField* from = SourceField(used[k]); from != nullptr && !from->IsNull())
           CopyFieldValue(*from, result->Fields()[static_cast<int32_t>(k)]);
       result->Post();
+      if (++written % kRowsPerFlush == 0) rows.FlushBuffers();
     });
   } catch (...) {
     rows.ResumeAutoFlush();

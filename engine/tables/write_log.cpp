@@ -45,20 +45,25 @@ void TaaBufferLogArray::WriteRecords(TAbstractFile& dat, int32_t dataStart,
                                      int32_t recordCount) const {
   const std::vector<std::pair<int32_t, const uint8_t*>> live = RecordsBelow(recordCount);
   const size_t size = static_cast<size_t>(recordSize_);
-  // Consecutive records go out as one write of at most this many bytes.
+  // Consecutive records go out as one write of at most this many bytes,
+  // straight from the log when it holds them side by side (as appends are).
   constexpr size_t kRunBytes = size_t{1} << 20;
+  const size_t perRun = std::max<size_t>(1, kRunBytes / size);
   std::vector<uint8_t> run;
   for (size_t i = 0; i < live.size();) {
     const int32_t first = live[i].first;
-    run.clear();
-    size_t j = i;
-    while (j < live.size() && live[j].first == first + static_cast<int32_t>(j - i) &&
-           run.size() + size <= std::max(kRunBytes, size)) {
-      run.insert(run.end(), live[j].second, live[j].second + size);
-      ++j;
+    const uint8_t* start = live[i].second;
+    bool adjacent = true;
+    size_t j = i + 1;
+    for (; j < live.size() && j - i < perRun && live[j].first == first + static_cast<int32_t>(j - i); ++j)
+      adjacent = adjacent && live[j].second == start + (j - i) * size;
+    if (!adjacent) {
+      run.clear();
+      for (size_t k = i; k < j; ++k) run.insert(run.end(), live[k].second, live[k].second + size);
+      start = run.data();
     }
     dat.SeekFromStart(dataStart + first * recordSize_);
-    dat.WriteBuffer(run.data(), static_cast<int32_t>(run.size()));
+    dat.WriteBuffer(start, static_cast<int32_t>((j - i) * size));
     i = j;
   }
 }

@@ -123,6 +123,45 @@ TEST(Stores, MemoryStoreOnlyCreatesAndListsByExtension) {
   EXPECT_FALSE(store.DeleteFile("c.dat"));
 }
 
+// A memory file against a string: writes at any place (past the end leaves
+// zeros between), reads, and sizes cut and grown again, across the edges of
+// the blocks it keeps its bytes in.
+TEST(Stores, MemoryFileHoldsWhatWasWrittenWhereverItGoes) {
+  TMemoryPlainFileSystem store("mem");
+  TAbstractFile* file = store.OpenFile("m.dat", true, false, false);
+  std::string model;
+  uint32_t seed = 7;
+  const auto below = [&](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  for (int step = 0; step < 300; ++step) {
+    SCOPED_TRACE(step);
+    const uint32_t what = below(10);
+    if (what < 6) {
+      const size_t at = below(static_cast<uint32_t>(model.size()) + 70000);
+      std::string bytes(below(150000) + 1, '\0');
+      for (char& c : bytes) c = static_cast<char>('a' + below(26));
+      file->SeekFromStart(static_cast<int32_t>(at));
+      file->WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+      if (model.size() < at + bytes.size()) model.resize(at + bytes.size(), '\0');
+      model.replace(at, bytes.size(), bytes);
+    } else {
+      const size_t size = below(static_cast<uint32_t>(model.size()) * 2 + 1000);
+      file->SetSize(static_cast<int32_t>(size));
+      model.resize(size, '\0');
+    }
+    ASSERT_EQ(file->Size(), static_cast<int32_t>(model.size()));
+    const size_t from = below(static_cast<uint32_t>(model.size()) + 1);
+    const size_t asked = below(200000);
+    std::string part(asked, '\0');
+    file->SeekFromStart(static_cast<int32_t>(from));
+    part.resize(static_cast<size_t>(file->Read(part.data(), static_cast<int32_t>(asked))));
+    ASSERT_EQ(part, model.substr(from, asked));
+  }
+  EXPECT_EQ(ReadAll(*file), model);
+}
+
 TEST(Stores, ContainerStoreListsRootNamesOnce) {
   testing::TTempFolder dir;
   TESFSPlainFileSystem store(dir / "db.adb", true, false, false, smContainer, "");
