@@ -92,6 +92,7 @@ void TDeziAOJoin::Open() {
   // temporary index made before it.
   ShowProjection();
   ApplyResultSettings();
+  opened_ = true;
 }
 
 int TDeziAOJoin::CompareKeys() {
@@ -227,7 +228,6 @@ void TDeziAOJoin::Materialize() {
     column.SourceDataset = result_.get();
     column.FieldNo = static_cast<int32_t>(k);
   }
-  opened_ = true;
 }
 
 }  // namespace norvane

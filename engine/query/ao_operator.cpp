@@ -97,6 +97,7 @@ void TDeziAO::Open() {
   // temporary index made before it.
   ShowProjection();
   ApplyResultSettings();
+  opened_ = true;
 }
 
 void TDeziAO::ApplyResultSettings() {
@@ -185,7 +186,6 @@ TDeziAOTable::TDeziAOTable(TSQLQueryContext& context, const std::string& databas
   } catch (const std::exception&) {
     throw ETblException(4, {table, context.DatabaseName(), context.DatabaseFileName(), int64_t{0}});
   }
-  opened_ = true;
   TFields& fields = result_->Fields();
   for (int32_t i = 0; i < fields.Count(); ++i) {
     TETblFieldLink link;

@@ -90,7 +90,9 @@ class TDeziAO : public TConditionTarget {
 
   std::string tableName_, alias_;
   bool resultNeeded_ = false;
-  bool opened_ = false;  // iteration and values come from result_
+  // Open has run: a filter set from then on is applied at once; one set
+  // before waits for Open, which would otherwise apply it a second time.
+  bool opened_ = false;
   std::unique_ptr<TDeziTable> result_;
   std::vector<int32_t> projection_;
   std::vector<std::string> projectionNames_;  // a table's, by field name
