@@ -114,23 +114,38 @@ std::string ConstantText(const TETblValue& value) {
                      (value.IsNull() ? " without a value" : "") + " has no filter text");
 }
 
+// AND or OR as the filter text writes the node (NOTs carried down through
+// it), or -1 for anything else.
+int Connective(const TETblExprNode& node, bool negated = false) {
+  const TETblExprNode* at = &node;
+  for (; IsOperator(*at, opNot); at = at->Left.get()) negated = !negated;
+  if (!IsOperator(*at, opAnd) && !IsOperator(*at, opOr)) return -1;
+  return (at->Operator == opAnd) != negated ? opAnd : opOr;
+}
+
 class TFilterWriter {
  public:
   explicit TFilterWriter(TConditionTarget& target) : target_(target) {}
 
-  std::string Write(const TETblExprNode& node) {
+  // NOT is carried down to the tests (AND and OR trading places on the
+  // way, NOT NOT dropping out), where each stays false for NULL: SQL keeps a
+  // row only when its condition is true, and a NOT over a group would turn
+  // the unknown of a NULL inside it into true.
+  std::string Write(const TETblExprNode& node, bool negated = false) {
     if (node.Kind == TETblExprNode::nkField) return "[" + Column(node) + "]";
     if (node.Kind == TETblExprNode::nkConstant) return ConstantText(node.Value);
     const int op = node.Operator;
-    if (op == opAnd || op == opOr) return Chain(node);
+    if (op == opNot) return Write(*node.Left, !negated);
+    if (op == opAnd || op == opOr) return Chain(node, negated);
+    const std::string prefix = negated ? "NOT " : "";
     const char* text = OperatorText(op);
-    if (op == opNot) return text + Operand(*node.Left, op);
-    if (op == opIsNull || op == opIsNotNull) return Write(*node.Left) + text;
+    if (op == opIsNull || op == opIsNotNull) return prefix + Write(*node.Left) + text;
     if (IsComparison(op) && node.Left->Kind == TETblExprNode::nkConstant &&
         node.Right->Kind == TETblExprNode::nkField) {
       // The filter reads a field before its constant: 2 > k is k < 2.
       const std::string field = Write(*node.Right);
-      return "(" + field + OperatorText(Mirrored(op)) + Write(*node.Left) + ") AND (" + field + " IS NOT NULL)";
+      return prefix + "(" + field + OperatorText(Mirrored(op)) + Write(*node.Left) + ") AND (" + field +
+             " IS NOT NULL)";
     }
     const std::string left = Write(*node.Left);
     const std::string written = left + text + Write(*node.Right);
@@ -138,8 +153,8 @@ class TFilterWriter {
     // A pattern's test of NULL is no more known, which NOT must not turn
     // into true.
     if (IsComparison(op) || op == opLike || op == opNotLike)
-      return "(" + written + ") AND (" + left + " IS NOT NULL)";
-    return written;
+      return prefix + "(" + written + ") AND (" + left + " IS NOT NULL)";
+    return negated ? prefix + "(" + written + ")" : written;
   }
 
  private:
@@ -151,23 +166,23 @@ class TFilterWriter {
   }
 
   // The filter reads OR weakest, then AND, then NOT.
-  std::string Operand(const TETblExprNode& operand, int parentOp) {
-    const bool enclose = IsOperator(operand, opOr) ? parentOp == opAnd || parentOp == opNot
-                                                   : IsOperator(operand, opAnd) && parentOp == opNot;
-    const std::string text = Write(operand);
+  std::string Operand(const TETblExprNode& operand, int parentOp, bool negated) {
+    const bool enclose = parentOp == opAnd && Connective(operand, negated) == opOr;
+    const std::string text = Write(operand, negated);
     return enclose ? "(" + text + ")" : text;
   }
 
   // A left-leaning chain of one operator written in a loop, not by
   // recursion; its members need no parentheses among themselves.
-  std::string Chain(const TETblExprNode& node) {
+  std::string Chain(const TETblExprNode& node, bool negated) {
     const int op = node.Operator;
+    const int written = Connective(node, negated);
     std::vector<const TETblExprNode*> rights;
     const TETblExprNode* first = &node;
     for (; IsOperator(*first, op); first = first->Left.get()) rights.push_back(first->Right.get());
-    std::string text = Operand(*first, op);
+    std::string text = Operand(*first, written, negated);
     for (auto right = rights.rbegin(); right != rights.rend(); ++right)
-      text += OperatorText(op) + Operand(**right, op);
+      text += OperatorText(written) + Operand(**right, written, negated);
     return text;
   }
 
@@ -259,7 +274,7 @@ void PushDown(std::unique_ptr<TETblExprNode>& root, TConditionTarget& target) {
     if (!Fits(*conjunct, target)) continue;
     const std::string written = writer.Write(*conjunct);
     text += (text.empty() ? "" : " AND ") +
-            (IsOperator(*conjunct, opOr) ? "(" + written + ")" : written);
+            (Connective(*conjunct) == opOr ? "(" + written + ")" : written);
     RemoveConjunct(root, conjunct);
   }
   if (text.empty()) return;

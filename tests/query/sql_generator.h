@@ -359,9 +359,9 @@ class TSqlGenerator {
   std::string Condition(const std::vector<TRef>& refs, int depth) {
     const uint64_t kind = depth == 0 ? 0 : Below(10);
     if (kind < 6) return Atom(PickFrom(refs), true);
-    // Left out: NOT over AND or OR, which the engine makes true when its
-    // operand is unknown (a NULL compared).
-    if (kind == 6) return "NOT " + Group(Atom(PickFrom(refs), true), Chance(50));
+    if (kind == 6)
+      return Chance(50) ? "NOT (" + Condition(refs, depth - 1) + ")"
+                        : "NOT " + Group(Atom(PickFrom(refs), true), Chance(50));
     // Parentheses are left out now and then: both dialects bind AND before OR.
     const std::string op = kind < 8 ? " AND " : " OR ";
     return Group(Condition(refs, depth - 1), Chance(60)) + op + Group(Condition(refs, depth - 1), Chance(60));
