@@ -71,7 +71,7 @@ TEST(SqlConditions, SelectTheRecordsTheirFilterShows) {
       {"ArticleName = 'O''Brien'", "6"},
       {"Year = 2004 AND (NN = 3 OR IDJournal = 7)", "1 2"},
       {"IDRazdel = 1 OR Year = 2003", "1 3 5"},
-      {"NOT (IDRazdel = 1 OR Year = 2003)", "2 4 6"},
+      {"NOT (IDRazdel = 1 OR Year = 2003)", "2 6"},  // 4's null year leaves its OR unknown
       {"ArticleName LIKE '%a' AND NOT ArticleName LIKE 'a%'", "1 2 3 5"},
       {"Page IS NULL AND NN >= 3", "3 6"},
       {"Page IS NOT NULL", "1 2"},
