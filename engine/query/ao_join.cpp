@@ -186,6 +186,25 @@ void TDeziAOJoin::Merge(const std::function<void()>& emit) {
     for (; !right.Eof(); right.Next()) rightOnly();
 }
 
+std::vector<TDeziDataset*> TDeziAOJoin::StoredSources(const std::vector<int32_t>& used,
+                                                     const TDeziDataManager& result) {
+  std::vector<TDeziDataset*> sources;
+  for (size_t k = 0; k < used.size(); ++k) {
+    const TField* from = SourceField(used[k]);
+    auto* dataset = from != nullptr ? dynamic_cast<TDeziDataset*>(&from->DataSet()) : nullptr;
+    if (dataset == nullptr) return {};
+    const TFieldHeader* stored = dataset->StoredField(*from);
+    const TFieldHeader& made = result.Fields()[k];
+    // The row identifier is a four-byte integer; an auto-increment field
+    // becomes an integer field of the same bytes.
+    const int type = stored == nullptr || stored->Type == ftAutoInc ? int{ftInteger} : stored->Type;
+    const int32_t size = stored == nullptr ? 4 : stored->Size;
+    if (IsLargeValueType(made.Type) || type != made.Type || size != made.Size) return {};
+    sources.push_back(dataset);
+  }
+  return sources;
+}
+
 void TDeziAOJoin::Materialize() {
   auto result = std::make_unique<TDeziTable>();
   std::vector<int32_t> used;
@@ -203,17 +222,37 @@ void TDeziAOJoin::Materialize() {
   // the whole result a second time.
   constexpr int64_t kRowsPerFlush = 4096;
   TDeziDataManager& rows = *result->Table();
+  const std::vector<TDeziDataset*> sources = StoredSources(used, rows);
   rows.SuspendAutoFlush();
   try {
     int64_t written = 0;
-    ForEachRow([&] {
-      result->Append();
-      for (size_t k = 0; k < used.size(); ++k)
-        if (TField* from = SourceField(used[k]); from != nullptr && !from->IsNull())
-          CopyFieldValue(*from, result->Fields()[static_cast<int32_t>(k)]);
-      result->Post();
+    const auto flushNow = [&] {
       if (++written % kRowsPerFlush == 0) rows.FlushBuffers();
-    });
+    };
+    if (!sources.empty()) {
+      // Every value is copied as its table stores it, into a record added
+      // straight to the result table.
+      const std::vector<uint8_t> nullRecord = rows.NullRecord();
+      std::vector<uint8_t> record;
+      ForEachRow([&] {
+        record = nullRecord;
+        for (size_t k = 0; k < used.size(); ++k)
+          if (const TField* from = SourceField(used[k]))
+            if (const uint8_t* value = sources[k]->StoredValue(*from))
+              rows.PutStoredValue(static_cast<int32_t>(k), value, record.data());
+        rows.aaAddRecord(record.data());
+        flushNow();
+      });
+    } else {
+      ForEachRow([&] {
+        result->Append();
+        for (size_t k = 0; k < used.size(); ++k)
+          if (TField* from = SourceField(used[k]); from != nullptr && !from->IsNull())
+            CopyFieldValue(*from, result->Fields()[static_cast<int32_t>(k)]);
+        result->Post();
+        flushNow();
+      });
+    }
   } catch (...) {
     rows.ResumeAutoFlush();
     throw;

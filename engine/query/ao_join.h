@@ -35,6 +35,10 @@ class TDeziAOJoin : public TDeziAO {
  private:
   void MakeColumnNamesUnique();
   void Materialize();
+  // The dataset of each used column's source when every value can be
+  // copied as stored (same type and stored size, no large values) into the
+  // result table; empty otherwise.
+  std::vector<TDeziDataset*> StoredSources(const std::vector<int32_t>& used, const TDeziDataManager& result);
   // Calls `emit` for each joined row, with the absent flags set for an
   // outer join's padding.
   void ForEachRow(const std::function<void()>& emit);

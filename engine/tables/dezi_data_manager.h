@@ -227,6 +227,10 @@ class TDeziDataManager {
   // Builds and reads record images of this table (plain ones).
   TRecordValues DecodeRecord(const uint8_t* image) const;
   std::vector<uint8_t> EncodeRecord(const TRecordValues& values) const;
+  // Records of a plain table built from other tables' stored values, as
+  // TRecordImage::NullRecord and PutStoredValue do.
+  std::vector<uint8_t> NullRecord() const;
+  void PutStoredValue(int32_t field, const uint8_t* value, uint8_t* record) const;
 
   // Indexes, numbered by their place in the table's list; index 0 is the
   // row identifier index.

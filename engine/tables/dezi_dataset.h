@@ -181,6 +181,12 @@ class TDeziDataset : public TDataSet, public TManagedDataset, private TBlobStrea
 
   // The table's shared manager while open, null otherwise.
   TDeziDataManager* Table() const { return table_; }
+  // The stored description of `field` (null for the row identifier), and
+  // where the current record holds its value as the table stores it (the
+  // row identifier's four bytes for it): null when the value is null or
+  // there is no record. For copying values between tables undecoded.
+  const TFieldHeader* StoredField(const TField& field) const;
+  const uint8_t* StoredValue(const TField& field);
   // Errors raised while a large-value stream is freed (its links told of
   // the change) go here; without a handler they are dropped, since a
   // stream is freed where nothing may be thrown.

@@ -74,23 +74,32 @@ void TDeziDataset::SetNullBit(uint8_t* buffer, int32_t tableField, bool isNull) 
   bits = isNull ? static_cast<uint8_t>(bits | mask) : static_cast<uint8_t>(bits & ~mask);
 }
 
-bool TDeziDataset::GetFieldData(const TField& field, void* out) {
-  const uint8_t* buffer = ActiveRecordBuffer();
-  if (buffer == nullptr || table_ == nullptr) return false;
+const TFieldHeader* TDeziDataset::StoredField(const TField& field) const {
   const int32_t f = TableFieldOf(field);
-  if (f < 0) {
-    if (out != nullptr) std::memcpy(out, buffer + table_->Geometry().RowIdOffset, 4);
-    return true;
-  }
+  if (f < 0) return nullptr;
   if (f >= static_cast<int32_t>(table_->Fields().size()))
     throw EEngineError("Error in TDeziDataSet.GetFieldData - FieldNo=." + std::to_string(field.FieldNo()) +
                        " 0 pointer!");
-  if (NullBit(buffer, f)) return false;
-  const TFieldHeader& header = table_->Fields()[static_cast<size_t>(f)];
+  return &table_->Fields()[static_cast<size_t>(f)];
+}
+
+const uint8_t* TDeziDataset::StoredValue(const TField& field) {
+  const uint8_t* buffer = ActiveRecordBuffer();
+  if (buffer == nullptr || table_ == nullptr) return nullptr;
+  const TFieldHeader* header = StoredField(field);
+  if (header == nullptr) return buffer + table_->Geometry().RowIdOffset;
+  const int32_t f = TableFieldOf(field);
+  if (NullBit(buffer, f)) return nullptr;
   const uint8_t* at = buffer + table_->Geometry().FieldOffsets[static_cast<size_t>(f)];
-  if (IsNoDay(header.Type, at)) return false;
-  if (out != nullptr && !IsLargeValueType(header.Type))
-    std::memcpy(out, at, static_cast<size_t>(header.Size));
+  return IsNoDay(header->Type, at) ? nullptr : at;
+}
+
+bool TDeziDataset::GetFieldData(const TField& field, void* out) {
+  const uint8_t* at = StoredValue(field);
+  if (at == nullptr) return false;
+  const TFieldHeader* header = StoredField(field);
+  if (out != nullptr && (header == nullptr || !IsLargeValueType(header->Type)))
+    std::memcpy(out, at, header == nullptr ? 4 : static_cast<size_t>(header->Size));
   return true;
 }
 

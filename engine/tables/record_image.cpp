@@ -61,6 +61,32 @@ std::vector<uint8_t> TRecordImage::Encode(const TRecordValues& values) const {
   return record;
 }
 
+std::vector<uint8_t> TRecordImage::NullRecord() const {
+  std::vector<uint8_t> record(static_cast<size_t>(geometry_.RecordSize), 0);
+  for (size_t i = 0; i < fields_.size(); ++i)
+    record[static_cast<size_t>(geometry_.NullBitsOffset) + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+  return record;
+}
+
+void TRecordImage::PutStoredValue(size_t i, const uint8_t* value, uint8_t* record) const {
+  const TFieldHeader& field = fields_.at(i);
+  if (cipher_ || IsLargeValueType(field.Type))
+    throw EEngineError("Error in TRecordImage.PutStoredValue - field \"" + field.Name +
+                       "\" is a large value or the table is encrypted !");
+  uint8_t* at = record + geometry_.FieldOffsets[i];
+  const size_t room = Room(field);
+  size_t n = room;
+  if (field.Type == ftString) {
+    n = 0;
+    while (n < room && value[n] != 0) ++n;
+  } else if (field.Type == ftWideString) {
+    n = 0;
+    while (n + 1 < room && (value[n] != 0 || value[n + 1] != 0)) n += 2;
+  }
+  std::memcpy(at, value, n);
+  record[static_cast<size_t>(geometry_.NullBitsOffset) + i / 8] &= static_cast<uint8_t>(~(1u << (i % 8)));
+}
+
 TRecordValues TRecordImage::Decode(const uint8_t* image, size_t n) const {
   if (n != static_cast<size_t>(geometry_.RecordSize))
     throw EEngineError("Error in TRecordImage.Decode - record image of " + std::to_string(n) +

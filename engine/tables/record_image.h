@@ -77,6 +77,15 @@ class TRecordImage {
   // data or another password).
   TRecordValues Decode(const uint8_t* image, size_t n) const;
 
+  // A plain record with every field null, and the stored bytes of another
+  // table's field of the same type and stored size put into field i of a
+  // plain record (text up to its terminator, the rest left zero), no longer
+  // null: records copied value by value without decoding them. Throws
+  // "Error in TRecordImage.PutStoredValue - field "<name>" is a large value
+  // or the table is encrypted !" where stored bytes cannot simply be copied.
+  std::vector<uint8_t> NullRecord() const;
+  void PutStoredValue(size_t i, const uint8_t* value, uint8_t* record) const;
+
   bool Encrypted() const { return cipher_ != nullptr; }
   // For an encrypted table: writes the check string and enciphers the field
   // data of a plain record in place; and back, throwing the "crc error,

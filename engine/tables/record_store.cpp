@@ -403,4 +403,10 @@ std::vector<uint8_t> TDeziDataManager::EncodeRecord(const TRecordValues& values)
   return images_->Encode(values);
 }
 
+std::vector<uint8_t> TDeziDataManager::NullRecord() const { return images_->NullRecord(); }
+
+void TDeziDataManager::PutStoredValue(int32_t field, const uint8_t* value, uint8_t* record) const {
+  images_->PutStoredValue(static_cast<size_t>(field), value, record);
+}
+
 }  // namespace norvane
