@@ -11,7 +11,8 @@ namespace norvane {
 namespace {
 
 bool Answers(const TETblFieldLink& column, const std::string& table, const std::string& field) {
-  if (!table.empty() && !SameNameIgnoringCase(table, column.Table) && !SameNameIgnoringCase(table, column.Alias))
+  if (!table.empty() && (column.TableNameHidden || !SameNameIgnoringCase(table, column.Table)) &&
+      !SameNameIgnoringCase(table, column.Alias))
     return false;
   return field == "*" || SameNameIgnoringCase(field, column.FieldName) || SameNameIgnoringCase(field, column.Name);
 }
@@ -215,6 +216,10 @@ void TDeziAOTable::SetProjection(const std::vector<TETblSelectListItem>& items, 
     displayNames_.push_back(item.Pseudonym.empty() ? item.FieldName : item.Pseudonym);
   }
   if (allColumns_) projectionNames_.clear();
+}
+
+void TDeziAOTable::HideTableName() {
+  for (TETblFieldLink& column : columns_) column.TableNameHidden = true;
 }
 
 }  // namespace norvane

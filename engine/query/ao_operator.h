@@ -33,6 +33,7 @@ struct TETblFieldLink {
   TDeziDataset* SourceDataset = nullptr;  // ... or a dataset's field
   int32_t FieldNo = -1;
   bool Hidden = true;  // not used by the query
+  bool TableNameHidden = false;  // only the alias qualifies it
 };
 
 class TDeziAO : public TConditionTarget {
@@ -118,6 +119,8 @@ class TDeziAOTable : public TDeziAO {
   // A select item naming another table is ETblException 14; an item of all
   // columns keeps every field (and makes DISTINCT void).
   void SetProjection(const std::vector<TETblSelectListItem>& items, bool selectAll, bool distinct) override;
+  // From now on only the alias qualifies the columns.
+  void HideTableName();
 };
 
 }  // namespace norvane

@@ -89,6 +89,9 @@ class TDeziSQLSelect : public TDeziSQLCommand {
   void CopyInto(TSQLQueryContext& context);
 
   std::unique_ptr<TDeziAO> root_;
+  // The names the FROM clause gives its tables: each alias, and the name
+  // of each table used without one.
+  std::vector<std::string> exposedNames_;
 };
 
 }  // namespace norvane

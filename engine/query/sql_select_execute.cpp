@@ -56,8 +56,16 @@ void TDeziSQLSelect::CopyInto(TSQLQueryContext& context) {
 }
 
 std::unique_ptr<TDeziAO> TDeziSQLSelect::BuildReference(TETblTableReference& ref, TSQLQueryContext& context) {
-  if (ref.Kind == TETblTableReference::rkTable)
-    return std::make_unique<TDeziAOTable>(context, ref.Database, ref.TableName, ref.Alias, ref.Password);
+  if (ref.Kind == TETblTableReference::rkTable) {
+    auto table = std::make_unique<TDeziAOTable>(context, ref.Database, ref.TableName, ref.Alias, ref.Password);
+    // An aliased table answers to its own name too, unless the FROM clause
+    // gives that name to another use: "FROM ta, ta x" tells ta from x.
+    if (!ref.Alias.empty() &&
+        std::any_of(exposedNames_.begin(), exposedNames_.end(),
+                    [&](const std::string& name) { return SameNameIgnoringCase(name, ref.TableName); }))
+      table->HideTableName();
+    return table;
+  }
   std::unique_ptr<TDeziAO> left = BuildReference(*ref.Left, context);
   std::unique_ptr<TDeziAO> right = BuildReference(*ref.Right, context);
   TDeziAO& l = *left;
@@ -108,6 +116,19 @@ std::unique_ptr<TDeziAO> TDeziSQLSelect::BuildReference(TETblTableReference& ref
 }
 
 std::unique_ptr<TDeziAO> TDeziSQLSelect::BuildPlan(TSQLQueryContext& context) {
+  exposedNames_.clear();
+  std::vector<const TETblTableReference*> pending;
+  for (const std::unique_ptr<TETblTableReference>& ref : From) pending.push_back(ref.get());
+  while (!pending.empty()) {
+    const TETblTableReference* ref = pending.back();
+    pending.pop_back();
+    if (ref->Kind == TETblTableReference::rkTable) {
+      exposedNames_.push_back(ref->Alias.empty() ? ref->TableName : ref->Alias);
+    } else {
+      pending.push_back(ref->Left.get());
+      pending.push_back(ref->Right.get());
+    }
+  }
   std::unique_ptr<TDeziAO> root;
   for (const std::unique_ptr<TETblTableReference>& ref : From) {
     std::unique_ptr<TDeziAO> next = BuildReference(*ref, context);

@@ -252,10 +252,10 @@ class TSqlGenerator {
   TPart Base() {
     TSource source;
     source.Table = picks_[sources_.size()];
-    // Left out: a table used twice unaliased in one use, since the engine
-    // matches the table's name as a qualifier in its aliased uses too.
-    const bool once = std::count(picks_.begin(), picks_.end(), source.Table) == 1;
-    source.Qualifier = !once || Chance(60) ? "x" + std::to_string(sources_.size() + 1) : source.Table->Name;
+    // Only a table's first use may go without an alias.
+    const bool first = std::none_of(sources_.begin(), sources_.end(),
+                                    [&](const TSource& used) { return used.Table == source.Table; });
+    source.Qualifier = !first || Chance(60) ? "x" + std::to_string(sources_.size() + 1) : source.Table->Name;
     const std::string text =
         source.Table->Name + (source.Qualifier == source.Table->Name ? "" : " " + source.Qualifier);
     sources_.push_back(source);
