@@ -49,6 +49,8 @@ int32_t TDeziDataset::FindKeyRecord(const std::string& keyFields, const std::vec
     // A value may turn "=" into a null test; each search starts from "=".
     conditions[i].Operator = soEqual;
     PrepareValueBuffer(*table_, conditions[i], values[i].KeyText());
+    // No stored text equals, or begins with, one longer than its field.
+    if (!conditions[i].LongText.empty()) return -1;
   }
   const uint8_t filterOptions = (options & loCaseInsensitive) != 0 ? foCaseInsensitive : 0;
   const int32_t length = ViewLength();

@@ -221,7 +221,7 @@ bool PatternMatches(const TDeziDataManager& table, const TSearchOperation& op, b
 }  // namespace
 
 int32_t ConditionIndexOf(const TDeziDataManager& table, const TSearchOperation& op, uint8_t options) {
-  if (op.Operator == soLike || op.Operator == soNotLike) return -1;
+  if (op.Operator == soLike || op.Operator == soNotLike || !op.LongText.empty()) return -1;
   const std::string name = op.FieldNo < 0 ? table.Header().RowIdName : table.Fields()[static_cast<size_t>(op.FieldNo)].Name;
   const bool folded = (options & foCaseInsensitive) != 0 && IsText(PlaceOf(table, op.FieldNo).Type);
   const int32_t index = table.InternalGetIndexNo((folded ? "@@" : "@") + name);
@@ -240,6 +240,7 @@ void PrepareValueBuffer(const TDeziDataManager& table, TSearchOperation& op, con
   op.Value.assign(static_cast<size_t>(table.Geometry().RecordSize), 0);
   op.Null = false;
   op.Pattern.clear();
+  op.LongText.clear();
   if (op.Operator == soLike || op.Operator == soNotLike) {
     if (!IsText(place.Type))
       throw EEngineError("Error in TDeziDataSet.PrepareValueBuffer - 'like / not like' operation call with not string field!");
@@ -258,6 +259,7 @@ void PrepareValueBuffer(const TDeziDataManager& table, TSearchOperation& op, con
     return;
   }
   PutValue(place, op.Value.data() + place.Offset, text);
+  if (place.Type == ftString && text.size() + 1 > static_cast<size_t>(place.Size)) op.LongText = text;
 }
 
 bool LikeMatches(std::string_view text, std::string_view pattern, bool caseInsensitive) {
@@ -285,9 +287,12 @@ bool IsRecordMatches(const TDeziDataManager& table, const TSearchOperation& op, 
     order = recordNull && op.Null ? 0 : recordNull ? -1 : 1;
   } else {
     const TFieldPlace place = PlaceOf(table, op.FieldNo);
-    const std::optional<int> c =
-        CompareStoredValues(place.Type, record + place.Offset, place.Size, op.Value.data() + place.Offset,
-                            place.Size, op.Partial && IsText(place.Type), caseInsensitive);
+    const bool whole = !op.LongText.empty();
+    const std::optional<int> c = CompareStoredValues(
+        place.Type, record + place.Offset, place.Size,
+        whole ? reinterpret_cast<const uint8_t*>(op.LongText.c_str()) : op.Value.data() + place.Offset,
+        whole ? static_cast<int32_t>(op.LongText.size() + 1) : place.Size, op.Partial && IsText(place.Type),
+        caseInsensitive);
     if (!c) throw EEngineError("TDeziDataSet.IsRecordMatches - Unsupported search operation in TDeziDataSet.IsRecordMatches");
     order = *c;
   }

@@ -34,6 +34,9 @@ struct TSearchOperation {
   // flag, which also covers the row identifier.
   std::vector<uint8_t> Value;
   bool Null = false;
+  // A text longer than its field holds, whole: Value keeps what fits, but
+  // records are compared with all of it, and never through an index.
+  std::string LongText;
   // The pattern of "like" and "not like", as written.
   std::string Pattern;
 };

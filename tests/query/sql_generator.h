@@ -379,12 +379,12 @@ class TSqlGenerator {
       return field + (kind == 7 ? " NOT LIKE '" : " LIKE '") + pattern + "'";
     }
     static const std::vector<std::string> kOps = {"=", "<>", "<", ">", "<=", ">="};
-    // Constants mostly from the column's pool, now and then from outside it.
-    // Left out: text constants longer than the column's four characters,
-    // which the engine compares by their first four only.
+    // Constants mostly from the column's pool, now and then from outside it,
+    // a text among them longer than the column's four characters.
     const std::vector<std::string>& pool = Pool(ref.Column->Name);
     std::string constant = PickFrom(pool);
-    if (Chance(15)) constant = ref.Column->Text ? constant + "a" : std::to_string(std::stoi(constant) + 50);
+    if (Chance(15))
+      constant = ref.Column->Text ? constant + (Chance(50) ? "a" : "aaaa") : std::to_string(std::stoi(constant) + 50);
     // Now and then the constant comes first.
     if (Chance(20)) return Literal(constant, ref.Column->Text) + " " + PickFrom(kOps) + " " + field;
     return field + " " + PickFrom(kOps) + " " + Literal(constant, ref.Column->Text);
