@@ -114,7 +114,16 @@ int TDeziAOJoin::CompareKeys() {
   return 0;
 }
 
-void TDeziAOJoin::ForEachRow(const std::function<void()>& emit) {
+void TDeziAOJoin::AddRowCondition(std::unique_ptr<TETblExprNode> condition) {
+  rowConditions_.emplace_back(std::move(condition), *this);
+}
+
+void TDeziAOJoin::ForEachRow(const std::function<void()>& emitAny) {
+  const std::function<void()> emit = rowConditions_.empty() ? emitAny : [&] {
+    for (TRowCondition& condition : rowConditions_)
+      if (!condition.Passes()) return;
+    emitAny();
+  };
   leftAbsent_ = rightAbsent_ = false;
   if (joinType_ == jtCross) {
     for (left_->First(); !left_->Eof(); left_->Next())

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "engine/query/ao_operator.h"
+#include "engine/query/row_condition.h"
 
 namespace norvane {
 
@@ -31,6 +32,11 @@ class TDeziAOJoin : public TDeziAO {
   // then a right input's, for each pair); 22 when there are none.
   void SetKeyColumns(const std::vector<int32_t>& lefts, const std::vector<int32_t>& rights);
   void Open() override;
+  // Conditions that compare two fields are tested on each row as it is
+  // made, before it reaches the result: the join's rows, padding included.
+  bool TestsRows() const override { return true; }
+  void AddRowCondition(std::unique_ptr<TETblExprNode> condition) override;
+  const std::vector<TRowCondition>& RowConditions() const { return rowConditions_; }
 
  private:
   void MakeColumnNamesUnique();
@@ -50,6 +56,7 @@ class TDeziAOJoin : public TDeziAO {
 
   int joinType_;
   std::vector<int32_t> leftKeys_, rightKeys_;  // columns of this operator
+  std::vector<TRowCondition> rowConditions_;
 };
 
 }  // namespace norvane

@@ -7,6 +7,8 @@
 #include "engine/common/byte_codec.h"
 #include "engine/common/engine_error.h"
 #include "engine/protection/collation.h"
+#include "engine/query/row_condition.h"
+#include "engine/query/statement_printer.h"
 #include "engine/tables/tbl_exception.h"
 
 namespace norvane {
@@ -223,18 +225,25 @@ std::vector<TETblExprNode*> TopLevelConjuncts(TETblExprNode* root) {
   return conjuncts;
 }
 
-void RemoveConjunct(std::unique_ptr<TETblExprNode>& root, TETblExprNode* conjunct) {
+std::unique_ptr<TETblExprNode> TakeConjunct(std::unique_ptr<TETblExprNode>& root, TETblExprNode* conjunct) {
   TETblExprNode* parent = conjunct->Parent;
-  if (!parent) {
-    root.reset();
-    return;
-  }
-  std::unique_ptr<TETblExprNode> sibling = std::move(parent->Left.get() == conjunct ? parent->Right : parent->Left);
+  if (!parent) return std::move(root);
+  const bool onLeft = parent->Left.get() == conjunct;
+  std::unique_ptr<TETblExprNode> taken = std::move(onLeft ? parent->Left : parent->Right);
+  std::unique_ptr<TETblExprNode> sibling = std::move(onLeft ? parent->Right : parent->Left);
   TETblExprNode* grandparent = parent->Parent;
   sibling->Parent = grandparent;
   std::unique_ptr<TETblExprNode>& place =
       !grandparent ? root : grandparent->Left.get() == parent ? grandparent->Left : grandparent->Right;
-  place = std::move(sibling);  // frees the parent, and the conjunct with it
+  place = std::move(sibling);  // frees the parent
+  taken->Parent = nullptr;
+  return taken;
+}
+
+void RemoveConjunct(std::unique_ptr<TETblExprNode>& root, TETblExprNode* conjunct) { TakeConjunct(root, conjunct); }
+
+void TConditionTarget::AddRowCondition(std::unique_ptr<TETblExprNode> condition) {
+  throw EEngineError("Two fields of one table cannot be compared: " + PrintCondition(condition.get()));
 }
 
 int ExtractJoinPairs(std::unique_ptr<TETblExprNode>& root, TConditionTarget& left, TConditionTarget& right,
@@ -272,6 +281,11 @@ void PushDown(std::unique_ptr<TETblExprNode>& root, TConditionTarget& target) {
   TFilterWriter writer(target);
   for (TETblExprNode* conjunct : TopLevelConjuncts(root.get())) {
     if (!Fits(*conjunct, target)) continue;
+    if (ComparesTwoFields(*conjunct)) {
+      // Left for the join above a table read that cannot test rows.
+      if (target.TestsRows()) target.AddRowCondition(TakeConjunct(root, conjunct));
+      continue;
+    }
     const std::string written = writer.Write(*conjunct);
     text += (text.empty() ? "" : " AND ") +
             (Connective(*conjunct) == opOr ? "(" + written + ")" : written);
@@ -286,10 +300,13 @@ void PushDown(std::unique_ptr<TETblExprNode>& root, TConditionTarget& target) {
 
 void PushDownAll(std::unique_ptr<TETblExprNode>& root, TConditionTarget& target) {
   PushDown(root, target);
-  // What the whole tree did not take has a reference no column answers to.
-  for (TETblExprNode* conjunct : TopLevelConjuncts(root.get()))
+  // What the whole tree did not take has a reference no column answers to,
+  // or compares two fields where no join tests rows.
+  for (TETblExprNode* conjunct : TopLevelConjuncts(root.get())) {
     if (const TETblExprNode* unknown = FirstUnknownField(*conjunct, target))
       throw ETblException(1052, {ReferenceText(*unknown)});
+    target.AddRowCondition(TakeConjunct(root, conjunct));
+  }
 }
 
 std::string FilterText(const TETblExprNode& node, TConditionTarget& target) {

@@ -35,6 +35,8 @@ std::vector<TETblExprNode*> TopLevelConjuncts(TETblExprNode* root);
 // parent; the sibling takes the parent's place. The whole condition leaves
 // the tree empty. Other conjuncts stay where they are in memory.
 void RemoveConjunct(std::unique_ptr<TETblExprNode>& root, TETblExprNode* conjunct);
+// The same, but the conjunct is given to the caller.
+std::unique_ptr<TETblExprNode> TakeConjunct(std::unique_ptr<TETblExprNode>& root, TETblExprNode* conjunct);
 
 // Takes out of the tree every conjunct "field = field" whose two references
 // each match exactly one column of `left` and `right` together, in
@@ -47,7 +49,8 @@ int ExtractJoinPairs(std::unique_ptr<TETblExprNode>& root, TConditionTarget& lef
                      TETblFields& leftKeys, TETblFields& rightKeys);
 
 // Sets the conjuncts that fit `target` as its filter and takes them out of
-// the tree. Into an inner (or cross) join's inputs first, left then right,
+// the tree; a conjunct that compares two fields goes to the first operator
+// that tests rows (a join) instead. Into an inner (or cross) join's inputs first, left then right,
 // but not into an outer join's, whose inputs must keep their unmatched
 // rows. A conjunct fits an operator when each of its field references
 // matches a column there. The texts are joined with " AND " and added with
@@ -59,7 +62,9 @@ void PushDown(std::unique_ptr<TETblExprNode>& root, TConditionTarget& target);
 // PushDown onto the whole operator tree of a condition. A conjunct that
 // still remains names a field that no column answers to: ETblException 1052
 // "Field '%s' not found" with the first such reference, rather than a
-// condition quietly lost and every row returned.
+// condition quietly lost and every row returned; or compares two fields of
+// a single table, which no join is there to test: EEngineError "Two fields
+// of one table cannot be compared: " and the condition.
 void PushDownAll(std::unique_ptr<TETblExprNode>& root, TConditionTarget& target);
 
 // `node` written in the filter language over the columns of `target`,

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/query/condition_tree.h"
 #include "engine/tables/search_operation.h"
 
 namespace norvane {
@@ -38,6 +40,11 @@ class TConditionTarget {
   // foNoPartialCompare).
   virtual std::string Filter() const = 0;
   virtual void SetFilter(const std::string& text, uint8_t options) = 0;
+  // Whether the operator tests its rows one by one against a condition the
+  // filter language cannot hold (one that compares two fields), given to
+  // AddRowCondition: a join can, as it makes its rows; a table read cannot.
+  virtual bool TestsRows() const { return false; }
+  virtual void AddRowCondition(std::unique_ptr<TETblExprNode> condition);
 };
 
 }  // namespace norvane

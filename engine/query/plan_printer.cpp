@@ -2,6 +2,7 @@
 #include "engine/query/plan_printer.h"
 
 #include "engine/query/ao_join.h"
+#include "engine/query/statement_printer.h"
 
 namespace norvane {
 namespace {
@@ -27,6 +28,9 @@ void PrintPlan(TDeziAO& root, TTreeWriter& out) {
   }
   out.Enter();
   if (!root.Filter().empty()) out.Line("filter " + root.Filter());
+  if (auto* join = dynamic_cast<TDeziAOJoin*>(&root))
+    for (const TRowCondition& condition : join->RowConditions())
+      out.Line("each row " + PrintCondition(&condition.Condition()));
   if (!root.SortFields().empty()) {
     const std::string index = root.SortIndex();
     out.Line("order by " + root.SortFields() + (root.DescFields().empty() ? "" : " (desc " + root.DescFields() + ")") +

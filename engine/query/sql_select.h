@@ -85,7 +85,9 @@ class TDeziSQLSelect : public TDeziSQLCommand {
   void ParseWhere();
   void ParseOrderBy();
   bool AtJoinKeyword() const;
-  std::unique_ptr<TDeziAO> BuildReference(TETblTableReference& ref, TSQLQueryContext& context);
+  // `underOuter`: an outer join lies above, whose padded rows a WHERE
+  // equality must filter, so none becomes a key of an inner join below it.
+  std::unique_ptr<TDeziAO> BuildReference(TETblTableReference& ref, TSQLQueryContext& context, bool underOuter);
   void CopyInto(TSQLQueryContext& context);
 
   std::unique_ptr<TDeziAO> root_;

@@ -55,7 +55,8 @@ void TDeziSQLSelect::CopyInto(TSQLQueryContext& context) {
   if (!whole) throw EEngineError("SELECT INTO \"" + IntoTable + "\" - " + log);
 }
 
-std::unique_ptr<TDeziAO> TDeziSQLSelect::BuildReference(TETblTableReference& ref, TSQLQueryContext& context) {
+std::unique_ptr<TDeziAO> TDeziSQLSelect::BuildReference(TETblTableReference& ref, TSQLQueryContext& context,
+                                                        bool underOuter) {
   if (ref.Kind == TETblTableReference::rkTable) {
     auto table = std::make_unique<TDeziAOTable>(context, ref.Database, ref.TableName, ref.Alias, ref.Password);
     // An aliased table answers to its own name too, unless the FROM clause
@@ -66,8 +67,9 @@ std::unique_ptr<TDeziAO> TDeziSQLSelect::BuildReference(TETblTableReference& ref
       table->HideTableName();
     return table;
   }
-  std::unique_ptr<TDeziAO> left = BuildReference(*ref.Left, context);
-  std::unique_ptr<TDeziAO> right = BuildReference(*ref.Right, context);
+  const bool outer = underOuter || ref.JoinType == jtLeft || ref.JoinType == jtRight || ref.JoinType == jtFull;
+  std::unique_ptr<TDeziAO> left = BuildReference(*ref.Left, context, outer);
+  std::unique_ptr<TDeziAO> right = BuildReference(*ref.Right, context, outer);
   TDeziAO& l = *left;
   TDeziAO& r = *right;
   const int32_t leftCount = static_cast<int32_t>(l.Columns().size());
@@ -90,7 +92,7 @@ std::unique_ptr<TDeziAO> TDeziSQLSelect::BuildReference(TETblTableReference& ref
       ExtractJoinPairs(ref.On, l, r, leftKeys, rightKeys);
       // A WHERE equality filters an outer join's padded rows out; as a key
       // it would keep them.
-      if (ref.JoinType == jtInner) ExtractJoinPairs(Where, l, r, leftKeys, rightKeys);
+      if (ref.JoinType == jtInner && !underOuter) ExtractJoinPairs(Where, l, r, leftKeys, rightKeys);
     }
   }
   // An outer join keeps every row of its outer side: an ON conjunct on the
@@ -131,7 +133,7 @@ std::unique_ptr<TDeziAO> TDeziSQLSelect::BuildPlan(TSQLQueryContext& context) {
   }
   std::unique_ptr<TDeziAO> root;
   for (const std::unique_ptr<TETblTableReference>& ref : From) {
-    std::unique_ptr<TDeziAO> next = BuildReference(*ref, context);
+    std::unique_ptr<TDeziAO> next = BuildReference(*ref, context, false);
     if (!root) {
       root = std::move(next);
       continue;

@@ -20,6 +20,7 @@
 #include "engine/protection/collation.h"
 #include "engine/query/condition_parser.h"
 #include "engine/query/condition_rewrite.h"
+#include "engine/query/statement_printer.h"
 #include "tests/query/case_file.h"
 
 namespace norvane {
@@ -67,6 +68,12 @@ class TFakeOperator : public TConditionTarget {
     FilterText = text;
     Options = options;
   }
+  bool TestsRows() const override { return IsJoin(); }
+  void AddRowCondition(std::unique_ptr<TETblExprNode> condition) override {
+    if (!IsJoin()) TConditionTarget::AddRowCondition(std::move(condition));  // refuses
+    RowTests.push_back(PrintCondition(condition.get()));
+  }
+  std::vector<std::string> RowTests;
 
  private:
   static bool Answers(const TFakeColumn& column, const std::string& table, const std::string& field) {
@@ -190,6 +197,7 @@ std::string Rewritten(const std::map<std::string, std::string>& clauses) {
     PushDownAll(where, *BuildFrom(clause("from"), operators, where, on, out));
     EXPECT_EQ(where, nullptr) << "a conjunct left in the tree";
     for (const auto& op : operators) {
+      for (const std::string& test : op->RowTests) out += op->Label + " rows: " + test + "\n";
       if (op->FilterText.empty()) continue;
       EXPECT_EQ(op->Options, foNoPartialCompare) << op->Label;
       out += op->Label + ": " + op->FilterText + "\n";

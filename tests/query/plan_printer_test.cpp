@@ -39,6 +39,13 @@ TEST(PlanPrinter, ShowsJoinsFiltersAndIndexes) {
        "    order by IDJournal, index @IDJournal\n"
        "  table Journal AS J\n"
        "    order by IDJournal, index @IDJournal\n"},
+      {"SELECT A.ID FROM Article A, Journal J WHERE A.IDJournal = J.IDJournal AND A.NN > J.IDJournal",
+       "inner join on IDJournal = IDJournal_1, merged in memory\n"
+       "  each row (> A.NN J.IDJournal)\n"
+       "  table Article AS A\n"
+       "    order by IDJournal, index @IDJournal\n"
+       "  table Journal AS J\n"
+       "    order by IDJournal, index @IDJournal\n"},
   };
   for (const Case& c : cases) {
     TSQLQueryContext context(catalogue.Folder(), "");

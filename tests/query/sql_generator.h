@@ -90,7 +90,10 @@ class TSqlGenerator {
       query.Shape += " and a WHERE pair";
     }
     if (Chance(75)) {
+      // Two fields are compared only where a join makes the rows.
+      pairsAllowed_ = Sources(from).size() > 1;
       const std::string condition = Condition(all, 1 + static_cast<int>(Below(3)));
+      pairsAllowed_ = false;
       where += where.empty() ? condition : " AND (" + condition + ")";
     }
 
@@ -358,6 +361,7 @@ class TSqlGenerator {
   }
   std::string Condition(const std::vector<TRef>& refs, int depth) {
     const uint64_t kind = depth == 0 ? 0 : Below(10);
+    if (pairsAllowed_ && Chance(15)) return FieldPair(refs);
     if (kind < 6) return Atom(PickFrom(refs), true);
     if (kind == 6)
       return Chance(50) ? "NOT (" + Condition(refs, depth - 1) + ")"
@@ -365,6 +369,16 @@ class TSqlGenerator {
     // Parentheses are left out now and then: both dialects bind AND before OR.
     const std::string op = kind < 8 ? " AND " : " OR ";
     return Group(Condition(refs, depth - 1), Chance(60)) + op + Group(Condition(refs, depth - 1), Chance(60));
+  }
+  // Two columns of the same kind compared.
+  std::string FieldPair(const std::vector<TRef>& refs) {
+    static const std::vector<std::string> kOps = {"=", "<>", "<", ">", "<=", ">="};
+    const TRef& a = PickFrom(refs);
+    std::vector<TRef> alike;
+    for (const TRef& b : refs)
+      if (b.Column->Text == a.Column->Text) alike.push_back(b);
+    const TRef& b = PickFrom(alike);
+    return Qualified(a.Source, a.Column->Name) + " " + PickFrom(kOps) + " " + Qualified(b.Source, b.Column->Name);
   }
   // A test of one column against a constant, or of its nullness.
   std::string Atom(const TRef& ref, bool like) {
@@ -393,6 +407,7 @@ class TSqlGenerator {
   std::mt19937_64 rng_;
   std::vector<TPool> pools_;
   bool caseTwins_ = false;  // this round's words may differ only in case
+  bool pairsAllowed_ = false;  // the WHERE being made may compare two fields
   const std::vector<TGenTable>* tables_ = nullptr;
   std::vector<TSource> sources_;
   std::vector<const TGenTable*> picks_;  // the tables of the query's references, in order
