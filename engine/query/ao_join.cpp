@@ -1,6 +1,7 @@
 // Joining two operators and materialising the rows.
 #include "engine/query/ao_join.h"
 
+#include "engine/common/engine_error.h"
 #include "engine/platform/file_system.h"
 #include "engine/query/sql_select.h"
 #include "engine/tables/dezi_data_manager.h"
@@ -67,8 +68,39 @@ void TDeziAOJoin::SetKeys(const TETblFields& leftKeys, const TETblFields& rightK
   SetKeyColumns(lefts, rights);
 }
 
-void TDeziAOJoin::SetKeyColumns(const std::vector<int32_t>& lefts, const std::vector<int32_t>& rights) {
-  if (lefts.empty()) throw ETblException(22, {int64_t{0}});
+void TDeziAOJoin::SetKeyColumns(const std::vector<int32_t>& allLefts, const std::vector<int32_t>& allRights) {
+  if (allLefts.empty()) throw ETblException(22, {int64_t{0}});
+  // An input is read in the order of its keys, through an index over them;
+  // a temporary index cannot hold a row identifier beside other fields. So
+  // with other keys, a pair of row identifiers (as NATURAL gives for two
+  // tables' "id") is tested on each row of an inner join instead; an outer
+  // join would drop, not pad, a row that fails that test.
+  const auto rowIds = [&](size_t i) {
+    return columns_[static_cast<size_t>(allLefts[i])].Type == ftAutoInc ||
+           columns_[static_cast<size_t>(allRights[i])].Type == ftAutoInc;
+  };
+  std::vector<size_t> keys, tested;
+  for (size_t i = 0; i < allLefts.size(); ++i) (rowIds(i) ? tested : keys).push_back(i);
+  if (keys.empty()) {
+    // Row identifiers only: the first pair stays the key.
+    keys.push_back(tested.front());
+    tested.erase(tested.begin());
+  }
+  if (!tested.empty() && IsOuterJoin())
+    throw EEngineError("An outer join cannot pair row identifiers beside other keys: " +
+                       columns_[static_cast<size_t>(allLefts[tested[0]])].Name + " = " +
+                       columns_[static_cast<size_t>(allRights[tested[0]])].Name);
+  const auto reference = [&](int32_t column) {
+    const TETblFieldLink& c = columns_[static_cast<size_t>(column)];
+    return TETblExprNode::Field(c.Alias.empty() ? c.Table : c.Alias, c.FieldName);
+  };
+  for (const size_t i : tested)
+    AddRowCondition(TETblExprNode::Operation(opEqual, reference(allLefts[i]), reference(allRights[i])));
+  std::vector<int32_t> lefts, rights;
+  for (const size_t i : keys) {
+    lefts.push_back(allLefts[i]);
+    rights.push_back(allRights[i]);
+  }
   std::string leftSort, rightSort;
   for (size_t i = 0; i < lefts.size(); ++i) {
     MarkUsed(lefts[i]);
