@@ -42,7 +42,9 @@ class TConditionTarget {
   virtual void SetFilter(const std::string& text, uint8_t options) = 0;
   // Whether the operator tests its rows one by one against a condition the
   // filter language cannot hold (one that compares two fields), given to
-  // AddRowCondition: a join can, as it makes its rows; a table read cannot.
+  // AddRowCondition: a join can, as it makes its rows; a table read cannot,
+  // and refuses one with EEngineError "Two fields of one table cannot be
+  // compared: " and the condition.
   virtual bool TestsRows() const { return false; }
   virtual void AddRowCondition(std::unique_ptr<TETblExprNode> condition);
 };
