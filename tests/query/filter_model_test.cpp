@@ -10,6 +10,7 @@
 #include <set>
 
 #include "engine/container/disk_plain_file_system.h"
+#include "engine/tables/data_source.h"
 #include "engine/tables/dezi_data_manager.h"
 #include "engine/tables/dezi_table.h"
 #include "engine/tables/field_types.h"
@@ -184,6 +185,72 @@ TEST_F(FilterModel, IndexesAnswerAsRecordTestsDo) {
     }
   }
   EXPECT_GT(nonEmpty, 100);  // the filters tell records apart
+}
+
+// The order of a filtered view against the table's whole order: a filter
+// that passes a handful of 4,000 records and one that passes many, in the
+// order of a number, of a text with and without case, and within a
+// master's range of half the table, give the records of the unfiltered
+// order that pass.
+TEST(FilterOrderModel, AFilteredViewKeepsTheIndexOrder) {
+  testing::TTempFolder dir;
+  {
+    TDiskPlainFileSystem store(dir.Path());
+    TDeziDataManager groups(store, "Groups", false);
+    groups.CreateTable({{"G", ftInteger, 0, false}}, 0, false);
+    TDeziDataManager rows(store, "Rows", false);
+    rows.CreateTable({{"G", ftInteger, 0, false}, {"N", ftInteger, 0, false}, {"Name", ftString, 8, false}}, 0,
+                     false, true);
+  }
+  std::mt19937 rng(Seed());
+  {
+    auto groups = testing::OpenFolderTable(dir.Path(), "Groups");
+    for (int g = 0; g < 2; ++g) groups->AppendRecord({g});
+    auto rows = testing::OpenFolderTable(dir.Path(), "Rows");
+    const char* const names[] = {"ab", "Ab", "b", "B", "abc", "c"};
+    for (int i = 0; i < 4000; ++i)
+      rows->AppendRecord({static_cast<int>(rng() % 2),
+                          rng() % 9 == 0 ? TFieldArgument() : TFieldArgument(static_cast<int>(rng() % 2000)),
+                          names[rng() % 6]});
+  }
+  auto groups = testing::OpenFolderTable(dir.Path(), "Groups");
+  auto whole = testing::OpenFolderTable(dir.Path(), "Rows");
+  auto passing = testing::OpenFolderTable(dir.Path(), "Rows");
+  auto viewed = testing::OpenFolderTable(dir.Path(), "Rows");
+  TDataSource master(groups.get());
+  const auto ids = [](TDeziTable& table) {
+    std::vector<int32_t> out;
+    for (table.First(); !table.Eof(); table.Next()) out.push_back(table.FieldByName("id").AsInteger());
+    return out;
+  };
+  int few = 0, many = 0;
+  for (int round = 0; round < 60; ++round) {
+    const bool ranged = round % 3 == 0;
+    const char* const orders[] = {"@N", "@@Name", "@Name"};
+    const std::string order = ranged ? "@G" : orders[round % 3];
+    const std::string filter = round % 2 == 0 ? "N = " + std::to_string(rng() % 2000)
+                                              : "N >= " + std::to_string(rng() % 2000);
+    for (TDeziTable* table : {whole.get(), viewed.get()}) {
+      table->SetIndexName(order);
+      table->SetMasterSource(ranged ? &master : nullptr);
+      table->SetMasterFields(ranged ? "G" : "");
+    }
+    if (ranged) ASSERT_TRUE(groups->Locate("G", {static_cast<int>(rng() % 2)}));
+    for (TDeziTable* table : {passing.get(), viewed.get()}) {
+      table->SetFiltered(false);
+      table->SetFilter(filter);
+      table->SetFiltered(true);
+    }
+    const std::vector<int32_t> chosen = ids(*passing);
+    const std::set<int32_t> pass(chosen.begin(), chosen.end());
+    std::vector<int32_t> expected;
+    for (const int32_t id : ids(*whole))
+      if (pass.count(id) != 0) expected.push_back(id);
+    ASSERT_EQ(ids(*viewed), expected) << filter << " in " << order << (ranged ? " within a group" : "");
+    (chosen.size() * 256 < 4000 ? few : many) += 1;
+  }
+  EXPECT_GT(few, 10);
+  EXPECT_GT(many, 10);
 }
 
 }  // namespace
