@@ -81,11 +81,9 @@ class TSqlGenerator {
     std::string where;  // conjuncts pairing the comma references
     const std::vector<TPart> from = From(query.Shape, where);
     const std::vector<TRef> all = Columns(Sources(from));
-    // A second key pair of an inner join, in WHERE. Left out: the same over
-    // an outer join, which the engine takes as a join key and so keeps the
-    // padded rows; and over a USING join, where the engine cannot filter by
-    // an equality of two columns.
-    if (from.size() == 1 && from[0].Sources.size() == 2 && from[0].InnerOn && Chance(15)) {
+    // A second key pair of a join, in WHERE: over an outer join it must
+    // drop the padded rows.
+    if (from.size() == 1 && from[0].Sources.size() == 2 && Chance(15)) {
       where += (where.empty() ? "" : " AND ") + KeyPairs(Columns({from[0].Sources[0]}), Columns({from[0].Sources[1]}));
       query.Shape += " and a WHERE pair";
     }
@@ -131,7 +129,6 @@ class TSqlGenerator {
     std::string Norvane, Sqlite;
     std::vector<int> Sources;
     bool Base = true;
-    bool InnerOn = false;  // an inner join with ON
   };
 
   uint64_t Below(uint64_t n) { return rng_() % n; }
@@ -301,7 +298,6 @@ class TSqlGenerator {
       const std::string extra = Group(Condition(testable, 1), true);
       on = Chance(50) ? on + " AND " + extra : extra + " AND " + on;
     }
-    join.InnerOn = kind == 0;
     join.Norvane = l + keyword + r + " ON " + on;
     join.Sqlite = ls + keyword + rs + " ON " + on;
     return join;
