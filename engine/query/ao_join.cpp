@@ -182,6 +182,17 @@ void TDeziAOJoin::Merge(const std::function<void()>& emit) {
     leftAbsent_ = false;
   };
   TDeziTable& right = *right_->Result();
+  // The right input's record number, counted as it moves: asking the
+  // cursor for it costs a search of its index.
+  int32_t rightAt = 1;
+  const auto nextRight = [&] {
+    right.Next();
+    if (!right.Eof()) ++rightAt;
+  };
+  const auto backTo = [&](int32_t recNo) {
+    right.SetRecNo(recNo);
+    rightAt = recNo;
+  };
   left_->First();
   right.First();
   bool rightDone = right.Eof();
@@ -192,29 +203,29 @@ void TDeziAOJoin::Merge(const std::function<void()>& emit) {
       left_->Next();
     } else if (order != 0) {
       if (keepRight) rightOnly();
-      right.Next();
+      nextRight();
       rightDone = right.Eof();
     } else {
-      const int32_t runStart = right.RecNo();
+      const int32_t runStart = rightAt;
       int32_t afterRun = 0;
       bool runEndsRight = false;
       for (;;) {
         while (!runEndsRight && CompareKeys() == 0) {
           emit();
-          right.Next();
+          nextRight();
           runEndsRight = right.Eof();
         }
-        afterRun = runEndsRight ? 0 : right.RecNo();
+        afterRun = runEndsRight ? 0 : rightAt;
         left_->Next();
         if (left_->Eof()) break;
-        right.SetRecNo(runStart);
+        backTo(runStart);
         runEndsRight = false;
         if (CompareKeys() != 0) break;
       }
       if (runEndsRight) {
         rightDone = true;
       } else if (afterRun > 0) {
-        right.SetRecNo(afterRun);
+        backTo(afterRun);
       } else {
         // The run ended the right input: nothing of it is left to pair.
         rightDone = true;
