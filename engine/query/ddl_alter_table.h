@@ -24,6 +24,17 @@ class TDeziDDLAlterTable : public TDeziDDLTableManipulation {
   using TDeziDDLTableManipulation::TDeziDDLTableManipulation;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+  // Opens the table with the statement's password, applies the statement to
+  // its field definitions (TDeziDDLAlterTable::ApplyTo) and restructures it,
+  // keeping every record, its identifier and the values of surviving fields.
+  // BLOB block size and compression, the last row identifier and the password
+  // stay as they are unless the statement gives them (NEW PASSWORD ''
+  // removes encryption). A column DROP or MODIFY names that the table lacks
+  // is ETblException 2048 "Field '<name>' not found", the table untouched.
+  // LASTAUTOINCVALUE below the table's last given identifier is refused
+  // before anything changes: identifiers are never given twice. That and
+  // every other failure is ETblException 2047 "Error dropping column(s):
+  // '<message>'"; the restructure leaves the table as it was when it fails.
   int64_t Execute(TSQLQueryContext& context) override;
 
   // The table's field definitions after this statement: ADD appends its

@@ -6,7 +6,10 @@
 #include <string>
 
 #include "engine/common/engine_error.h"
-#include "engine/query/statement_execution.h"
+#include "engine/query/ddl_alter_table.h"
+#include "engine/query/ddl_index.h"
+#include "engine/query/ddl_table.h"
+#include "engine/query/query_context.h"
 #include "engine/tables/index_header.h"
 #include "engine/tables/tbl_exception.h"
 
@@ -55,80 +58,85 @@ void SetLastRowId(TDeziTable& table, int32_t wanted) {
 
 }  // namespace
 
-void ExecuteCreateTable(const TDeziDDLCreateTable& create, TSQLQueryContext& context) {
+int64_t TDeziDDLCreateTable::Execute(TSQLQueryContext& context) {
   FailingAs(2014, [&] {
     TDeziTable table;
-    Prepare(table, create.TableName, create.Password, context);
+    Prepare(table, TableName, Password, context);
     // Creating over a table would drop its records without a word.
-    if (table.Exists()) throw EEngineError("Table \"" + create.TableName + "\" already exists");
+    if (table.Exists()) throw EEngineError("Table \"" + TableName + "\" already exists");
     table.FieldDefs().clear();
-    for (const TDeziFieldDef& column : create.Columns)
+    for (const TDeziFieldDef& column : Columns)
       table.FieldDefs().push_back({column.Name, column.Type, column.Size, !column.Nullable.value_or(true)});
-    table.SetEncrypted(!create.Password.empty());
-    if (create.BlobCompressionLevel != 0) table.SetBLOBCompression(CompressionOf(create.BlobCompressionLevel));
-    if (create.BlobBlockSize) table.SetBLOBBlockSize(*create.BlobBlockSize);
+    table.SetEncrypted(!Password.empty());
+    if (BlobCompressionLevel != 0) table.SetBLOBCompression(CompressionOf(BlobCompressionLevel));
+    if (BlobBlockSize) table.SetBLOBBlockSize(*BlobBlockSize);
     table.CreateTable();
-    if (create.LastAutoIncValue) SetLastRowId(table, *create.LastAutoIncValue);
+    if (LastAutoIncValue) SetLastRowId(table, *LastAutoIncValue);
   });
+  return -1;
 }
 
-void ExecuteDropTable(const TDeziDDLDropTable& drop, TSQLQueryContext& context) {
+int64_t TDeziDDLDropTable::Execute(TSQLQueryContext& context) {
   FailingAs(2033, [&] {
     TDeziTable table;
-    Prepare(table, drop.TableName, drop.Password, context);
+    Prepare(table, TableName, Password, context);
     // Dropping nothing is a mistake in the name, not a success.
-    if (!table.Exists()) throw EEngineError("Table \"" + drop.TableName + "\" does not exist");
+    if (!table.Exists()) throw EEngineError("Table \"" + TableName + "\" does not exist");
     table.DeleteTable();
   });
+  return -1;
 }
 
-void ExecuteAlterTable(const TDeziDDLAlterTable& alter, TSQLQueryContext& context) {
+int64_t TDeziDDLAlterTable::Execute(TSQLQueryContext& context) {
   TDeziTable table;
   std::vector<TFieldDef> fields;
   TCompressionLevel compression = clNone;
   int32_t blockSize = 0;
   int32_t lastId = 0;
   FailingAs(2047, [&] {
-    Prepare(table, alter.TableName, alter.Password, context);
+    Prepare(table, TableName, Password, context);
     table.Open();
     fields = table.RestructureFieldDefs();
-    compression = alter.BlobCompressionLevel != 0 ? CompressionOf(alter.BlobCompressionLevel) : table.BLOBCompression();
-    blockSize = alter.BlobBlockSize.value_or(table.BLOBBlockSize());
+    compression = BlobCompressionLevel != 0 ? CompressionOf(BlobCompressionLevel) : table.BLOBCompression();
+    blockSize = BlobBlockSize.value_or(table.BLOBBlockSize());
     lastId = table.Table()->Header().LastId;
   });
   // Outside the wrapping: a column the table lacks is reported as itself.
-  alter.ApplyTo(fields);
+  ApplyTo(fields);
   FailingAs(2047, [&] {
-    if (alter.LastAutoIncValue) CheckLastRowId(*alter.LastAutoIncValue, lastId, table.TableName());
+    if (LastAutoIncValue) CheckLastRowId(*LastAutoIncValue, lastId, table.TableName());
     table.Close();
     table.RestructureFieldDefs() = fields;
-    const std::string password = alter.NewPassword.value_or(alter.Password);
+    const std::string password = NewPassword.value_or(Password);
     table.RestructureTable(!password.empty(), password, compression, blockSize);
-    if (alter.LastAutoIncValue && *alter.LastAutoIncValue != lastId) SetLastRowId(table, *alter.LastAutoIncValue);
+    if (LastAutoIncValue && *LastAutoIncValue != lastId) SetLastRowId(table, *LastAutoIncValue);
   });
+  return -1;
 }
 
-void ExecuteCreateIndex(const TDeziDDLCreateIndex& create, TSQLQueryContext& context) {
+int64_t TDeziDDLCreateIndex::Execute(TSQLQueryContext& context) {
   std::string fields, descending, caseInsensitive;
   const auto add = [](std::string& list, const std::string& name) { list += (list.empty() ? "" : ";") + name; };
-  for (const TDeziIndexField& field : create.Fields) {
+  for (const TDeziIndexField& field : Fields) {
     add(fields, field.Name);
     if (field.Descending) add(descending, field.Name);
     if (field.CaseInsensitive) add(caseInsensitive, field.Name);
   }
   TDeziTable table;
-  Prepare(table, create.TableName, create.Password, context);
+  Prepare(table, TableName, Password, context);
   table.Open();
-  table.AddIndex(create.IndexName, fields, create.Unique ? ixUnique : 0, descending, caseInsensitive);
+  table.AddIndex(IndexName, fields, Unique ? ixUnique : 0, descending, caseInsensitive);
   table.Close();
+  return -1;
 }
 
-void ExecuteDropIndex(const TDeziDDLDropIndex& drop, TSQLQueryContext& context) {
+int64_t TDeziDDLDropIndex::Execute(TSQLQueryContext& context) {
   TDeziTable table;
-  Prepare(table, drop.TableName, drop.Password, context);
+  Prepare(table, TableName, Password, context);
   table.Open();
-  table.DeleteIndex(drop.IndexName);
+  table.DeleteIndex(IndexName);
   table.Close();
+  return -1;
 }
 
 }  // namespace norvane

@@ -25,6 +25,10 @@ class TDeziDDLCreateIndex : public TDeziSQLCommand {
   using TDeziSQLCommand::TDeziSQLCommand;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+  // Adds the index over the listed fields (";"-joined, with the descending
+  // and case-insensitive ones), unique when asked, and writes it to the
+  // table's index file. Throws what opening the table or adding the index
+  // throws (a name in use, an unknown field, a key violation of UNIQUE).
   int64_t Execute(TSQLQueryContext& context) override;
 
   bool Unique = false;
@@ -39,6 +43,8 @@ class TDeziDDLDropIndex : public TDeziSQLCommand {
   using TDeziSQLCommand::TDeziSQLCommand;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+  // Deletes the named index from the table's index file. Throws what opening
+  // the table or deleting the index throws.
   int64_t Execute(TSQLQueryContext& context) override;
 
   std::string TableName;

@@ -56,6 +56,12 @@ class TDeziDDLCreateTable : public TDeziDDLTableManipulation {
   using TDeziDDLTableManipulation::TDeziDDLTableManipulation;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+  // Creates the table from the columns (a column is required when NOT NULL
+  // is given for it), encrypted with the password when one is given,
+  // with the BLOB compression level and block size when given. With
+  // LASTAUTOINCVALUE n the first record gets n + 1. A table of that name
+  // already there, and any other failure, is ETblException 2014 "Error
+  // creating table: '<message>'".
   int64_t Execute(TSQLQueryContext& context) override;
 };
 
@@ -64,6 +70,9 @@ class TDeziDDLDropTable : public TDeziDDLTableManipulation {
   using TDeziDDLTableManipulation::TDeziDDLTableManipulation;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+  // Deletes the table's files. A table that is not there, and any other
+  // failure (the table open elsewhere), is ETblException 2033 "Error
+  // dropping table: '<message>'".
   int64_t Execute(TSQLQueryContext& context) override;
 };
 

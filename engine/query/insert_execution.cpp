@@ -4,7 +4,8 @@
 
 #include "engine/common/engine_error.h"
 #include "engine/query/literal_assignment.h"
-#include "engine/query/statement_execution.h"
+#include "engine/query/query_context.h"
+#include "engine/query/sql_insert.h"
 #include "engine/tables/tbl_exception.h"
 
 namespace norvane {
@@ -21,16 +22,16 @@ TField& TargetField(const TDeziSQLInsert& insert, TDeziTable& table, size_t i) {
 
 }  // namespace
 
-void ExecuteInsert(const TDeziSQLInsert& insert, TSQLQueryContext& context) {
-  if (insert.Select) throw ETblException(2078);
-  TDeziTable& table = context.HeldTable("", insert.TableName, insert.Password);
+int64_t TDeziSQLInsert::Execute(TSQLQueryContext& context) {
+  if (Select) throw ETblException(2078);
+  TDeziTable& table = context.HeldTable("", TableName, Password);
   const size_t fieldCount = static_cast<size_t>(table.Fields().Count());
-  if (insert.Values.size() > fieldCount)
-    throw EEngineError("INSERT INTO " + insert.TableName + " gives " + std::to_string(insert.Values.size()) +
+  if (Values.size() > fieldCount)
+    throw EEngineError("INSERT INTO " + TableName + " gives " + std::to_string(Values.size()) +
                        " values, but the table has " + std::to_string(fieldCount) + " fields");
   table.Append();
   try {
-    for (size_t i = 0; i < insert.Values.size(); ++i) AssignLiteral(table, TargetField(insert, table, i), insert.Values[i]);
+    for (size_t i = 0; i < Values.size(); ++i) AssignLiteral(table, TargetField(*this, table, i), Values[i]);
     table.Post();
   } catch (...) {
     // The table stays held for the statements after this one, so it must
@@ -42,6 +43,7 @@ void ExecuteInsert(const TDeziSQLInsert& insert, TSQLQueryContext& context) {
     }
     throw;
   }
+  return 1;
 }
 
 }  // namespace norvane

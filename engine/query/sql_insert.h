@@ -20,6 +20,16 @@ class TDeziSQLInsert : public TDeziSQLCommand {
   using TDeziSQLCommand::TDeziSQLCommand;
   void Parse() override;
   void Print(TTreeWriter& out) const override;
+  // Appends one record to the table (held open by `context` for the rest of
+  // the script) and posts it. Value i goes to the field the column list names
+  // at i, or, without a name there, to the dataset's field i (the row
+  // identifier is the last); values are written by AssignLiteral. Throws
+  // ETblException 2078 for INSERT ... SELECT; EEngineError "INSERT INTO <t>
+  // gives <n> values, but the table has <m> fields" when there are more
+  // values than the dataset shows fields; and whatever opening the table,
+  // finding a field, writing a value or posting throws (a duplicate row
+  // identifier: the key violation). On any failure the new record is
+  // cancelled, so the held table is back in browse state, unchanged.
   int64_t Execute(TSQLQueryContext& context) override;
 
   std::string TableName;

@@ -1,12 +1,12 @@
-// Each statement's Execute: INSERT and the DDL statements through the
-// functions of statement_execution.h, UPDATE and DELETE over the rows their
-// SELECT finds.
+// UPDATE and DELETE: the rows their SELECT finds, changed on the table the
+// script holds. INSERT and the DDL statements run in insert_execution.cpp
+// and ddl_execution.cpp.
 #include <functional>
 #include <vector>
 
 #include "engine/common/engine_error.h"
 #include "engine/query/literal_assignment.h"
-#include "engine/query/statement_execution.h"
+#include "engine/query/query_context.h"
 #include "engine/query/sql_update.h"
 #include "engine/tables/dezi_data_manager.h"
 
@@ -50,11 +50,6 @@ void ForEachRow(TSQLQueryContext& context, const TETblTableReference& ref, const
 
 }  // namespace
 
-int64_t TDeziSQLInsert::Execute(TSQLQueryContext& context) {
-  ExecuteInsert(*this, context);
-  return 1;
-}
-
 int64_t TDeziSQLUpdate::Execute(TSQLQueryContext& context) {
   const std::vector<TBookmark> rows = RowsToChange(*Select, context, "UPDATE");
   TETblTableReference& ref = *Select->From[0];
@@ -76,31 +71,6 @@ int64_t TDeziSQLDelete::Execute(TSQLQueryContext& context) {
   const std::vector<TBookmark> rows = RowsToChange(*Select, context, "DELETE");
   ForEachRow(context, *Select->From[0], rows, [](TDeziTable& table) { table.Delete(); });
   return static_cast<int64_t>(rows.size());
-}
-
-int64_t TDeziDDLCreateTable::Execute(TSQLQueryContext& context) {
-  ExecuteCreateTable(*this, context);
-  return -1;
-}
-
-int64_t TDeziDDLDropTable::Execute(TSQLQueryContext& context) {
-  ExecuteDropTable(*this, context);
-  return -1;
-}
-
-int64_t TDeziDDLAlterTable::Execute(TSQLQueryContext& context) {
-  ExecuteAlterTable(*this, context);
-  return -1;
-}
-
-int64_t TDeziDDLCreateIndex::Execute(TSQLQueryContext& context) {
-  ExecuteCreateIndex(*this, context);
-  return -1;
-}
-
-int64_t TDeziDDLDropIndex::Execute(TSQLQueryContext& context) {
-  ExecuteDropIndex(*this, context);
-  return -1;
 }
 
 }  // namespace norvane

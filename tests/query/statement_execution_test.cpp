@@ -9,7 +9,7 @@
 
 #include "engine/query/literal_assignment.h"
 #include "engine/query/script_text.h"
-#include "engine/query/statement_execution.h"
+#include "engine/query/query_context.h"
 #include "engine/tables/index_header.h"
 #include "tests/support/error_message.h"
 #include "tests/support/temp_folder.h"
@@ -20,20 +20,6 @@ namespace {
 using testing::MessageOf;
 using testing::TTempFolder;
 
-// One statement handed to its executor, as the script processor does.
-void Execute(const TDeziSQLCommand& command, TSQLQueryContext& context) {
-  if (const auto* insert = dynamic_cast<const TDeziSQLInsert*>(&command)) return ExecuteInsert(*insert, context);
-  if (const auto* create = dynamic_cast<const TDeziDDLCreateTable*>(&command))
-    return ExecuteCreateTable(*create, context);
-  if (const auto* drop = dynamic_cast<const TDeziDDLDropTable*>(&command)) return ExecuteDropTable(*drop, context);
-  if (const auto* alter = dynamic_cast<const TDeziDDLAlterTable*>(&command)) return ExecuteAlterTable(*alter, context);
-  if (const auto* index = dynamic_cast<const TDeziDDLCreateIndex*>(&command))
-    return ExecuteCreateIndex(*index, context);
-  if (const auto* dropIndex = dynamic_cast<const TDeziDDLDropIndex*>(&command))
-    return ExecuteDropIndex(*dropIndex, context);
-  throw std::logic_error("a statement these tests do not run");
-}
-
 // A folder database and one script context on it; the context goes first,
 // closing what it holds before the folder is removed.
 class TDatabase {
@@ -42,7 +28,7 @@ class TDatabase {
   void Run(const std::string& script) {
     if (script.empty()) return;
     const TSQLScript parsed = ParseScript(script, nullptr);
-    for (const auto& command : parsed.Commands) Execute(*command, context_);
+    for (const auto& command : parsed.Commands) command->Execute(context_);
   }
   std::string Error(const std::string& script) {
     return MessageOf([&] { Run(script); });
