@@ -1,6 +1,7 @@
 // Running a query's script on open, showing its rows, and its parameters.
 #include "engine/query/dezi_query.h"
 
+#include "engine/common/flag_scope.h"
 #include "engine/platform/file_system.h"
 #include "engine/query/dezi_lexer.h"
 #include "engine/query/script_processor.h"
@@ -101,15 +102,9 @@ void TDeziQuery::SetDataSource(TDataSource* source) {
 
 void TDeziQuery::MasterChanged() {
   if (!Active() || reopening_ || !masterLink_.Active()) return;
-  reopening_ = true;
-  try {
-    Close();
-    Open();
-  } catch (...) {
-    reopening_ = false;
-    throw;
-  }
-  reopening_ = false;
+  const TFlagScope reopening(reopening_);
+  Close();
+  Open();
 }
 
 void TDeziQuery::ParamsFromMaster() {

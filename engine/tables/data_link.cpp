@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/common/flag_scope.h"
 #include "engine/tables/data_source.h"
 #include "engine/tables/dataset.h"
 
@@ -49,14 +50,8 @@ void TDataLink::UpdateRecord() {
   // A control writing its text may set a field, which notifies this link
   // again; the guard keeps that from recursing into UpdateData.
   if (updating_) return;
-  updating_ = true;
-  try {
-    UpdateData();
-  } catch (...) {
-    updating_ = false;
-    throw;
-  }
-  updating_ = false;
+  const TFlagScope updating(updating_);
+  UpdateData();
 }
 
 void TDataLink::UpdateState() {
