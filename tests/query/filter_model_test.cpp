@@ -235,7 +235,9 @@ TEST(FilterOrderModel, AFilteredViewKeepsTheIndexOrder) {
       table->SetMasterSource(ranged ? &master : nullptr);
       table->SetMasterFields(ranged ? "G" : "");
     }
-    if (ranged) ASSERT_TRUE(groups->Locate("G", {static_cast<int>(rng() % 2)}));
+    if (ranged) {
+      ASSERT_TRUE(groups->Locate("G", {static_cast<int>(rng() % 2)}));
+    }
     for (TDeziTable* table : {passing.get(), viewed.get()}) {
       table->SetFiltered(false);
       table->SetFilter(filter);
