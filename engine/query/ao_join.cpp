@@ -275,8 +275,7 @@ void TDeziAOJoin::Materialize() {
   constexpr int64_t kRowsPerFlush = 4096;
   TDeziDataManager& rows = *result->Table();
   const std::vector<TDeziDataset*> sources = StoredSources(used, rows);
-  rows.SuspendAutoFlush();
-  try {
+  rows.WhileAutoFlushSuspended([&] {
     int64_t written = 0;
     const auto flushNow = [&] {
       if (++written % kRowsPerFlush == 0) rows.FlushBuffers();
@@ -305,11 +304,7 @@ void TDeziAOJoin::Materialize() {
         flushNow();
       });
     }
-  } catch (...) {
-    rows.ResumeAutoFlush();
-    throw;
-  }
-  rows.ResumeAutoFlush();
+  });
   result->First();
   result_ = std::move(result);
   for (size_t k = 0; k < used.size(); ++k) {

@@ -34,18 +34,12 @@ std::vector<TBookmark> RowsToChange(TDeziSQLSelect& select, TSQLQueryContext& co
 void ForEachRow(TSQLQueryContext& context, const TETblTableReference& ref, const std::vector<TBookmark>& rows,
                 const std::function<void(TDeziTable&)>& change) {
   TDeziTable& table = context.HeldTable(ref.Database, ref.TableName, ref.Password);
-  TDeziDataManager& manager = *table.Table();
-  manager.SuspendAutoFlush();
-  try {
+  table.Table()->WhileAutoFlushSuspended([&] {
     for (const TBookmark& row : rows) {
       table.GotoBookmark(row);
       change(table);
     }
-  } catch (...) {
-    manager.ResumeAutoFlush();
-    throw;
-  }
-  manager.ResumeAutoFlush();
+  });
 }
 
 }  // namespace

@@ -197,6 +197,9 @@ class TDeziDataManager {
   // resuming runs the flush check.
   void SuspendAutoFlush() { ++flushSuspended_; }
   void ResumeAutoFlush();
+  // Runs `work` with automatic flushing suspended, resumed however the work
+  // ends (once: a failing resume is not run again).
+  void WhileAutoFlushSuspended(const std::function<void()>& work);
   // Large values, of the field at position `field` among the table's fields
   // and the record `physical`. Streams must not be null ("Error in
   // TDeziDataManager.aaReadBLOBValue - stream is not opened." and the same

@@ -13,24 +13,6 @@
 #include "engine/tables/field_types.h"
 
 namespace norvane {
-namespace {
-
-// Automatic flushing waits while a record and its values are written, and
-// resumes whatever happens.
-template <typename Work>
-auto WithFlushPaused(TDeziDataManager& table, Work work) {
-  table.SuspendAutoFlush();
-  try {
-    auto result = work();
-    table.ResumeAutoFlush();
-    return result;
-  } catch (...) {
-    table.ResumeAutoFlush();
-    throw;
-  }
-}
-
-}  // namespace
 
 uint8_t* TDeziDataset::AllocRecordBuffer() {
   return new uint8_t[static_cast<size_t>(GetRecordSize())]();
@@ -189,7 +171,8 @@ int32_t TDeziDataset::AppendImage(uint8_t* image, const char* operation) {
   const TBLOBValues values = PendingValues();
   int32_t physical = 0;
   try {
-    physical = WithFlushPaused(*table_, [&] { return table_->aaAddRecord(image, index_, &values, nextRowId_); });
+    // Automatic flushing waits while a record and its values are written.
+    table_->WhileAutoFlushSuspended([&] { physical = table_->aaAddRecord(image, index_, &values, nextRowId_); });
   } catch (const EKeyViolation& violation) {
     throw EDatabaseError(violation.what());  // an identifier asked for is taken
   }
@@ -228,13 +211,12 @@ void TDeziDataset::InternalPost() {
                            std::to_string(rowId) + ".");
     CheckKeys(image.data(), rowId, "TDeziDataSet.InternalPost");
     const TBLOBValues values = PendingValues();
-    WithFlushPaused(*table_, [&] {
+    table_->WhileAutoFlushSuspended([&] {
       for (const auto& [field, stream] : values) {
         table_->WriteBLOBValue(const_cast<TMemoryStream*>(stream), field, physical);
         SetNullBit(image.data(), field, stream->Size() == 0);
       }
       table_->aaUpdateRecord(image.data(), physical, index_);
-      return 0;
     });
     DropValues();
   }

@@ -285,6 +285,17 @@ void TDeziDataManager::ResumeAutoFlush() {
   AfterChange();
 }
 
+void TDeziDataManager::WhileAutoFlushSuspended(const std::function<void()>& work) {
+  SuspendAutoFlush();
+  try {
+    work();
+  } catch (...) {
+    ResumeAutoFlush();
+    throw;
+  }
+  ResumeAutoFlush();
+}
+
 void TDeziDataManager::ReserveRowIds(int32_t last) {
   CheckWritable("ReserveRowIds");
   if (last <= header_.LastId) return;
