@@ -14,12 +14,6 @@
 namespace norvane {
 namespace {
 
-bool IsOperator(const TETblExprNode& node, int op) {
-  return node.Kind == TETblExprNode::nkOperator && node.Operator == op;
-}
-
-bool IsComparison(int op) { return op >= opEqual && op <= opLessOrEqual; }
-
 // The comparison that holds with its operands swapped.
 int Mirrored(int op) {
   switch (op) {

@@ -51,4 +51,12 @@ struct TETblExprNode {
                                                   std::unique_ptr<TETblExprNode> right = nullptr);
 };
 
+// Whether the node is an operator node of `op`.
+inline bool IsOperator(const TETblExprNode& node, int op) {
+  return node.Kind == TETblExprNode::nkOperator && node.Operator == op;
+}
+
+// One of =, <>, >, <, >=, <=.
+inline bool IsComparison(int op) { return op >= opEqual && op <= opLessOrEqual; }
+
 }  // namespace norvane

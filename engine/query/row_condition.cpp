@@ -16,8 +16,6 @@
 namespace norvane {
 namespace {
 
-bool IsComparison(int op) { return op >= opEqual && op <= opLessOrEqual; }
-
 // A number of any numeric type, so that an integer field meets a float
 // constant, or a small integer a large one, as the filter lets them.
 std::optional<double> NumberOf(const TETblValue& value) {
@@ -117,7 +115,7 @@ TRowCondition::TTruth TRowCondition::Evaluate(const TETblExprNode& node) {
     const TTruth decisive = op == opAnd ? TTruth::False : TTruth::True;
     std::vector<const TETblExprNode*> operands;
     const TETblExprNode* first = &node;
-    for (; first->Kind == TETblExprNode::nkOperator && first->Operator == op; first = first->Left.get())
+    for (; IsOperator(*first, op); first = first->Left.get())
       operands.push_back(first->Right.get());
     operands.push_back(first);
     bool unknown = false;
